@@ -1,0 +1,33 @@
+#pragma once
+// Reading values from INI text the way the Windows profile API does it.
+#include <string>
+#include <string_view>
+
+namespace desktop {
+
+// Longest value the profile lookup hands back (its result buffer holds 2047 characters and a zero).
+inline constexpr std::size_t kProfileValueMax = 2047;
+
+// Looks up `key` in `section` of the INI text `content`:
+//  - section and key names match without regard to case; blanks around them are ignored;
+//  - blanks around the value are dropped, and a value enclosed in a pair of double or single quotes
+//    loses that pair;
+//  - only the first section of that name is searched, and the first occurrence of a key counts;
+//  - lines end at CR, LF or CR LF; a NUL byte ends the text of its line;
+//  - at most `maxChars` characters of the value are returned.
+// Returns `fallback` when the section or key is absent.
+std::string profileString(std::string_view content, std::string_view section, std::string_view key,
+                          std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
+
+// Same, reading the file at `path`; an absent or unreadable file behaves as an empty one.
+std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
+                                  std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
+
+// Cuts `text` to at most `maxBytes` bytes. When the text was valid UTF-8 the cut never splits a
+// character.
+std::string cutText(std::string text, std::size_t maxBytes);
+
+// True when `bytes` is well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+
+} // namespace desktop

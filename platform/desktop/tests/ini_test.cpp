@@ -1,0 +1,67 @@
+#include "desktop/ini.h"
+
+#include <gtest/gtest.h>
+
+using desktop::profileString;
+
+TEST(ProfileString, MatchesSectionAndKeyWithoutRegardToCase) {
+    const std::string ini = "[options]\nappz=Demo\n";
+    EXPECT_EQ(profileString(ini, "OPTIONS", "APPZ"), "Demo");
+    EXPECT_EQ(profileString("[OpTiOnS]\r\n  ApPz  =  Demo  \r\n", "OPTIONS", "APPZ"), "Demo");
+}
+
+TEST(ProfileString, DropsBlanksAndOnePairOfQuotes) {
+    EXPECT_EQ(profileString("[OPTIONS]\nA=   \"  padded value \"   \n", "OPTIONS", "A"), "  padded value ");
+    EXPECT_EQ(profileString("[OPTIONS]\nA='single'\n", "OPTIONS", "A"), "single");
+    EXPECT_EQ(profileString("[OPTIONS]\nA=\"\"x\"\"\n", "OPTIONS", "A"), "\"x\"");
+    EXPECT_EQ(profileString("[OPTIONS]\nA=\"unbalanced\n", "OPTIONS", "A"), "\"unbalanced");
+    EXPECT_EQ(profileString("[OPTIONS]\nA=\"\n", "OPTIONS", "A"), "\"");
+}
+
+TEST(ProfileString, FirstOccurrenceAndFirstSectionWin) {
+    const std::string ini = "[OPTIONS]\nK=first\nK=second\n[OTHER]\nX=1\n[OPTIONS]\nK=third\nL=late\n";
+    EXPECT_EQ(profileString(ini, "OPTIONS", "K"), "first");
+    EXPECT_EQ(profileString(ini, "OPTIONS", "L", "none"), "none");
+    EXPECT_EQ(profileString(ini, "OTHER", "X"), "1");
+}
+
+TEST(ProfileString, AbsentFileSectionOrKeyGivesTheFallback) {
+    EXPECT_EQ(profileString("", "OPTIONS", "APPZ"), "");
+    EXPECT_EQ(profileString("[OTHER]\nAPPZ=x\n", "OPTIONS", "APPZ", "dflt"), "dflt");
+    EXPECT_EQ(profileString("APPZ=outside\n[OPTIONS]\n", "OPTIONS", "APPZ"), "");
+    EXPECT_EQ(desktop::profileStringFromFile("/nonexistent/install.ini", "OPTIONS", "APPZ"), "");
+}
+
+TEST(ProfileString, ReadsAtMost2047Characters) {
+    const std::string big(5000, 'x');
+    EXPECT_EQ(profileString("[OPTIONS]\nA=" + big, "OPTIONS", "A").size(), 2047u);
+    EXPECT_EQ(profileString("[OPTIONS]\nA=" + big, "OPTIONS", "A", {}, 10), std::string(10, 'x'));
+}
+
+TEST(ProfileString, SurvivesBinaryContent) {
+    std::string junk = "[OPTIONS]\nA=ab";
+    junk += '\0';
+    junk += "cd\nB=\xff\xfe\x01\x02\r\rC=last";
+    EXPECT_EQ(profileString(junk, "OPTIONS", "A"), "ab");
+    EXPECT_EQ(profileString(junk, "OPTIONS", "B"), "\xff\xfe\x01\x02");
+    EXPECT_EQ(profileString(junk, "OPTIONS", "C"), "last");
+    std::string noise(1 << 20, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u) & 0xff);
+    EXPECT_NO_THROW(profileString(noise, "OPTIONS", "A"));
+}
+
+TEST(CutText, CutsBytesButNeverSplitsUtf8) {
+    EXPECT_EQ(desktop::cutText(std::string(300, 'a'), 250).size(), 250u);
+    std::string s = std::string(249, 'a') + "\xC3\xA9"; // 'é' straddles the cut
+    EXPECT_EQ(desktop::cutText(s, 250), std::string(249, 'a'));
+    std::string latin = std::string(249, 'a') + "\xE9\xE9"; // not UTF-8: plain byte cut
+    EXPECT_EQ(desktop::cutText(latin, 250).size(), 250u);
+}
+
+TEST(Utf8, RecognisesWellFormedText) {
+    EXPECT_TRUE(desktop::isValidUtf8("plain"));
+    EXPECT_TRUE(desktop::isValidUtf8("\xE2\x94\x80"));
+    EXPECT_FALSE(desktop::isValidUtf8("\xE2\x94"));
+    EXPECT_FALSE(desktop::isValidUtf8("\xC0\x80"));
+    EXPECT_FALSE(desktop::isValidUtf8("\xED\xA0\x80")); // surrogate
+}
