@@ -1,0 +1,35 @@
+#pragma once
+// The demo distribution folder: what the installer finds beside itself.
+#include <string>
+
+namespace kitmaker {
+
+struct DemoKit {
+    std::string productName = "Halcyon Demo Product v1.0";
+    std::string requiredMb = "12";
+    std::string defaultDir = "HalcyonDemo";
+    std::string archiveFile = "demo.part1.rar";
+    std::string infoFile = "halcyon.nfo";
+    std::string openAfterFile = "readme.txt";
+    std::string scrollLine =
+        "Welcome to the Halcyon demo kit ... music, archives and text art made by kitmaker ... "
+        "press Install Game to begin";
+    std::string volumeCount = "3";
+};
+
+// The text of install.ini for `kit`: section OPTIONS with every key.
+std::string installIniText(const DemoKit& kit);
+
+// The info file: text art in the OEM code page (CP437 bytes: box lines, blocks, shading).
+std::string infoFileBytes(const DemoKit& kit);
+
+// The follow-up file opened after a completed installation.
+std::string followUpText(const DemoKit& kit);
+
+// Writes a whole byte string to `path` (replacing it). Throws std::runtime_error on failure.
+void writeFile(const std::string& path, const std::string& bytes);
+
+// Writes install.ini, the info file and the follow-up file of `kit` into `folder` (created if needed).
+void writeKitTexts(const std::string& folder, const DemoKit& kit);
+
+} // namespace kitmaker
