@@ -1,0 +1,166 @@
+#include "shell/mainform.h"
+
+#include "desktop/system.h"
+#include "shell/artwork.h"
+#include "shell/globals.h"
+#include "shell/settings.h"
+#include "setup/chooserform.h"
+#include "shell/infoform.h"
+
+#include <QContextMenuEvent>
+
+namespace {
+
+template <class W> W* place(W* w, int left, int top, int width, int height) {
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+QImage fittedPicture(Art art, int width, int height) {
+    QImage img = ArtworkImage(art);
+    if (img.isNull()) {
+        img = QImage(width, height, QImage::Format_RGB888);
+        img.fill(Qt::black);
+    }
+    return img;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : TForm(parent) {
+    setMainForm(true);
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Halcyon Installer..."));
+    setBorderIcons(forms::BorderIcons::None);
+    setClientSize(kClientWidth, kClientHeight);
+    setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11));
+
+    const QFont hotFont = forms::makeFont(QStringLiteral("Arial"), 16, true);
+
+    Image1 = place(new TImage(this), 0, 0, 492, 361);
+    Image1->setPicture(fittedPicture(Art::Background, 492, 361));
+    Image2 = place(new TImage(this), 30, 315, 117, 29);
+    Image2->setPicture(fittedPicture(Art::InstallLit, 117, 33));
+    Image2->setToolTip(QStringLiteral("Install Game"));
+    Image4 = place(new TImage(this), 378, 315, 76, 34);
+    Image4->setPicture(fittedPicture(Art::ExitLit, 68, 31));
+    Image4->setToolTip(QStringLiteral("Exit Installer"));
+    Image3 = place(new TImage(this), 220, 315, 75, 31);
+    Image3->setPicture(fittedPicture(Art::InfoLit, 72, 33));
+    Image3->setToolTip(QStringLiteral("Read Game Info"));
+
+    Label4 = place(new TLabel(this), 28, 277, 439, 18);
+    Label4->setFont(forms::makeFont(QStringLiteral("Arial"), 15));
+    Label4->setFontColor(Qt::white);
+
+    ScrollText1 = place(new QWidget(this), 39, 237, 418, 14);
+    ScrollText1->setAutoFillBackground(true);
+    ScrollText1->setPalette(QPalette(Qt::white, Qt::black));
+
+    Label1 = place(new TLabel(this), 34, 320, 110, 23);
+    Label2 = place(new TLabel(this), 226, 319, 61, 24);
+    Label3 = place(new TLabel(this), 382, 319, 60, 25);
+    for (TLabel* hot : {Label1, Label2, Label3}) {
+        hot->setFont(hotFont);
+        hot->setFontColor(Qt::white);
+    }
+    Label5 = place(new TLabel(this), 395, 4, 95, 15);
+    Label5->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11));
+    Label5->setFontColor(Qt::white);
+    Label5->setCaption(QStringLiteral("Code/Gfx: Halcyon"));
+
+    const std::pair<QWidget*, const char*> names[] = {
+        {Image1, "Image1"}, {Image2, "Image2"}, {Image4, "Image4"}, {Image3, "Image3"}, {Label4, "Label4"},
+        {ScrollText1, "ScrollText1"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label5, "Label5"}};
+    for (const auto& [w, name] : names) w->setObjectName(QLatin1String(name));
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto item = [this](const char* name, const QString& caption, const QKeySequence& key) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a); // shortcuts act while the main window is active
+        PopupMenu1->addAction(a);
+        return a;
+    };
+    Install1 = item("Install1", QStringLiteral("Install"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    hcynfo1 = item("hcynfo1", QStringLiteral("Halcyon.nfo"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    Quit1 = item("Quit1", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    connect(Image1, &TImage::mouseMoved, this, &TForm1::Image1MouseMove);
+    connect(Image2, &TImage::mouseMoved, this, &TForm1::Image2MouseMove);
+    connect(Image3, &TImage::mouseMoved, this, &TForm1::Image3MouseMove);
+    connect(Image4, &TImage::mouseMoved, this, &TForm1::Image4MouseMove);
+    connect(Label1, &TLabel::mouseMoved, this, &TForm1::Label1MouseMove);
+    connect(Label2, &TLabel::mouseMoved, this, &TForm1::Label2MouseMove);
+    connect(Label3, &TLabel::mouseMoved, this, &TForm1::Label3MouseMove);
+    connect(Image2, &TImage::clicked, this, &TForm1::Image2Click);
+    connect(Label1, &TLabel::clicked, this, &TForm1::Label1Click);
+    connect(Install1, &QAction::triggered, this, &TForm1::Install1Click);
+    connect(Image3, &TImage::clicked, this, &TForm1::Image3Click);
+    connect(Label2, &TLabel::clicked, this, &TForm1::Label2Click);
+    connect(hcynfo1, &QAction::triggered, this, &TForm1::hcynfo1Click);
+    connect(Image4, &TImage::clicked, this, &TForm1::Image4Click);
+    connect(Label3, &TLabel::clicked, this, &TForm1::Label3Click);
+    connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
+
+    FormCreate();
+}
+
+void TForm1::FormCreate() {
+    ProgramFolder = desktop::folderOf(desktop::programFile());
+    InstallSettings.MusicPath = ProgramFolder + "install.dat";
+    ReadInstallSettings(InstallSettings, ProgramFolder + "install.ini", ProgramFolder);
+    // Hollow background: the window never erases; the background picture covers the client area.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+    Label4->setCaption(desktop::fromBytes(InstallSettings.AppName));
+    Image2->hide();
+    Image3->hide();
+    Image4->hide();
+    // The scrolling line takes its lines from InstallSettings.ScrollLine (set once the scrolling
+    // text control is in place).
+}
+
+void TForm1::FormShow() {
+    // Music starts here: Module and PlayHandle cleared, then Playmod with the bare file name of
+    // MusicPath (added with the sound library).
+    Module = 0;
+    PlayHandle = 0;
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+
+void TForm1::showLit(TImage* lit) {
+    for (TImage* img : {Image2, Image3, Image4}) img->setVisible(img == lit);
+}
+
+void TForm1::Image1MouseMove() {
+    showLit(nullptr);
+    for (TLabel* hot : {Label1, Label2, Label3}) hot->setFontColor(Qt::white);
+}
+void TForm1::Image2MouseMove() { showLit(Image2); }
+void TForm1::Label1MouseMove() { showLit(Image2); }
+void TForm1::Image3MouseMove() { showLit(Image3); }
+void TForm1::Label2MouseMove() { showLit(Image3); }
+void TForm1::Image4MouseMove() { showLit(Image4); }
+void TForm1::Label3MouseMove() { showLit(Image4); }
+
+void TForm1::openChooser() {
+    if (Form2) Form2->ShowModal();
+}
+void TForm1::openViewer() {
+    if (Form4) Form4->ShowModal();
+}
+
+void TForm1::Image2Click() { openChooser(); }
+void TForm1::Label1Click() { openChooser(); }
+void TForm1::Install1Click() { openChooser(); }
+void TForm1::Image3Click() { openViewer(); }
+void TForm1::Label2Click() { openViewer(); }
+void TForm1::hcynfo1Click() { openViewer(); }
+void TForm1::Image4Click() { Close(); }
+void TForm1::Label3Click() { Close(); }
+void TForm1::Quit1Click() { Close(); }
