@@ -1,5 +1,7 @@
 #include "framework/forms.h"
 
+#include "desktop/system.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -13,6 +15,15 @@ namespace {
 QPointer<TForm> gActiveForm;
 bool gTerminateRequested = false;
 } // namespace
+
+namespace {
+std::string gProgramFileOverride;
+}
+
+std::string ProgramFile() {
+    return gProgramFileOverride.empty() ? desktop::programFile() : gProgramFileOverride;
+}
+void SetProgramFileOverride(const std::string& file) { gProgramFileOverride = file; }
 
 void Terminate() {
     gTerminateRequested = true;

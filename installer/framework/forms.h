@@ -73,6 +73,11 @@ void Terminate();
 bool TerminateRequested();
 void ResetTerminateRequest();
 
+// File name of the running program. Tests may put another in place, so that a window built in a
+// test process reads its files from a folder of the test's choice.
+std::string ProgramFile();
+void SetProgramFileOverride(const std::string& file); // "" restores the real one
+
 // Errors of the standard conversions; their text is what the error box shows.
 class EConvertError : public std::runtime_error {
 public:

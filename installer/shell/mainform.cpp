@@ -110,7 +110,7 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
 }
 
 void TForm1::FormCreate() {
-    ProgramFolder = desktop::folderOf(desktop::programFile());
+    ProgramFolder = desktop::folderOf(forms::ProgramFile());
     InstallSettings.MusicPath = ProgramFolder + "install.dat";
     ReadInstallSettings(InstallSettings, ProgramFolder + "install.ini", ProgramFolder);
     // Hollow background: the window never erases; the background picture covers the client area.
