@@ -2,9 +2,15 @@
 #include "desktop/application.h"
 #include "shell/globals.h"
 #include "shell/mainform.h"
+#include "shell/music.h"
+
+#include <QTimer>
+
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     // 1. The sound library starts (start-up, init, background play) before any window exists.
+    StartSound();
 
     // 2. The application and its title.
     desktop::Application app(argc, argv);
@@ -15,9 +21,13 @@ int main(int argc, char** argv) {
 
     // 4. The message loop shows the main window and runs until it closes.
     Form1->Show();
+    if (const char* ms = std::getenv(kQuitAfterVariable); ms && *ms)
+        QTimer::singleShot(std::atoi(ms), Form1, [] { Form1->Quit1Click(); });
     app.exec();
 
     // 5. Background play stops and the sound library closes; the program ends with exit code 0.
+    // The music module is left to the library's close.
+    const int code = StopSound();
     DestroyForms();
-    return 0;
+    return code;
 }

@@ -125,10 +125,12 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormShow() {
-    // Music starts here: Module and PlayHandle cleared, then Playmod with the bare file name of
-    // MusicPath (added with the sound library).
+    // The music starts with the first showing and loops until the program ends. It is opened
+    // through its full path in the program folder, so the installer plays it whatever the
+    // current directory.
     Module = 0;
     PlayHandle = 0;
+    Playmod(InstallSettings.MusicPath);
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }

@@ -39,6 +39,10 @@ public:
     std::uint32_t Module = 0;
     std::uint32_t PlayHandle = 0;
 
+    // Plays the module `fileName` looping, after stopping and freeing the one before; with an empty
+    // name it starts the loaded module again. A failure of the sound library ends the program.
+    void Playmod(const std::string& fileName);
+
     // Hover handlers: each shows at most one lit picture.
     void Image1MouseMove();
     void Image2MouseMove();

@@ -10,7 +10,7 @@ namespace {
 
 int usage(int code) {
     std::cerr << "usage: kitmaker --out FOLDER\n"
-                 "Writes install.ini, the info file and the follow-up file of the demo kit into FOLDER.\n";
+                 "Writes install.ini, the info file, the follow-up file and the music of the demo kit into FOLDER.\n";
     return code;
 }
 
@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     try {
         const kitmaker::DemoKit kit;
         kitmaker::writeKitTexts(out, kit);
+        kitmaker::writeKitMusic(out);
         std::cout << "kitmaker: demo kit written to " << out << "\n";
     } catch (const std::exception& e) {
         std::cerr << "kitmaker: " << e.what() << "\n";

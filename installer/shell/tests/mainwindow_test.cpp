@@ -5,7 +5,9 @@
 #include "shell/globals.h"
 #include "shell/infoform.h"
 #include "shell/mainform.h"
+#include "shell/music.h"
 #include "shell/settings.h"
+#include "modwriter.h"
 
 #include <QContextMenuEvent>
 #include <QTemporaryDir>
@@ -38,6 +40,10 @@ void MainWindowTest::initTestCase() {
     QVERIFY(kit_.isValid());
     std::ofstream(kit_.filePath("install.ini").toStdString())
         << "[OPTIONS]\nAPPZ=Space Game v2\nSIZE=5\nSCRTXT=scrolling\nFILES=1\n";
+    // The main window starts its music when first shown: the sound library runs, the kit has a module.
+    std::ofstream(kit_.filePath("install.dat").toStdString(), std::ios::binary)
+        << kitmaker::modFileBytes(kitmaker::composeBlipSong());
+    StartSound();
     forms::SetProgramFileOverride(kit_.filePath("install").toStdString());
     CreateForms();
     Form1->Show();
@@ -46,6 +52,7 @@ void MainWindowTest::initTestCase() {
 
 void MainWindowTest::cleanupTestCase() {
     DestroyForms();
+    StopSound();
     forms::SetProgramFileOverride("");
 }
 

@@ -1,5 +1,7 @@
 #include "demokit.h"
 
+#include "modwriter.h"
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -95,6 +97,11 @@ void writeKitTexts(const std::string& folder, const DemoKit& kit) {
     writeFile(base + "install.ini", installIniText(kit));
     writeFile(base + kit.infoFile, infoFileBytes(kit));
     writeFile(base + kit.openAfterFile, followUpText(kit));
+}
+
+void writeKitMusic(const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    writeFile(folder + "/install.dat", modFileBytes(composeDemoSong()));
 }
 
 } // namespace kitmaker

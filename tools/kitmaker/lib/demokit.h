@@ -32,4 +32,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 // Writes install.ini, the info file and the follow-up file of `kit` into `folder` (created if needed).
 void writeKitTexts(const std::string& folder, const DemoKit& kit);
 
+// Writes the music module install.dat (composed by kitmaker) into `folder`.
+void writeKitMusic(const std::string& folder);
+
 } // namespace kitmaker
