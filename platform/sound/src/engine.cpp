@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <ostream>
@@ -42,14 +43,15 @@ bool readModuleFile(const char* fileName, std::vector<std::byte>& bytes, int& er
         error = MIDAS_ERR_BAD_ARGUMENT;
         return false;
     }
+    std::error_code ec;
     std::ifstream in(fileName, std::ios::binary);
-    if (!in || !*fileName) {
+    if (!in || !*fileName || std::filesystem::is_directory(fileName, ec)) {
         error = MIDAS_ERR_OPEN_FILE;
         return false;
     }
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0) { // a directory or something else that is no file
+    if (size < 0) { // not a file that can be read from end to end
         error = MIDAS_ERR_READ_FILE;
         return false;
     }
