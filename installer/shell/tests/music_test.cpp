@@ -1,0 +1,182 @@
+// The installer's music: Playmod, the exit of the sound library, and the whole program playing its
+// kit's module (or failing on a broken one), heard through SDL's disk driver.
+#include "desktop/services.h"
+#include "diskaudio.h"
+#include "modwriter.h"
+#include "shell/mainform.h"
+#include "shell/music.h"
+
+#include <midas/midas.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+
+class MusicTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void playmodReplacesTheModuleOrRestartsTheLoadedOne();
+    void exitStopsBackgroundPlayThenClosesTheLibrary();
+    void installerPlaysItsMusicFromAnyCurrentDirectory();
+    void installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken();
+
+private:
+    std::string writeModule(const QString& name, const kitmaker::ModSong& song);
+    // A kit folder written by kitmaker, with the installer and its libraries beside it.
+    QString makeKit();
+    // Runs the kit's installer from another current directory; returns its exit code (-1 if it
+    // did not end in time).
+    int runInstaller(const QString& kit, int quitAfterMs);
+
+    QTemporaryDir tmp_;
+    std::filesystem::path audio_;
+    QString boxLog_;
+};
+
+void MusicTest::init() {
+    QVERIFY(tmp_.isValid());
+    audio_ = tmp_.filePath(QStringLiteral("audio-%1.raw").arg(QTest::currentTestFunction())).toStdString();
+    boxLog_ = tmp_.filePath(QStringLiteral("boxes-%1.log").arg(QTest::currentTestFunction()));
+}
+
+std::string MusicTest::writeModule(const QString& name, const kitmaker::ModSong& song) {
+    const std::string path = tmp_.filePath(name).toStdString();
+    std::ofstream(path, std::ios::binary) << kitmaker::modFileBytes(song);
+    return path;
+}
+
+void MusicTest::playmodReplacesTheModuleOrRestartsTheLoadedOne() {
+    disk_audio::use(audio_, true);
+    const std::string blip = writeModule(QStringLiteral("blip.mod"), kitmaker::composeBlipSong());
+    const std::string demo = writeModule(QStringLiteral("demo.mod"), kitmaker::composeDemoSong());
+    StartSound();
+    {
+        TForm1 form;
+        form.Playmod(blip);
+        const auto firstModule = form.Module, firstPlay = form.PlayHandle;
+        QVERIFY(firstModule != 0 && firstPlay != 0);
+
+        // A new name: the playing module is stopped and freed, the new one loaded and played.
+        form.Playmod(demo);
+        QVERIFY(form.Module != 0 && form.PlayHandle != 0);
+        QVERIFY(form.Module != firstModule);
+        QCOMPARE(MIDASstopModule(firstPlay), FALSE);
+        MIDASmoduleInfo info{};
+        QCOMPARE(MIDASgetModuleInfo(firstModule, &info), FALSE);
+        QCOMPARE(MIDASgetModuleInfo(form.Module, &info), TRUE);
+        QCOMPARE(QByteArray(info.songName), QByteArray("halcyon breeze"));
+
+        // An empty name: the loaded module is played again, nothing is loaded or freed.
+        const auto module = form.Module, play = form.PlayHandle;
+        form.Playmod("");
+        QCOMPARE(form.Module, module);
+        QVERIFY(form.PlayHandle != 0 && form.PlayHandle != play);
+        QCOMPARE(MIDASgetModuleInfo(module, &info), TRUE);
+    }
+    QCOMPARE(StopSound(), 0);
+}
+
+void MusicTest::exitStopsBackgroundPlayThenClosesTheLibrary() {
+    disk_audio::use(audio_, true);
+    const std::string demo = writeModule(QStringLiteral("demo.mod"), kitmaker::composeDemoSong());
+    StartSound();
+    TForm1 form;
+    form.Playmod(demo);
+    QVERIFY(disk_audio::waitForSeconds(audio_, 3.0));
+    const std::uint32_t module = form.Module;
+    QCOMPARE(StopSound(), 0);
+    const double stoppedAt = static_cast<double>(disk_audio::sizeOf(audio_) / disk_audio::kFrameBytes) / disk_audio::kRate;
+    // The output ended with background play (past the block already on its way) ...
+    const auto s = disk_audio::read(audio_);
+    const double t0 = disk_audio::firstSound(s);
+    QVERIFY(t0 >= 0.0 && t0 < stoppedAt);
+    QVERIFY(disk_audio::rms(s, t0, stoppedAt - 0.1) > 0.03);
+    QCOMPARE(disk_audio::rms(s, stoppedAt + 0.05, 60.0), 0.0);
+    // ... and the library is closed: the module went with it.
+    MIDASmoduleInfo info{};
+    QCOMPARE(MIDASgetModuleInfo(module, &info), FALSE);
+    QCOMPARE(MIDASgetLastError(), int(MIDAS_ERR_NOT_STARTED_UP));
+}
+
+QString MusicTest::makeKit() {
+    const QString kit = tmp_.filePath(QStringLiteral("kit-%1").arg(QTest::currentTestFunction()));
+    const QString bin = QStringLiteral(KIT_BIN_DIR);
+    QProcess maker;
+    maker.start(bin + QStringLiteral("/kitmaker"), {QStringLiteral("--out"), kit});
+    if (!maker.waitForFinished(30000) || maker.exitCode() != 0) return {};
+    // The program and every shared library it may load from its own folder.
+    QStringList files = QDir(bin).entryList({QStringLiteral("*.so")}, QDir::Files);
+    files << QStringLiteral("install");
+    for (const QString& f : files) {
+        QFile::remove(kit + QLatin1Char('/') + f);
+        if (!QFile::copy(bin + QLatin1Char('/') + f, kit + QLatin1Char('/') + f)) return {};
+    }
+    QFile::setPermissions(kit + QStringLiteral("/install"), QFile::permissions(bin + QStringLiteral("/install")));
+    return kit;
+}
+
+int MusicTest::runInstaller(const QString& kit, int quitAfterMs) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
+    env.insert(QStringLiteral("SDL_DISKAUDIOFILE"), QString::fromStdString(audio_.string()));
+    env.remove(QStringLiteral("SDL_DISKAUDIODELAY")); // real time
+    env.insert(QLatin1String(desktop::kDesktopLogVariable), boxLog_);
+    env.insert(QLatin1String(kQuitAfterVariable), QString::number(quitAfterMs));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(tmp_.path()); // not the kit folder
+    p.start(kit + QStringLiteral("/install"), {});
+    if (!p.waitForFinished(quitAfterMs + 20000)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+}
+
+static QString readAll(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+void MusicTest::installerPlaysItsMusicFromAnyCurrentDirectory() {
+    const QString kit = makeKit();
+    QVERIFY(!kit.isEmpty());
+    QCOMPARE(runInstaller(kit, 1500), 0);
+    QCOMPARE(readAll(boxLog_), QString()); // no box: the music was found
+    const auto s = disk_audio::read(audio_);
+    const double t0 = disk_audio::firstSound(s);
+    QVERIFY2(t0 >= 0.0, "the installer played nothing");
+    QVERIFY(disk_audio::rms(s, t0, t0 + 0.5) > 0.03);
+}
+
+void MusicTest::installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken() {
+    const QString kit = makeKit();
+    QVERIFY(!kit.isEmpty());
+    const QString music = kit + QStringLiteral("/install.dat");
+    {
+        QFile f(music);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("this is no music module\r\n");
+    }
+    // Without the fatal path it would run until the quit timer; it ends at once instead.
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(runInstaller(kit, 15000), 0);
+    QVERIFY(clock.elapsed() < 10000);
+    QCOMPARE(readAll(boxLog_), QStringLiteral("box\tMIDAS ERROR\tUnsupported module format\n"));
+
+    QFile::remove(boxLog_);
+    QVERIFY(QFile::remove(music));
+    QCOMPARE(runInstaller(kit, 15000), 0);
+    QCOMPARE(readAll(boxLog_), QStringLiteral("box\tMIDAS ERROR\tUnable to open file\n"));
+}
+
+QTEST_MAIN(MusicTest)
+#include "music_test.moc"
