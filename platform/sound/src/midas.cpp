@@ -52,7 +52,7 @@ SDL_AudioDeviceID openDevice(midas::Engine* engine, SDL_AudioSpec& have) {
     want.freq = 44100;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    want.samples = 1024; // about 23 ms per block: short start-up, no dropouts
+    want.samples = 2048; // about 46 ms per block: few wake-ups of the audio thread, quick start
     want.callback = audioCallback;
     want.userdata = engine;
     return SDL_OpenAudioDevice(nullptr, 0, &want, &have,

@@ -33,20 +33,39 @@ inline std::uintmax_t sizeOf(const std::filesystem::path& file) {
     return ec ? 0 : n;
 }
 
-// Waits until `file` holds at least `seconds` of sound (or `timeout` passes); true when it does.
-inline bool waitForSeconds(const std::filesystem::path& file, double seconds,
+// Seconds from the start of `file` to its first sound, waiting until there is some and then until
+// `seconds` of output follow it (the output runs silent from the library's start-up on, for as long
+// as loading takes). -1 when that does not happen within `timeout`.
+inline double waitForSound(const std::filesystem::path& file, double seconds,
                            std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-    const auto want = static_cast<std::uintmax_t>(seconds * kRate) * kFrameBytes;
     const auto end = std::chrono::steady_clock::now() + timeout;
-    while (sizeOf(file) < want) {
-        if (std::chrono::steady_clock::now() > end) return false;
+    std::ifstream in;
+    std::uintmax_t seen = 0;
+    double first = -1.0;
+    std::vector<float> chunk;
+    while (std::chrono::steady_clock::now() < end) {
+        const std::uintmax_t size = sizeOf(file) / kFrameBytes * kFrameBytes;
+        if (first < 0 && size > seen) {
+            if (!in.is_open()) in.open(file, std::ios::binary);
+            chunk.resize(static_cast<std::size_t>((size - seen) / sizeof(float)));
+            in.clear();
+            in.seekg(static_cast<std::streamoff>(seen));
+            in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size() * sizeof(float)));
+            for (std::size_t i = 0; i < chunk.size(); ++i)
+                if (std::abs(chunk[i]) > 1e-4f) {
+                    first = static_cast<double>((seen / sizeof(float) + i) / 2) / kRate;
+                    break;
+                }
+            seen = size;
+        }
+        if (first >= 0 && size >= static_cast<std::uintmax_t>((first + seconds) * kRate) * kFrameBytes) return first;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return true;
+    return -1.0;
 }
 
 // The interleaved stereo samples of `file`, at most `seconds` of them.
-inline std::vector<float> read(const std::filesystem::path& file, double seconds = 60.0) {
+inline std::vector<float> read(const std::filesystem::path& file, double seconds = 600.0) {
     const std::uintmax_t cap = static_cast<std::uintmax_t>(seconds * kRate) * kFrameBytes;
     std::vector<float> out(static_cast<std::size_t>(std::min(sizeOf(file), cap) / sizeof(float)));
     std::ifstream in(file, std::ios::binary);
