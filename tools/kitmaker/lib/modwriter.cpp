@@ -48,7 +48,9 @@ std::vector<std::int8_t> to8bit(const std::vector<double>& wave, double peak, un
 // A one-shot sample: the first two bytes stay silent, as trackers expect of samples that do not loop.
 ModSample oneShot(const std::string& name, std::vector<double> wave, int volume, double peak, unsigned seed) {
     wave.insert(wave.begin(), 2, 0.0);
-    return {name, to8bit(wave, peak, seed), volume, 0, 0};
+    std::vector<std::int8_t> data = to8bit(wave, peak, seed);
+    data[0] = data[1] = 0; // exactly silent, whatever the dither made of it
+    return {name, std::move(data), volume, 0, 0};
 }
 
 // A soft pad holding one chord: every voice a warm, slightly detuned pair of saw-like tones, each
