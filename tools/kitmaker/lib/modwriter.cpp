@@ -83,7 +83,7 @@ ModSample padChord(const std::string& name, const std::vector<int>& notes, unsig
         const double x = static_cast<double>(i) / attack;
         wave[i] *= x * x * (3 - 2 * x);
     }
-    ModSample s{name, to8bit(wave, 100.0, seed), 20, attack, loop};
+    ModSample s{name, to8bit(wave, 100.0, seed), 26, attack, loop};
     return s;
 }
 
