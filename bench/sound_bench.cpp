@@ -50,8 +50,10 @@ double libraryCost(std::string file, const fs::path& audio, double seconds) {
     const std::uintmax_t before = disk_audio::sizeOf(audio);
     const double c0 = cpuSeconds();
     MIDASstartBackgroundPlay(0);
-    const std::uintmax_t want = before + static_cast<std::uintmax_t>(seconds * disk_audio::kRate) * disk_audio::kFrameBytes;
-    while (disk_audio::sizeOf(audio) < want) usleep(500);
+    const std::uintmax_t want =
+        before + static_cast<std::uintmax_t>(seconds * disk_audio::kRate) * disk_audio::kFrameBytes;
+    while (disk_audio::sizeOf(audio) < want)
+        usleep(500);
     const double c1 = cpuSeconds();
     const std::uintmax_t after = disk_audio::sizeOf(audio);
     MIDASstopBackgroundPlay();
@@ -103,11 +105,13 @@ double startupMs(std::string file, const fs::path& audio) {
             std::vector<float> chunk((size - seen) / sizeof(float));
             in.clear();
             in.seekg(static_cast<std::streamoff>(seen));
-            in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size() * sizeof(float)));
+            in.read(reinterpret_cast<char*>(chunk.data()),
+                    static_cast<std::streamsize>(chunk.size() * sizeof(float)));
             seen += chunk.size() * sizeof(float);
             for (float v : chunk)
                 if (v != 0.0f) {
-                    ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+                    ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                             .count();
                     break;
                 }
         }
@@ -138,17 +142,20 @@ int main() {
         wri.push_back(floorCost(bytes, seconds, audio));
     }
     const double l = median(lib), f = median(flo), w = median(wri);
-    std::printf("music through the library    : %.3f ms CPU per second of music (median of 3 x %.0f s)\n", l * 1e3, seconds);
+    std::printf("music through the library    : %.3f ms CPU per second of music (median of 3 x %.0f s)\n",
+                l * 1e3, seconds);
     std::printf("libopenmpt decode alone      : %.3f ms CPU per second of music (floor)\n", f * 1e3);
     std::printf("libopenmpt decode + file write: %.3f ms CPU per second of music\n", w * 1e3);
     std::printf("ratio library / decode alone : %.3f (target <= 1.2)\n", l / f);
     std::printf("ratio library / decode+write : %.3f\n", l / w);
 
     std::vector<double> st;
-    for (int i = 0; i < 7; ++i) st.push_back(startupMs(file, audio));
+    for (int i = 0; i < 7; ++i)
+        st.push_back(startupMs(file, audio));
     std::sort(st.begin(), st.end());
-    std::printf("start-up to first audible block: median %.1f ms, worst %.1f ms of 7 (target < 100 ms; ratio %.2f)\n",
-                st[st.size() / 2], st.back(), st[st.size() / 2] / 100.0);
+    std::printf(
+        "start-up to first audible block: median %.1f ms, worst %.1f ms of 7 (target < 100 ms; ratio %.2f)\n",
+        st[st.size() / 2], st.back(), st[st.size() / 2] / 100.0);
     fs::remove_all(dir);
     return 0;
 }

@@ -18,14 +18,14 @@
 
 class MusicTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void playmodReplacesTheModuleOrRestartsTheLoadedOne();
     void exitStopsBackgroundPlayThenClosesTheLibrary();
     void installerPlaysItsMusicFromAnyCurrentDirectory();
     void installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken();
 
-private:
+  private:
     std::string writeModule(const QString& name, const kitmaker::ModSong& song);
     // A kit folder written by kitmaker, with the installer and its libraries beside it.
     QString makeKit();
@@ -91,7 +91,8 @@ void MusicTest::exitStopsBackgroundPlayThenClosesTheLibrary() {
     QVERIFY(t0 >= 0.0);
     const std::uint32_t module = form.Module;
     QCOMPARE(StopSound(), 0);
-    const double stoppedAt = static_cast<double>(disk_audio::sizeOf(audio_) / disk_audio::kFrameBytes) / disk_audio::kRate;
+    const double stoppedAt =
+        static_cast<double>(disk_audio::sizeOf(audio_) / disk_audio::kFrameBytes) / disk_audio::kRate;
     // The output ended with background play (past the blocks already on their way) ...
     const auto s = disk_audio::read(audio_);
     QVERIFY(disk_audio::rms(s, t0, t0 + 2.5) > 0.03);
@@ -115,7 +116,8 @@ QString MusicTest::makeKit() {
         QFile::remove(kit + QLatin1Char('/') + f);
         if (!QFile::copy(bin + QLatin1Char('/') + f, kit + QLatin1Char('/') + f)) return {};
     }
-    QFile::setPermissions(kit + QStringLiteral("/install"), QFile::permissions(bin + QStringLiteral("/install")));
+    QFile::setPermissions(kit + QStringLiteral("/install"),
+                          QFile::permissions(bin + QStringLiteral("/install")));
     return kit;
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 // libopenmpt reports loader warnings to a log stream; the player has no use for them.
 class NullBuffer : public std::streambuf {
-protected:
+  protected:
     int overflow(int c) override { return traits_type::not_eof(c); }
 };
 
@@ -126,7 +126,8 @@ std::uint32_t Engine::load(std::vector<std::byte> bytes, int& error) {
         const int instruments = decoder.get_num_instruments();
         i.numInstruments = instruments > 0 ? static_cast<std::uint32_t>(instruments) : i.numSamples;
         i.numChannels = static_cast<std::uint32_t>(std::max(0, decoder.get_num_channels()));
-        i.durationMs = static_cast<std::uint32_t>(std::max(0.0, decoder.get_duration_seconds() * 1000.0 + 0.5));
+        i.durationMs =
+            static_cast<std::uint32_t>(std::max(0.0, decoder.get_duration_seconds() * 1000.0 + 0.5));
         copyText(i.formatName, sizeof i.formatName, decoder.get_metadata("type"));
     } catch (const std::bad_alloc&) {
         error = MIDAS_ERR_OUT_OF_MEMORY;
@@ -242,13 +243,6 @@ void Engine::clear() {
     modules.swap(modules_);
 }
 
-std::size_t Engine::playingCount() const {
-    std::lock_guard lock(mutex_);
-    std::size_t n = 0;
-    for (const auto& [h, pb] : playbacks_) n += pb->finished ? 0 : 1;
-    return n;
-}
-
 void Engine::mix(float* out, int frames) {
     const std::size_t samples = static_cast<std::size_t>(frames) * 2;
     std::lock_guard lock(mutex_);
@@ -273,7 +267,8 @@ void Engine::mix(float* out, int frames) {
         }
         std::fill(dst + done * 2, dst + samples, 0.0f);
         if (active > 0) {
-            for (std::size_t i = 0; i < samples; ++i) out[i] = std::clamp(out[i] + dst[i], -1.0f, 1.0f);
+            for (std::size_t i = 0; i < samples; ++i)
+                out[i] = std::clamp(out[i] + dst[i], -1.0f, 1.0f);
         }
         ++active;
     }

@@ -23,7 +23,7 @@ bool readModuleFile(const char* fileName, std::vector<std::byte>& bytes, int& er
 void applyRenderSettings(openmpt::module& mod);
 
 class Engine {
-public:
+  public:
     Engine();
     ~Engine();
     Engine(const Engine&) = delete;
@@ -45,9 +45,7 @@ public:
     // silence when nothing plays. Called on the audio thread.
     void mix(float* out, int frames);
 
-    std::size_t playingCount() const;
-
-private:
+  private:
     struct Module;
     struct Playback;
     std::uint32_t newHandle(); // caller holds mutex_

@@ -133,7 +133,10 @@ MIDASmodule MIDASloadModule(char* fileName) {
     if (!ready()) return 0;
     std::vector<std::byte> bytes;
     int error = MIDAS_OK;
-    if (!midas::readModuleFile(fileName, bytes, error)) return fail(error), 0;
+    if (!midas::readModuleFile(fileName, bytes, error)) {
+        g_lastError = error;
+        return 0;
+    }
     const std::uint32_t h = g.engine->load(std::move(bytes), error);
     if (!h) g_lastError = error;
     return h;
@@ -174,26 +177,44 @@ BOOL MIDASclose(void) {
     return TRUE;
 }
 
-int MIDASgetLastError(void) { return g_lastError; }
+int MIDASgetLastError(void) {
+    return g_lastError;
+}
 
 const char* MIDASgetErrorMessage(int errorCode) {
     switch (errorCode) {
-    case MIDAS_OK: return "OK";
-    case MIDAS_ERR_NOT_STARTED_UP: return "Sound system not started up";
-    case MIDAS_ERR_NOT_INITIALISED: return "Sound system not initialised";
-    case MIDAS_ERR_ALREADY_INITIALISED: return "Sound system already initialised";
-    case MIDAS_ERR_NO_AUDIO: return "Unable to open audio output";
-    case MIDAS_ERR_PLAY_NOT_RUNNING: return "Background play is not running";
-    case MIDAS_ERR_PLAY_RUNNING: return "Background play is already running";
-    case MIDAS_ERR_OPEN_FILE: return "Unable to open file";
-    case MIDAS_ERR_READ_FILE: return "Unable to read file";
-    case MIDAS_ERR_BAD_FORMAT: return "Unsupported module format";
-    case MIDAS_ERR_BAD_MODULE: return "Invalid module handle";
-    case MIDAS_ERR_BAD_PLAY_HANDLE: return "Invalid play handle";
-    case MIDAS_ERR_BAD_ARGUMENT: return "Invalid argument";
-    case MIDAS_ERR_OUT_OF_MEMORY: return "Out of memory";
-    case MIDAS_ERR_OUT_OF_HANDLES: return "Out of handles";
-    default: return "Undefined error";
+    case MIDAS_OK:
+        return "OK";
+    case MIDAS_ERR_NOT_STARTED_UP:
+        return "Sound system not started up";
+    case MIDAS_ERR_NOT_INITIALISED:
+        return "Sound system not initialised";
+    case MIDAS_ERR_ALREADY_INITIALISED:
+        return "Sound system already initialised";
+    case MIDAS_ERR_NO_AUDIO:
+        return "Unable to open audio output";
+    case MIDAS_ERR_PLAY_NOT_RUNNING:
+        return "Background play is not running";
+    case MIDAS_ERR_PLAY_RUNNING:
+        return "Background play is already running";
+    case MIDAS_ERR_OPEN_FILE:
+        return "Unable to open file";
+    case MIDAS_ERR_READ_FILE:
+        return "Unable to read file";
+    case MIDAS_ERR_BAD_FORMAT:
+        return "Unsupported module format";
+    case MIDAS_ERR_BAD_MODULE:
+        return "Invalid module handle";
+    case MIDAS_ERR_BAD_PLAY_HANDLE:
+        return "Invalid play handle";
+    case MIDAS_ERR_BAD_ARGUMENT:
+        return "Invalid argument";
+    case MIDAS_ERR_OUT_OF_MEMORY:
+        return "Out of memory";
+    case MIDAS_ERR_OUT_OF_HANDLES:
+        return "Out of handles";
+    default:
+        return "Undefined error";
     }
 }
 

@@ -23,8 +23,10 @@ inline constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 inline void use(const std::filesystem::path& file, bool fast) {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
-    if (fast) setenv("SDL_DISKAUDIODELAY", "1", 1);
-    else unsetenv("SDL_DISKAUDIODELAY");
+    if (fast)
+        setenv("SDL_DISKAUDIODELAY", "1", 1);
+    else
+        unsetenv("SDL_DISKAUDIODELAY");
 }
 
 inline std::uintmax_t sizeOf(const std::filesystem::path& file) {
@@ -50,7 +52,8 @@ inline double waitForSound(const std::filesystem::path& file, double seconds,
             chunk.resize(static_cast<std::size_t>((size - seen) / sizeof(float)));
             in.clear();
             in.seekg(static_cast<std::streamoff>(seen));
-            in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size() * sizeof(float)));
+            in.read(reinterpret_cast<char*>(chunk.data()),
+                    static_cast<std::streamsize>(chunk.size() * sizeof(float)));
             for (std::size_t i = 0; i < chunk.size(); ++i)
                 if (std::abs(chunk[i]) > 1e-4f) {
                     first = static_cast<double>((seen / sizeof(float) + i) / 2) / kRate;
@@ -58,7 +61,8 @@ inline double waitForSound(const std::filesystem::path& file, double seconds,
                 }
             seen = size;
         }
-        if (first >= 0 && size >= static_cast<std::uintmax_t>((first + seconds) * kRate) * kFrameBytes) return first;
+        if (first >= 0 && size >= static_cast<std::uintmax_t>((first + seconds) * kRate) * kFrameBytes)
+            return first;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return -1.0;
@@ -80,7 +84,8 @@ inline double rms(const std::vector<float>& s, double fromSec, double toSec) {
     const std::size_t b = std::min(s.size(), static_cast<std::size_t>(toSec * kRate) * 2);
     if (b <= a) return 0.0;
     double sum = 0;
-    for (std::size_t i = a; i < b; ++i) sum += static_cast<double>(s[i]) * s[i];
+    for (std::size_t i = a; i < b; ++i)
+        sum += static_cast<double>(s[i]) * s[i];
     return std::sqrt(sum / static_cast<double>(b - a));
 }
 

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class MidasTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("midas_test_" + std::to_string(::getpid()) + "_" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -64,9 +64,11 @@ TEST_F(MidasTest, DemoModuleLoadsAndRendersAudibleMusicWithoutClipping) {
     ASSERT_GE(t0, 0.0);
     ASSERT_EQ(MIDASstopBackgroundPlay(), TRUE);
     const auto s = disk_audio::read(audio_);
-    for (double t = t0; t < t0 + 8.0; t += 1.0) EXPECT_GT(disk_audio::rms(s, t, t + 1.0), 0.03) << "second " << t;
+    for (double t = t0; t < t0 + 8.0; t += 1.0)
+        EXPECT_GT(disk_audio::rms(s, t, t + 1.0), 0.03) << "second " << t;
     float peak = 0;
-    for (float v : s) peak = std::max(peak, std::abs(v));
+    for (float v : s)
+        peak = std::max(peak, std::abs(v));
     EXPECT_LT(peak, 0.9f);
     EXPECT_GT(peak, 0.2f);
 }
@@ -118,7 +120,8 @@ TEST_F(MidasTest, MissingOrBrokenFilesGiveNoHandleAndAClearMessage) {
         int error;
     };
     std::string noise(4000, '\0');
-    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 2654435761u) >> 13);
     const Case cases[] = {
         {(dir_ / "absent.dat").string(), MIDAS_ERR_OPEN_FILE},
         {"", MIDAS_ERR_OPEN_FILE},
@@ -156,7 +159,7 @@ TEST_F(MidasTest, HandlesAreCheckedAndFreeingAModuleEndsItsPlaybacks) {
     EXPECT_EQ(MIDASgetLastError(), MIDAS_ERR_BAD_PLAY_HANDLE);
     EXPECT_EQ(MIDASstopModule(mod), FALSE); // a module handle is no play handle
     EXPECT_EQ(MIDASfreeModule(mod), TRUE);
-    EXPECT_EQ(MIDASstopModule(b), FALSE);   // ended with its module
+    EXPECT_EQ(MIDASstopModule(b), FALSE); // ended with its module
     EXPECT_EQ(MIDASfreeModule(mod), FALSE);
     EXPECT_EQ(MIDASgetLastError(), MIDAS_ERR_BAD_MODULE);
     MIDASmoduleInfo info{};
@@ -192,7 +195,8 @@ TEST_F(MidasTest, StoppingBackgroundPlayEndsOutputAndCloseFreesEverything) {
     // The exit order: background play stops (output ends at once), then the library closes with
     // the module still loaded and playing.
     ASSERT_EQ(MIDASstopBackgroundPlay(), TRUE);
-    const double stoppedAt = static_cast<double>(disk_audio::sizeOf(audio_) / disk_audio::kFrameBytes) / disk_audio::kRate;
+    const double stoppedAt =
+        static_cast<double>(disk_audio::sizeOf(audio_) / disk_audio::kFrameBytes) / disk_audio::kRate;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(MIDASclose(), TRUE);
     // Past the blocks that were on their way out, the output is silent.

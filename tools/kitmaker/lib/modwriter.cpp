@@ -17,7 +17,9 @@ constexpr double kRateC2 = 8363.0;
 constexpr double kRateC3 = 2 * kRateC2;
 
 // Frequency of a MIDI note number (A4 = 69 = 440 Hz).
-double hz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
+double hz(int midi) {
+    return 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+}
 
 void putBE16(std::string& out, std::size_t v) {
     out += static_cast<char>((v >> 8) & 0xFF);
@@ -34,7 +36,8 @@ void putText(std::string& out, const std::string& text, std::size_t size) {
 // dither, so quiet tails stay smooth instead of grainy.
 std::vector<std::int8_t> to8bit(const std::vector<double>& wave, double peak, unsigned seed) {
     double max = 1e-9;
-    for (double v : wave) max = std::max(max, std::abs(v));
+    for (double v : wave)
+        max = std::max(max, std::abs(v));
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-0.5, 0.5);
     std::vector<std::int8_t> out(wave.size() + (wave.size() & 1), 0);
@@ -58,7 +61,7 @@ ModSample oneShot(const std::string& name, std::vector<double> wave, int volume,
 // comes before the loop.
 ModSample padChord(const std::string& name, const std::vector<int>& notes, unsigned seed) {
     const std::size_t loop = 16384;
-    const std::size_t attack = 1600; // about 0.1 s at C-3
+    const std::size_t attack = 1600;                         // about 0.1 s at C-3
     const double step = kRateC3 / static_cast<double>(loop); // frequency resolution of the loop
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> phase(0.0, 2 * kPi);
@@ -146,8 +149,8 @@ ModSample snare() {
     for (std::size_t i = 0; i < n; ++i) {
         const double t = i / rate;
         const double x = noise(rng);
-        lp += 0.35 * (x - lp);          // take the harshest top off
-        const double band = lp - prev;  // and the rumble
+        lp += 0.35 * (x - lp);         // take the harshest top off
+        const double band = lp - prev; // and the rumble
         prev = lp;
         w[i] = (1.4 * band * std::exp(-t / 0.07) + 0.5 * std::sin(2 * kPi * 190 * t) * std::exp(-t / 0.03)) *
                std::min(1.0, t / 0.002);
@@ -179,7 +182,8 @@ enum : int { Kick = 1, Snare, Hat, Bass, Piano, PadFirst };
 enum : int { ChDrums = 0, ChBass = 1, ChLead = 2, ChPad = 3 };
 
 void put(ModPattern& p, int row, int ch, int sample, const std::string& note, int effect = 0, int param = 0) {
-    p[static_cast<std::size_t>(row * kModChannels + ch)] = {sample, note.empty() ? 0 : modPeriod(note), effect, param};
+    p[static_cast<std::size_t>(row * kModChannels + ch)] = {sample, note.empty() ? 0 : modPeriod(note),
+                                                            effect, param};
 }
 
 struct Chord {
@@ -200,7 +204,8 @@ int modPeriod(const std::string& note) {
     static const int kPeriods[36] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
                                      428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
                                      214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
-    static const char* const kNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
+    static const char* const kNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                           "F#", "G-", "G#", "A-", "A#", "B-"};
     if (note.size() == 3 && note[2] >= '1' && note[2] <= '3') {
         for (int i = 0; i < 12; ++i)
             if (note.compare(0, 2, kNames[i]) == 0) return kPeriods[(note[2] - '1') * 12 + i];
@@ -210,10 +215,13 @@ int modPeriod(const std::string& note) {
 
 std::string modFileBytes(const ModSong& song) {
     if (song.samples.size() > 31) throw std::invalid_argument("more than 31 samples");
-    if (song.orders.empty() || song.orders.size() > 128) throw std::invalid_argument("order list must hold 1..128 entries");
-    if (song.patterns.empty() || song.patterns.size() > 64) throw std::invalid_argument("pattern count must be 1..64");
+    if (song.orders.empty() || song.orders.size() > 128)
+        throw std::invalid_argument("order list must hold 1..128 entries");
+    if (song.patterns.empty() || song.patterns.size() > 64)
+        throw std::invalid_argument("pattern count must be 1..64");
     for (int o : song.orders)
-        if (o < 0 || o >= static_cast<int>(song.patterns.size())) throw std::invalid_argument("order names no pattern");
+        if (o < 0 || o >= static_cast<int>(song.patterns.size()))
+            throw std::invalid_argument("order names no pattern");
 
     std::string out;
     putText(out, song.title, 20);
@@ -228,8 +236,10 @@ std::string modFileBytes(const ModSong& song) {
             continue;
         }
         const ModSample& s = song.samples[i];
-        if (s.data.size() % 2 || s.data.size() > 131070) throw std::invalid_argument("sample " + s.name + ": bad length");
-        if (s.loopLength && (s.loopStart % 2 || s.loopLength % 2 || s.loopStart + s.loopLength > s.data.size()))
+        if (s.data.size() % 2 || s.data.size() > 131070)
+            throw std::invalid_argument("sample " + s.name + ": bad length");
+        if (s.loopLength &&
+            (s.loopStart % 2 || s.loopLength % 2 || s.loopStart + s.loopLength > s.data.size()))
             throw std::invalid_argument("sample " + s.name + ": bad loop");
         putText(out, s.name, 22);
         putBE16(out, s.data.size() / 2);
@@ -240,12 +250,13 @@ std::string modFileBytes(const ModSong& song) {
     }
     out += static_cast<char>(song.orders.size());
     out += '\x7F';
-    for (std::size_t i = 0; i < 128; ++i) out += static_cast<char>(i < song.orders.size() ? song.orders[i] : 0);
+    for (std::size_t i = 0; i < 128; ++i)
+        out += static_cast<char>(i < song.orders.size() ? song.orders[i] : 0);
     out += "M.K.";
     for (const ModPattern& p : song.patterns) {
         for (const ModCell& c : p) {
-            if (c.sample < 0 || c.sample > 31 || c.period < 0 || c.period > 0xFFF || c.effect < 0 || c.effect > 15 ||
-                c.param < 0 || c.param > 255)
+            if (c.sample < 0 || c.sample > 31 || c.period < 0 || c.period > 0xFFF || c.effect < 0 ||
+                c.effect > 15 || c.param < 0 || c.param > 255)
                 throw std::invalid_argument("pattern cell out of range");
             out += static_cast<char>((c.sample & 0xF0) | ((c.period >> 8) & 0x0F));
             out += static_cast<char>(c.period & 0xFF);
@@ -253,7 +264,8 @@ std::string modFileBytes(const ModSong& song) {
             out += static_cast<char>(c.param);
         }
     }
-    for (const ModSample& s : song.samples) out.append(reinterpret_cast<const char*>(s.data.data()), s.data.size());
+    for (const ModSample& s : song.samples)
+        out.append(reinterpret_cast<const char*>(s.data.data()), s.data.size());
     return out;
 }
 
@@ -263,9 +275,9 @@ ModSong composeDemoSong() {
     song.samples = {kick(), snare(), hihat(), bass(), electricPiano()};
 
     const std::vector<Chord> chords = {
-        {"pad Fmaj7", {53, 57, 60, 64}, "F-1"}, {"pad G6", {55, 59, 62, 64}, "G-1"},
-        {"pad Em7", {52, 55, 59, 62}, "E-1"},   {"pad Am7", {57, 60, 64, 67}, "A-1"},
-        {"pad Dm7", {50, 53, 57, 60}, "D-1"},   {"pad Cmaj7", {55, 59, 60, 64}, "C-1"},
+        {"pad Fmaj7", {53, 57, 60, 64}, "F-1"},  {"pad G6", {55, 59, 62, 64}, "G-1"},
+        {"pad Em7", {52, 55, 59, 62}, "E-1"},    {"pad Am7", {57, 60, 64, 67}, "A-1"},
+        {"pad Dm7", {50, 53, 57, 60}, "D-1"},    {"pad Cmaj7", {55, 59, 60, 64}, "C-1"},
         {"pad G7sus4", {55, 60, 62, 65}, "G-1"},
     };
     for (std::size_t i = 0; i < chords.size(); ++i)
@@ -312,8 +324,10 @@ ModSong composeDemoSong() {
             // which eases in), hats on the off-beats.
             for (int beat = 0; beat < 4; ++beat) {
                 const int row = base + beat * 4;
-                if (beat % 2 == 0) put(p, row, ChDrums, Kick, "C-2");
-                else if (pat > 0) put(p, row, ChDrums, Snare, "C-3");
+                if (beat % 2 == 0)
+                    put(p, row, ChDrums, Kick, "C-2");
+                else if (pat > 0)
+                    put(p, row, ChDrums, Snare, "C-3");
                 put(p, row + 2, ChDrums, Hat, "C-3");
             }
         }

@@ -29,10 +29,10 @@ inline constexpr int kModRows = 64;
 using ModPattern = std::array<ModCell, kModRows * kModChannels>; // row-major
 
 struct ModSong {
-    std::string title;               // up to 20 bytes
-    std::vector<ModSample> samples;  // at most 31
+    std::string title;              // up to 20 bytes
+    std::vector<ModSample> samples; // at most 31
     std::vector<ModPattern> patterns;
-    std::vector<int> orders;         // pattern numbers, 1..128 entries
+    std::vector<int> orders; // pattern numbers, 1..128 entries
 };
 
 // The Amiga period of a note name such as "C-2" or "F#1" (octaves 1..3). Throws on other names.

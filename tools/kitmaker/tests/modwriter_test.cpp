@@ -19,7 +19,8 @@ TEST(ModWriter, NotesMapToAmigaPeriods) {
     EXPECT_EQ(modPeriod("A-2"), 254);
     EXPECT_EQ(modPeriod("C#3"), 202);
     EXPECT_EQ(modPeriod("B-3"), 113);
-    for (const char* bad : {"", "C-4", "C-0", "H-2", "C2", "c-2"}) EXPECT_THROW(modPeriod(bad), std::invalid_argument) << bad;
+    for (const char* bad : {"", "C-4", "C-0", "H-2", "C2", "c-2"})
+        EXPECT_THROW(modPeriod(bad), std::invalid_argument) << bad;
 }
 
 TEST(ModWriter, WritesTheProTrackerLayout) {
@@ -69,7 +70,8 @@ TEST(ModWriter, DemoSongSamplesFitAndLoopSeamlessly) {
     for (const ModSample& s : song.samples) {
         ASSERT_FALSE(s.data.empty()) << s.name;
         int peak = 0;
-        for (std::int8_t v : s.data) peak = std::max(peak, std::abs(int(v)));
+        for (std::int8_t v : s.data)
+            peak = std::max(peak, std::abs(int(v)));
         EXPECT_GE(peak, 90) << s.name; // uses the 8 bits it has
         EXPECT_LE(peak, 127) << s.name;
         if (!s.loopLength) {
@@ -80,7 +82,8 @@ TEST(ModWriter, DemoSongSamplesFitAndLoopSeamlessly) {
         // The loop's end leads into its start as smoothly as any two neighbouring samples.
         const std::size_t a = s.loopStart, b = s.loopStart + s.loopLength - 1;
         int maxStep = 0;
-        for (std::size_t i = a + 1; i <= b; ++i) maxStep = std::max(maxStep, std::abs(s.data[i] - s.data[i - 1]));
+        for (std::size_t i = a + 1; i <= b; ++i)
+            maxStep = std::max(maxStep, std::abs(s.data[i] - s.data[i - 1]));
         EXPECT_LE(std::abs(s.data[a] - s.data[b]), maxStep) << s.name;
     }
 }

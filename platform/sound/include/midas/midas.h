@@ -60,15 +60,15 @@ typedef struct {
 /* Error codes reported by MIDASgetLastError. */
 enum {
     MIDAS_OK = 0,
-    MIDAS_ERR_NOT_STARTED_UP = 1,   /* "MIDASstartup has not been called" */
-    MIDAS_ERR_NOT_INITIALISED = 2,  /* "Sound system not initialised" */
+    MIDAS_ERR_NOT_STARTED_UP = 1,  /* "MIDASstartup has not been called" */
+    MIDAS_ERR_NOT_INITIALISED = 2, /* "Sound system not initialised" */
     MIDAS_ERR_ALREADY_INITIALISED = 3,
-    MIDAS_ERR_NO_AUDIO = 4,         /* no audio output could be opened, not even the silent one */
+    MIDAS_ERR_NO_AUDIO = 4, /* no audio output could be opened, not even the silent one */
     MIDAS_ERR_PLAY_NOT_RUNNING = 5,
     MIDAS_ERR_PLAY_RUNNING = 6,
-    MIDAS_ERR_OPEN_FILE = 7,        /* "Unable to open file" */
+    MIDAS_ERR_OPEN_FILE = 7, /* "Unable to open file" */
     MIDAS_ERR_READ_FILE = 8,
-    MIDAS_ERR_BAD_FORMAT = 9,       /* "Unsupported module format" */
+    MIDAS_ERR_BAD_FORMAT = 9, /* "Unsupported module format" */
     MIDAS_ERR_BAD_MODULE = 10,
     MIDAS_ERR_BAD_PLAY_HANDLE = 11,
     MIDAS_ERR_BAD_ARGUMENT = 12,
