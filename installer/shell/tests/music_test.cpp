@@ -24,6 +24,7 @@ class MusicTest : public QObject {
     void exitStopsBackgroundPlayThenClosesTheLibrary();
     void installerPlaysItsMusicFromAnyCurrentDirectory();
     void installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken();
+    void installerPlayingMusicStillEndsOnTermination();
 
   private:
     std::string writeModule(const QString& name, const kitmaker::ModSong& song);
@@ -32,6 +33,7 @@ class MusicTest : public QObject {
     // Runs the kit's installer from another current directory; returns its exit code (-1 if it
     // did not end in time).
     int runInstaller(const QString& kit, int quitAfterMs);
+    QProcessEnvironment installerEnvironment(int quitAfterMs) const;
 
     QTemporaryDir tmp_;
     std::filesystem::path audio_;
@@ -121,8 +123,7 @@ QString MusicTest::makeKit() {
     return kit;
 }
 
-int MusicTest::runInstaller(const QString& kit, int quitAfterMs) {
-    QProcess p;
+QProcessEnvironment MusicTest::installerEnvironment(int quitAfterMs) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
@@ -130,7 +131,12 @@ int MusicTest::runInstaller(const QString& kit, int quitAfterMs) {
     env.remove(QStringLiteral("SDL_DISKAUDIODELAY")); // real time
     env.insert(QLatin1String(desktop::kDesktopLogVariable), boxLog_);
     env.insert(QLatin1String(kQuitAfterVariable), QString::number(quitAfterMs));
-    p.setProcessEnvironment(env);
+    return env;
+}
+
+int MusicTest::runInstaller(const QString& kit, int quitAfterMs) {
+    QProcess p;
+    p.setProcessEnvironment(installerEnvironment(quitAfterMs));
     p.setWorkingDirectory(tmp_.path()); // not the kit folder
     p.start(kit + QStringLiteral("/install"), {});
     if (!p.waitForFinished(quitAfterMs + 20000)) {
@@ -177,6 +183,25 @@ void MusicTest::installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken(
     QVERIFY(QFile::remove(music));
     QCOMPARE(runInstaller(kit, 15000), 0);
     QCOMPARE(readAll(boxLog_), QStringLiteral("box\tMIDAS ERROR\tUnable to open file\n"));
+}
+
+void MusicTest::installerPlayingMusicStillEndsOnTermination() {
+    // The sound library must not take the termination signal away from the program.
+    const QString kit = makeKit();
+    QVERIFY(!kit.isEmpty());
+    QProcess p;
+    p.setProcessEnvironment(installerEnvironment(60000));
+    p.setWorkingDirectory(tmp_.path());
+    p.start(kit + QStringLiteral("/install"), {});
+    QVERIFY(p.waitForStarted());
+    QVERIFY(disk_audio::waitForSound(audio_, 0.2) >= 0.0);
+    p.terminate();
+    const bool ended = p.waitForFinished(5000);
+    if (!ended) {
+        p.kill();
+        p.waitForFinished();
+    }
+    QVERIFY(ended);
 }
 
 QTEST_MAIN(MusicTest)

@@ -62,6 +62,9 @@ SDL_AudioDeviceID openDevice(midas::Engine* engine, SDL_AudioSpec& have) {
 // Starts SDL's audio with the driver chosen by the environment (or SDL's own choice); when that
 // gives no output, with the silent "dummy" driver, so programs run on machines without sound.
 bool openOutput() {
+    // SDL would otherwise catch SIGINT and SIGTERM for an event queue nobody reads, and the
+    // program could no longer be interrupted or terminated.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         g.device = openDevice(g.engine.get(), g.have);
         if (g.device != 0) return true;
