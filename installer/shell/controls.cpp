@@ -47,3 +47,10 @@ void TLabel::mouseMoveEvent(QMouseEvent*) { emit mouseMoved(); }
 void TLabel::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
 }
+
+TSpeedButton::TSpeedButton(QWidget* parent, const QString& caption) : QToolButton(parent) {
+    setText(caption);
+    setAutoRaise(true);
+    setToolButtonStyle(Qt::ToolButtonTextOnly);
+    setFocusPolicy(Qt::NoFocus);
+}

@@ -2,6 +2,7 @@
 // Simple window-less controls of the installer's windows: a picture drawn unscaled from its top-left
 // corner and clipped, and a transparent one-line text label. Both report mouse moves and clicks.
 #include <QImage>
+#include <QToolButton>
 #include <QWidget>
 
 class TImage : public QWidget {
@@ -45,4 +46,11 @@ protected:
 private:
     QString caption_;
     QColor color_ = Qt::black;
+};
+
+// A flat push button: no frame until the mouse is over it.
+class TSpeedButton : public QToolButton {
+    Q_OBJECT
+public:
+    TSpeedButton(QWidget* parent, const QString& caption);
 };
