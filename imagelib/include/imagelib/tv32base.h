@@ -44,7 +44,7 @@ typedef struct BUF32INFO {
 
 /* Lock record filled by buf32Lock (optional). */
 typedef struct BUF32LOCK {
-    int32_t mode;          /* 1 read, 2 write, 3 read and write (or display) */
+    int32_t mode; /* 1 read, 2 write, 3 read and write (or display) */
     int32_t width;
     int32_t height;
     int32_t bytesPerPixel;
@@ -130,11 +130,11 @@ TV32_API int TV32_CALL buf32GetMem(TV32HBUF buffer, int32_t x, int32_t y, int32_
                                    void* memory);
 /* Like buf32GetMem; the parts outside the buffer are filled with the pixel value at background
  * (bytesPerPixel bytes; 0 means zero bytes). */
-TV32_API int TV32_CALL buf32GetMemWithBC(TV32HBUF buffer, int32_t x, int32_t y, int32_t width,
-                                         int32_t height, void* memory, const void* background);
+TV32_API int TV32_CALL buf32GetMemWithBC(TV32HBUF buffer, int32_t x, int32_t y, int32_t width, int32_t height,
+                                         void* memory, const void* background);
 /* Packed memory into the buffer at (x, y); parts outside the buffer are left out. */
-TV32_API int TV32_CALL buf32MergeMem(TV32HBUF buffer, int32_t x, int32_t y, const void* memory,
-                                     int32_t width, int32_t height);
+TV32_API int TV32_CALL buf32MergeMem(TV32HBUF buffer, int32_t x, int32_t y, const void* memory, int32_t width,
+                                     int32_t height);
 /* Copies a width x height block at (fromX, fromY) of one buffer to (toX, toY) of another of the
  * same bits per pixel, clipped to both. */
 TV32_API int TV32_CALL buf32MergeBuf(TV32HBUF from, int32_t fromX, int32_t fromY, int32_t width,
@@ -161,8 +161,8 @@ TV32_API int TV32_CALL disp32ShowInit(DISP32H* display, void* dc, int32_t bitsPe
 TV32_API int TV32_CALL disp32ShowInitEx(DISP32H* display, void* dc, int32_t bitsPerPixel,
                                         const TV32RECT* rect, int32_t r1, int32_t r2, int32_t r3, int32_t r4,
                                         int32_t r5);
-TV32_API int TV32_CALL disp32ShowData(DISP32H display, const void* memory, int32_t r1, int32_t r2, int32_t rows,
-                                      int32_t bytesPerRow);
+TV32_API int TV32_CALL disp32ShowData(DISP32H display, const void* memory, int32_t r1, int32_t r2,
+                                      int32_t rows, int32_t bytesPerRow);
 TV32_API int TV32_CALL disp32ShowEnd(DISP32H display);
 
 TV32_EXTERN_C_END

@@ -13,13 +13,13 @@
 
 /* Message record of c32ShowMb: eleven 32-bit fields on 32 bits (pointers widen on 64 bits). */
 typedef struct C32MSGBOX {
-    TV32HWND owner;        /* owner window, 0 for none */
-    const char* caption;   /* zero-terminated */
-    uint32_t style;        /* icon bits: 0x10 stop, 0x20 question, 0x30 exclamation, 0x40 information */
-    const char* text;      /* zero-terminated; "\n\r" and "\r\n" break lines */
-    int32_t one1;          /* 1 */
-    int32_t one2;          /* 1 */
-    int32_t errorCode;     /* kept as error information */
+    TV32HWND owner;      /* owner window, 0 for none */
+    const char* caption; /* zero-terminated */
+    uint32_t style;      /* icon bits: 0x10 stop, 0x20 question, 0x30 exclamation, 0x40 information */
+    const char* text;    /* zero-terminated; "\n\r" and "\r\n" break lines */
+    int32_t one1;        /* 1 */
+    int32_t one2;        /* 1 */
+    int32_t errorCode;   /* kept as error information */
     int32_t value1;
     int32_t value2;
     int32_t keepErrorInfo; /* 0: the error information is reset before the box is shown */
@@ -61,7 +61,8 @@ TV32_API int TV32_CALL c32GetString(int32_t id, char* buffer, int32_t size);
  * when shown, 0 for a bad record. */
 TV32_API int TV32_CALL c32ShowMb(const C32MSGBOX* box);
 /* Error information for the host: six values kept until reset. */
-TV32_API int TV32_CALL c32SetDLLErrInfo(int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5, int32_t v6);
+TV32_API int TV32_CALL c32SetDLLErrInfo(int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5,
+                                        int32_t v6);
 TV32_API int TV32_CALL c32ResetDLLErrInfo(void);
 /* Copies the six values into values; returns 1 when error information is set, 0 after a reset. */
 TV32_API int TV32_CALL c32GetDLLErrInfo(int32_t values[6]);

@@ -56,7 +56,9 @@ TV32_API int TV32_CALL InitAboutDll(void) {
     return 1;
 }
 
-TV32_API int TV32_CALL scAboutInitCount(void) { return initCount.load(); }
+TV32_API int TV32_CALL scAboutInitCount(void) {
+    return initCount.load();
+}
 
 TV32_API SCABOUTHOOK TV32_CALL scSetAboutBoxHook(SCABOUTHOOK hook) {
     SCABOUTHOOK old = aboutHook;

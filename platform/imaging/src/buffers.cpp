@@ -49,7 +49,9 @@ void cellSize(int& w, int& h) {
     h = t.cellH;
 }
 
-bool validBits(int bits) { return bits == 8 || bits == 24; }
+bool validBits(int bits) {
+    return bits == 8 || bits == 24;
+}
 
 // Copies a w x h block between two buffers of the same pixel size; the blocks lie inside both.
 void copyRegion(const Buffer& src, int sx, int sy, Buffer& dst, int dx, int dy, int w, int h) {
@@ -162,7 +164,8 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height) {
             b->blocks.reserve(std::size_t(b->cellCount()));
             for (int cy = 0; cy < b->down; ++cy)
                 for (int cx = 0; cx < b->across; ++cx) {
-                    const std::size_t n = std::size_t(b->cellWidthAt(cx)) * std::size_t(b->cellHeightAt(cy)) * 3;
+                    const std::size_t n =
+                        std::size_t(b->cellWidthAt(cx)) * std::size_t(b->cellHeightAt(cy)) * 3;
                     b->blocks.emplace_back(new (std::nothrow) uint8_t[n]());
                     if (!b->blocks.back()) return nullptr;
                 }
@@ -223,7 +226,8 @@ TV32_API int TV32_CALL buf32Alloc(TV32HBUF* slot, int32_t bitsPerPixel, int32_t 
     if (fillMode < 0 || fillMode > 2) return 0;
     auto b = makeBuffer(bitsPerPixel, width, height);
     if (!b) return 0;
-    if (fillMode == BUF32_FILL_VALUE) fillRegion(*b, 0, 0, width, height, static_cast<const uint8_t*>(fillValue));
+    if (fillMode == BUF32_FILL_VALUE)
+        fillRegion(*b, 0, 0, width, height, static_cast<const uint8_t*>(fillValue));
     const TV32HBUF h = insert(std::move(b));
     if (!h) return 0;
     *slot = h;
@@ -343,7 +347,8 @@ TV32_API int TV32_CALL buf32GetMemWithBC(TV32HBUF buffer, int32_t x, int32_t y, 
     if (!bg || b->bpp == 1 || (bg[0] == bg[1] && bg[1] == bg[2])) {
         std::memset(mem, bg ? bg[0] : 0, stride * std::size_t(height));
     } else {
-        for (std::size_t i = 0; i < stride * std::size_t(height); i += 3) std::memcpy(mem + i, bg, 3);
+        for (std::size_t i = 0; i < stride * std::size_t(height); i += 3)
+            std::memcpy(mem + i, bg, 3);
     }
     int cx = x, cy = y, cw = width, ch = height, sx = 0, sy = 0;
     if (clip(cx, cy, cw, ch, b->width, b->height, &sx, &sy))
@@ -363,8 +368,8 @@ TV32_API int TV32_CALL buf32MergeMem(TV32HBUF buffer, int32_t x, int32_t y, cons
     return 1;
 }
 
-TV32_API int TV32_CALL buf32MergeBuf(TV32HBUF from, int32_t fromX, int32_t fromY, int32_t width, int32_t height,
-                                     TV32HBUF to, int32_t toX, int32_t toY) {
+TV32_API int TV32_CALL buf32MergeBuf(TV32HBUF from, int32_t fromX, int32_t fromY, int32_t width,
+                                     int32_t height, TV32HBUF to, int32_t toX, int32_t toY) {
     Buffer* s = lookup(from);
     Buffer* d = lookup(to);
     if (!s || !d || s->bits != d->bits || width <= 0 || height <= 0) return 0;
@@ -396,7 +401,8 @@ TV32_API int TV32_CALL buf32GetBuf(TV32HBUF source, int32_t x, int32_t y, int32_
         auto b = makeBuffer(s->bits, width, height);
         if (!b) return 0;
         int sx = x, sy = y, w = width, h = height, offX = 0, offY = 0;
-        if (clip(sx, sy, w, h, s->width, s->height, &offX, &offY)) copyRegion(*s, sx, sy, *b, offX, offY, w, h);
+        if (clip(sx, sy, w, h, s->width, s->height, &offX, &offY))
+            copyRegion(*s, sx, sy, *b, offX, offY, w, h);
         const TV32HBUF nh = insert(std::move(b));
         if (!nh) return 0;
         *slot = nh;
@@ -414,7 +420,8 @@ TV32_API int TV32_CALL buf32GetBuf(TV32HBUF source, int32_t x, int32_t y, int32_
     }
     fillRegion(*d, 0, 0, w, h, zero);
     int sx = x, sy = y, cw = w, ch = h, offX = 0, offY = 0;
-    if (clip(sx, sy, cw, ch, s->width, s->height, &offX, &offY)) copyRegion(*s, sx, sy, *d, offX, offY, cw, ch);
+    if (clip(sx, sy, cw, ch, s->width, s->height, &offX, &offY))
+        copyRegion(*s, sx, sy, *d, offX, offY, cw, ch);
     return 1;
 }
 

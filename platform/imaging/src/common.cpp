@@ -104,7 +104,9 @@ bool errSet = false;
 
 TV32CHOOSECOLORHOOK colorHook = nullptr;
 
-bool isSep(char c) { return c == '/' || c == '\\'; }
+bool isSep(char c) {
+    return c == '/' || c == '\\';
+}
 
 // "\n\r" and "\r\n" as one line break; lone CRs dropped.
 QString boxText(const char* text) {
@@ -144,18 +146,27 @@ TV32_API int TV32_CALL c32ShowMb(const C32MSGBOX* box) {
     b.title = box->caption ? boxText(box->caption) : QString();
     b.text = boxText(box->text);
     switch (box->style & 0xF0u) {
-    case 0x10: b.icon = desktop::BoxIcon::Error; break;
-    case 0x30: b.icon = desktop::BoxIcon::Warning; break;
+    case 0x10:
+        b.icon = desktop::BoxIcon::Error;
+        break;
+    case 0x30:
+        b.icon = desktop::BoxIcon::Warning;
+        break;
     case 0x20:
-    case 0x40: b.icon = desktop::BoxIcon::Information; break;
-    default: b.icon = desktop::BoxIcon::None; break;
+    case 0x40:
+        b.icon = desktop::BoxIcon::Information;
+        break;
+    default:
+        b.icon = desktop::BoxIcon::None;
+        break;
     }
     if (!ensureApplication()) return 0;
     desktop::messageBoxes().show(widgetFromHandle(box->owner), b);
     return 1;
 }
 
-TV32_API int TV32_CALL c32SetDLLErrInfo(int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5, int32_t v6) {
+TV32_API int TV32_CALL c32SetDLLErrInfo(int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5,
+                                        int32_t v6) {
     std::lock_guard lock(errMutex);
     errInfo = {v1, v2, v3, v4, v5, v6};
     errSet = true;
@@ -226,12 +237,14 @@ TV32_API int TV32_CALL tvfdSplitPathname(const char* path, int32_t part, char* r
     if (!path || !result) return 0;
     const std::size_t len = strnlen(path, 4096);
     std::size_t cut = len;
-    while (cut > 0 && !isSep(path[cut - 1])) --cut; // cut: start of the file name
+    while (cut > 0 && !isSep(path[cut - 1]))
+        --cut; // cut: start of the file name
     std::string out;
     if (part == TVFD_FOLDER) {
         std::size_t end = cut;
-        while (end > 0 && isSep(path[end - 1])) --end; // separators before the name
-        if (end == 0 && cut > 0) end = 1;               // the root keeps its separator
+        while (end > 0 && isSep(path[end - 1]))
+            --end;                        // separators before the name
+        if (end == 0 && cut > 0) end = 1; // the root keeps its separator
         out.assign(path, end);
     } else if (part == TVFD_NAME) {
         out.assign(path + cut, len - cut);
@@ -258,9 +271,11 @@ TV32_API char* TV32_CALL tvfdRemoveBlanks(char* text) {
     if (!text) return text;
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     std::size_t len = std::strlen(text);
-    while (len > 0 && blank(text[len - 1])) --len;
+    while (len > 0 && blank(text[len - 1]))
+        --len;
     std::size_t start = 0;
-    while (start < len && blank(text[start])) ++start;
+    while (start < len && blank(text[start]))
+        ++start;
     std::memmove(text, text + start, len - start);
     text[len - start] = 0;
     return text;

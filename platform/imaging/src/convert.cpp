@@ -58,7 +58,8 @@ std::vector<Tap> areaTaps(int n, int m) {
             t.weights.assign(1, 1.0);
             total = 1;
         }
-        for (double& w : t.weights) w /= total;
+        for (double& w : t.weights)
+            w /= total;
     }
     return taps;
 }
@@ -86,7 +87,8 @@ TV32_API int TV32_CALL cvt32BufType(int32_t, TV32HWND, int32_t fromKind, int32_t
                 out[std::size_t(x)] = uint8_t((299 * p[0] + 587 * p[1] + 114 * p[2]) / 1000);
             }
         } else {
-            for (int x = 0; x < s->width; ++x) std::memset(&out[std::size_t(x) * 3], in[std::size_t(x)], 3);
+            for (int x = 0; x < s->width; ++x)
+                std::memset(&out[std::size_t(x) * 3], in[std::size_t(x)], 3);
         }
         writeBlock(*b, 0, y, s->width, 1, out.data(), out.size());
     }
@@ -123,7 +125,8 @@ TV32_API int TV32_CALL tv32BufferResampleEx(const TV32SIZE* size, TV32HBUF sourc
                                     tx.weights[i] * in[std::size_t(tx.first + int(i)) * bpp + c];
                     }
                 }
-                for (std::size_t i = 0; i < acc.size(); ++i) acc[i] += ty.weights[k] * row[i];
+                for (std::size_t i = 0; i < acc.size(); ++i)
+                    acc[i] += ty.weights[k] * row[i];
             }
             for (std::size_t i = 0; i < acc.size(); ++i) {
                 const double v = std::round(acc[i]);
@@ -132,7 +135,8 @@ TV32_API int TV32_CALL tv32BufferResampleEx(const TV32SIZE* size, TV32HBUF sourc
             writeBlock(*b, 0, y, W, 1, out.data(), out.size());
             // Rows above the next target row's first source row are done with.
             const int keepFrom = y + 1 < H ? ys[std::size_t(y) + 1].first : s->height;
-            for (; released < keepFrom; ++released) std::vector<double>().swap(rows[std::size_t(released)]);
+            for (; released < keepFrom; ++released)
+                std::vector<double>().swap(rows[std::size_t(released)]);
         }
     } catch (const std::bad_alloc&) {
         return 0;
@@ -140,8 +144,8 @@ TV32_API int TV32_CALL tv32BufferResampleEx(const TV32SIZE* size, TV32HBUF sourc
     return deliver(std::move(b), slot);
 }
 
-TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t edge, int32_t, int32_t, int32_t,
-                                             void*) {
+TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t edge, int32_t, int32_t,
+                                             int32_t, void*) {
     if (!sel) return 0;
     const Buffer* in = lookup(sel->mask);
     if (!in || in->bits != 8) return 0;

@@ -52,8 +52,8 @@ TV32_API int TV32_CALL disp32ShowInit(DISP32H* display, void* dc, int32_t bitsPe
     return start(display, dc, bitsPerPixel, rect);
 }
 
-TV32_API int TV32_CALL disp32ShowInitEx(DISP32H* display, void* dc, int32_t bitsPerPixel, const TV32RECT* rect,
-                                        int32_t, int32_t, int32_t, int32_t, int32_t) {
+TV32_API int TV32_CALL disp32ShowInitEx(DISP32H* display, void* dc, int32_t bitsPerPixel,
+                                        const TV32RECT* rect, int32_t, int32_t, int32_t, int32_t, int32_t) {
     return start(display, dc, bitsPerPixel, rect);
 }
 

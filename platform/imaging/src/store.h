@@ -10,12 +10,12 @@
 namespace tv32 {
 
 struct Buffer {
-    int bits = 0;      // 8 or 24
-    int bpp = 0;       // bytes per pixel, 1 or 3
+    int bits = 0; // 8 or 24
+    int bpp = 0;  // bytes per pixel, 1 or 3
     int width = 0, height = 0;
-    int cellW = 0, cellH = 0;   // full cell
+    int cellW = 0, cellH = 0; // full cell
     int across = 0, down = 0;
-    int lastW = 0, lastH = 0;   // last column / row
+    int lastW = 0, lastH = 0; // last column / row
     int lockCount = 0, lockMode = 0;
     // 8 bits: one block, bands of cellH rows as wide as the image; 24 bits: one block per cell.
     std::vector<std::unique_ptr<uint8_t[]>> blocks;

@@ -9,13 +9,16 @@
 namespace {
 
 // Pixel (x, y) channel c of a test pattern.
-uint8_t pat(int x, int y, int c, int seed = 0) { return uint8_t((x * 7 + y * 13 + c * 101 + seed * 37) & 0xFF); }
+uint8_t pat(int x, int y, int c, int seed = 0) {
+    return uint8_t((x * 7 + y * 13 + c * 101 + seed * 37) & 0xFF);
+}
 
 std::vector<uint8_t> pattern(int w, int h, int bpp, int seed = 0) {
     std::vector<uint8_t> v(std::size_t(w) * h * bpp);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < bpp; ++c) v[(std::size_t(y) * w + x) * bpp + c] = pat(x, y, c, seed);
+            for (int c = 0; c < bpp; ++c)
+                v[(std::size_t(y) * w + x) * bpp + c] = pat(x, y, c, seed);
     return v;
 }
 
@@ -44,7 +47,7 @@ struct Buf {
 };
 
 class Buffers : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     int bits() const { return GetParam(); }
     int bpp() const { return GetParam() / 8; }
 };
@@ -222,7 +225,8 @@ TEST_P(Buffers, GetBufDupBufMergeBufAndFill) {
     Buf filled;
     ASSERT_TRUE(buf32Alloc(&filled.h, bits(), 9, 9, BUF32_FILL_VALUE, color));
     auto fp = filled.pixels();
-    for (std::size_t i = 0; i < fp.size(); ++i) ASSERT_EQ(fp[i], color[i % n]);
+    for (std::size_t i = 0; i < fp.size(); ++i)
+        ASSERT_EQ(fp[i], color[i % n]);
     TV32HBUF none = 0;
     EXPECT_FALSE(buf32Alloc(&none, bits(), 9, 9, BUF32_FILL_VALUE, nullptr));
     EXPECT_FALSE(buf32Alloc(&none, 16, 9, 9, BUF32_FILL_ZERO, nullptr));
@@ -288,12 +292,14 @@ TEST(Conversion, TrueColourToGreyAndBack) {
     Buf back;
     ASSERT_TRUE(cvt32BufType(2, 0, CVT32_GREY, CVT32_TRUECOLOR, grey.h, &back.h, nullptr, 0, 0, nullptr, 0));
     auto b = back.pixels();
-    for (std::size_t i = 0; i < g.size(); ++i) ASSERT_TRUE(b[i * 3] == g[i] && b[i * 3 + 1] == g[i] && b[i * 3 + 2] == g[i]);
+    for (std::size_t i = 0; i < g.size(); ++i)
+        ASSERT_TRUE(b[i * 3] == g[i] && b[i * 3 + 1] == g[i] && b[i * 3 + 2] == g[i]);
     // The source kind must match the buffer; an existing target must fit.
     TV32HBUF none = 0;
     EXPECT_FALSE(cvt32BufType(2, 0, CVT32_GREY, CVT32_TRUECOLOR, rgb.h, &none, nullptr, 0, 0, nullptr, 0));
     Buf wrongSize(8, 3, 3);
-    EXPECT_FALSE(cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, rgb.h, &wrongSize.h, nullptr, 0, 0, nullptr, 0));
+    EXPECT_FALSE(
+        cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, rgb.h, &wrongSize.h, nullptr, 0, 0, nullptr, 0));
     Buf target(8, w, h);
     ASSERT_TRUE(cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, rgb.h, &target.h, nullptr, 0, 0, nullptr, 0));
     EXPECT_EQ(target.pixels(), g);
@@ -304,16 +310,19 @@ TEST(Resampling, AveragesAreasWhenShrinking) {
     std::vector<uint8_t> checker(8 * 6 * 3);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x)
-            for (int c = 0; c < 3; ++c) checker[(std::size_t(y) * 8 + x) * 3 + c] = (x + y) % 2 ? 255 : 0;
+            for (int c = 0; c < 3; ++c)
+                checker[(std::size_t(y) * 8 + x) * 3 + c] = (x + y) % 2 ? 255 : 0;
     Buf src(24, 8, 6, &checker);
     Buf half;
     const TV32SIZE size{4, 3};
     ASSERT_TRUE(tv32BufferResampleEx(&size, src.h, &half.h, 0, nullptr, 1));
-    for (uint8_t v : half.pixels()) EXPECT_EQ(v, 128); // 127.5 rounded
+    for (uint8_t v : half.pixels())
+        EXPECT_EQ(v, 128); // 127.5 rounded
 
     // Thirds of a gradient: each target pixel is the mean of its three source pixels.
     std::vector<uint8_t> ramp(9);
-    for (int x = 0; x < 9; ++x) ramp[std::size_t(x)] = uint8_t(x * 30);
+    for (int x = 0; x < 9; ++x)
+        ramp[std::size_t(x)] = uint8_t(x * 30);
     Buf line(8, 9, 1, &ramp);
     Buf third;
     const TV32SIZE s3{3, 1};
@@ -328,7 +337,8 @@ TEST(Resampling, AveragesAreasWhenShrinking) {
     const TV32SIZE so{17, 40};
     ASSERT_TRUE(tv32BufferResampleEx(&so, plain.h, &odd.h, 0, nullptr, 1));
     auto op = odd.pixels();
-    for (std::size_t i = 0; i < op.size(); ++i) ASSERT_EQ(op[i], c[i % 3]);
+    for (std::size_t i = 0; i < op.size(); ++i)
+        ASSERT_EQ(op[i], c[i % 3]);
 }
 
 TEST(SoftEdge, MaskIsFullInsideAndFallsOffTowardTheBorder) {
@@ -354,14 +364,18 @@ TEST(SoftEdge, MaskIsFullInsideAndFallsOffTowardTheBorder) {
     auto m = out.pixels();
     auto at = [&](int x, int y) { return int(m[std::size_t(y) * W + x]); };
     for (int y = e; y < H - e; ++y)
-        for (int x = e; x < W - e; ++x) ASSERT_EQ(at(x, y), 255);
+        for (int x = e; x < W - e; ++x)
+            ASSERT_EQ(at(x, y), 255);
     // Along a row through the middle the values grow toward the inside; corners reach 0.
-    for (int x = 1; x <= e; ++x) EXPECT_GT(at(x, H / 2), at(x - 1, H / 2));
-    for (int y = 1; y <= e; ++y) EXPECT_GT(at(W / 2, y), at(W / 2, y - 1));
+    for (int x = 1; x <= e; ++x)
+        EXPECT_GT(at(x, H / 2), at(x - 1, H / 2));
+    for (int y = 1; y <= e; ++y)
+        EXPECT_GT(at(W / 2, y), at(W / 2, y - 1));
     EXPECT_LT(at(0, H / 2), 64);
     EXPECT_EQ(at(0, 0), 0);
     EXPECT_EQ(at(W - 1, H - 1), 0);
-    for (int x = 0; x < W; ++x) EXPECT_EQ(at(x, 3), at(W - 1 - x, H - 1 - 3)); // symmetric
+    for (int x = 0; x < W; ++x)
+        EXPECT_EQ(at(x, 3), at(W - 1 - x, H - 1 - 3)); // symmetric
 }
 
 // The same operations with three cell sizes give the same pixels.

@@ -5,75 +5,132 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace hotmap {
 
-void binarize(uint8_t* plane, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) plane[i] = plane[i] > 128 ? 255 : 0;
-}
-
 namespace {
-
-// Index of the first nonzero byte, count when there is none.
-std::size_t firstSet(const uint8_t* p, std::size_t count) {
-    std::size_t i = 0;
-    for (; i + 32 <= count; i += 32) {
-        uint64_t a, b, c, d;
-        std::memcpy(&a, p + i, 8);
-        std::memcpy(&b, p + i + 8, 8);
-        std::memcpy(&c, p + i + 16, 8);
-        std::memcpy(&d, p + i + 24, 8);
-        if (a | b | c | d) break;
-    }
-    for (; i < count; ++i)
-        if (p[i]) return i;
-    return count;
-}
 
 // Directions 0 to 7: east, north-east, north, north-west, west, south-west, south, south-east.
 constexpr int kDx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr int kDy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
+// The selection as one bit per pixel: the two-valued copy of the mask the trace walks on. Each
+// row has a byte of zeros before its first pixel and slack after its last, and a row of zeros
+// lies above and below the mask, so a pixel's 3 x 3 neighbourhood is read without bounds tests.
+// At an eighth of the mask's size it stays in the caches while the trace wanders through it.
+class BitPlane {
+  public:
+    // Selected: a byte above 128. Returns false when memory runs out (std::bad_alloc).
+    void build(const uint8_t* mask, int32_t width, int32_t height) {
+        width_ = width;
+        rowBytes_ = 1 + (std::size_t(width) + 7) / 8 + 8;
+        bits_.assign(rowBytes_ * (std::size_t(height) + 2), 0);
+        firstX_ = firstY_ = -1;
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* in = mask + std::size_t(y) * std::size_t(width);
+            uint8_t* out = bits_.data() + rowBytes_ * (std::size_t(y) + 1) + 1;
+            bool any = false;
+            int32_t x = 0;
+#if defined(__SSE2__)
+            const __m128i flip = _mm_set1_epi8(char(0x80)), zero = _mm_setzero_si128();
+            for (; x + 16 <= width; x += 16) {
+                // b > 128 unsigned is (b ^ 0x80) > 0 signed.
+                const __m128i v =
+                    _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)), flip);
+                const unsigned m = unsigned(_mm_movemask_epi8(_mm_cmpgt_epi8(v, zero)));
+                out[x / 8] = uint8_t(m);
+                out[x / 8 + 1] = uint8_t(m >> 8);
+                any |= m != 0;
+            }
+#endif
+            for (; x < width; ++x)
+                if (in[x] > 128) {
+                    out[x / 8] = uint8_t(out[x / 8] | (1u << (x % 8)));
+                    any = true;
+                }
+            if (any && firstY_ < 0) {
+                firstY_ = y;
+                for (int32_t i = 0; i < width; ++i)
+                    if (in[i] > 128) {
+                        firstX_ = i;
+                        break;
+                    }
+            }
+        }
+    }
+    int32_t firstX() const {
+        return firstX_;
+    }
+    int32_t firstY() const {
+        return firstY_;
+    }
+    // The pixels x - 1, x, x + 1 of row y (-1 <= y <= height) in bits 0, 1, 2.
+    unsigned three(int32_t x, int32_t y) const {
+        const std::size_t bit = std::size_t(x) + 7; // x - 1 after the byte of padding
+        uint64_t word;
+        std::memcpy(&word, bits_.data() + rowBytes_ * std::size_t(y + 1) + bit / 8, 8);
+        return unsigned(word >> (bit % 8)) & 7u;
+    }
+
+  private:
+    int32_t width_ = 0;
+    std::size_t rowBytes_ = 0;
+    std::vector<uint8_t> bits_;
+    int32_t firstX_ = -1, firstY_ = -1;
+};
+
+// For each search start and each neighbourhood (bit d set: neighbour in direction d selected),
+// the first direction tried d, d - 1, ... whose neighbour is selected; -1 for none.
+struct NextTable {
+    int8_t next[8][256];
+    // Neighbourhood bits of the three pixels above, beside and below.
+    uint8_t up[8], mid[8], down[8];
+    constexpr NextTable() : next(), up(), mid(), down() {
+        for (int dir = 0; dir < 8; ++dir)
+            for (int code = 0; code < 256; ++code) {
+                next[dir][code] = -1;
+                for (int k = 0; k < 8; ++k) {
+                    const int d = (dir - k + 8) % 8;
+                    if (code & (1 << d)) {
+                        next[dir][code] = int8_t(d);
+                        break;
+                    }
+                }
+            }
+        for (unsigned b = 0; b < 8; ++b) { // bit 0: x - 1, bit 1: x, bit 2: x + 1
+            up[b] = uint8_t(((b >> 2) & 1) << 1 | ((b >> 1) & 1) << 2 | (b & 1) << 3);
+            mid[b] = uint8_t(((b >> 2) & 1) << 0 | (b & 1) << 4);
+            down[b] = uint8_t((b & 1) << 5 | ((b >> 1) & 1) << 6 | ((b >> 2) & 1) << 7);
+        }
+    }
+};
+constexpr NextTable kNext;
+
 } // namespace
 
-bool traceOutline(const uint8_t* plane, int32_t width, int32_t height, std::vector<Point>& outline, BBox& box) {
+bool traceOutline(const uint8_t* mask, int32_t width, int32_t height, std::vector<Point>& outline,
+                  BBox& box) {
     outline.clear();
-    if (!plane || width <= 0 || height <= 0) return false;
-    const std::size_t count = std::size_t(width) * std::size_t(height);
-    const std::size_t first = firstSet(plane, count);
-    if (first == count) return false;
-    const int32_t sx = int32_t(first % std::size_t(width)), sy = int32_t(first / std::size_t(width));
+    if (!mask || width <= 0 || height <= 0) return false;
+    BitPlane plane;
+    plane.build(mask, width, height);
+    if (plane.firstY() < 0) return false;
+    const int32_t sx = plane.firstX(), sy = plane.firstY();
     outline.reserve(1024);
     outline.push_back({sx, sy});
     box = {sx, sy, sx, sy};
 
-    std::ptrdiff_t step[8];
-    for (int d = 0; d < 8; ++d) step[d] = std::ptrdiff_t(kDy[d]) * width + kDx[d];
-
     int32_t x = sx, y = sy;
     int dir = 0; // where the next search starts
     // Every (pixel, search start) state occurs at most once before the trace closes.
-    const uint64_t maxMoves = uint64_t(count) * 8 + 8;
+    const uint64_t maxMoves = uint64_t(width) * uint64_t(height) * 8 + 8;
     for (uint64_t moves = 0; moves < maxMoves; ++moves) {
-        const uint8_t* here = plane + std::size_t(y) * std::size_t(width) + std::size_t(x);
-        int found = -1;
-        if (x > 0 && y > 0 && x < width - 1 && y < height - 1) {
-            for (int k = 0; k < 8; ++k) {
-                const int d = (dir - k) & 7;
-                if (here[step[d]]) {
-                    found = d;
-                    break;
-                }
-            }
-        } else {
-            for (int k = 0; k < 8; ++k) {
-                const int d = (dir - k) & 7;
-                const int32_t nx = x + kDx[d], ny = y + kDy[d];
-                if (nx >= 0 && ny >= 0 && nx < width && ny < height && here[step[d]]) {
-                    found = d;
-                    break;
-                }
-            }
-        }
+        const unsigned code = kNext.up[plane.three(x, y - 1)] | kNext.mid[plane.three(x, y)] |
+                              kNext.down[plane.three(x, y + 1)];
+        const int found = kNext.next[dir][code];
         if (found < 0) { // a lone pixel
             outline.push_back({x, y});
             return true;

@@ -22,15 +22,14 @@ struct BBox {
     bool operator==(const BBox&) const = default;
 };
 
-// Makes a mask two-valued: bytes above 128 become 255, all others 0.
-void binarize(uint8_t* plane, std::size_t count);
-
-// Moore-neighbourhood trace of the first region in raster order of a two-valued plane (rows of
-// width bytes, no gaps). The outline starts at the first set pixel and ends with it once more
-// (a lone pixel gives two points); box is the outline's bounding box. Returns false when no pixel
-// is set (or the trace does not come back, which a finite plane never does). Throws
-// std::bad_alloc when memory runs out.
-bool traceOutline(const uint8_t* plane, int32_t width, int32_t height, std::vector<Point>& outline, BBox& box);
+// Moore-neighbourhood trace of the first selected region in raster order of a mask (rows of
+// width bytes, no gaps; a byte above 128 is selected). The trace walks a two-valued copy of the
+// mask packed to one bit per pixel. The outline starts at the first selected pixel and ends with
+// it once more (a lone pixel gives two points); box is the outline's bounding box. Returns false
+// when nothing is selected (or the trace does not come back, which a finite mask never does).
+// Throws std::bad_alloc when memory runs out.
+bool traceOutline(const uint8_t* plane, int32_t width, int32_t height, std::vector<Point>& outline,
+                  BBox& box);
 
 // Mean distance of the outline points to the nearest side of the box at most threshold.
 bool isRectangle(const std::vector<Point>& outline, const BBox& box, double threshold);

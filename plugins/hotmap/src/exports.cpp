@@ -16,7 +16,7 @@ namespace {
 
 // The wait cursor for the length of an analysis.
 class WaitCursor {
-public:
+  public:
     WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
         if (on_) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
@@ -26,12 +26,14 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     bool on_;
 };
 
 // The library starts the about-box library when it is loaded.
-__attribute__((constructor)) void onLoad() { InitAboutDll(); }
+__attribute__((constructor)) void onLoad() {
+    InitAboutDll();
+}
 
 } // namespace
 
@@ -49,9 +51,10 @@ TV32_API int TV32_CALL hmGetImageTagFromAikBuf(TV32HWND parent, ImageMapRequest*
     return hotmap::runImageMapDialog(parent, request);
 }
 
-TV32_API int TV32_CALL hmGenImageTagFromAPSBuf(TV32HWND parent, const uint8_t* mask, int32_t width, int32_t height,
-                                               int32_t rowBytes, const int32_t* offset, const char* title,
-                                               char* url, int32_t* format, int32_t noDialog) {
+TV32_API int TV32_CALL hmGenImageTagFromAPSBuf(TV32HWND parent, const uint8_t* mask, int32_t width,
+                                               int32_t height, int32_t rowBytes, const int32_t* offset,
+                                               const char* title, char* url, int32_t* format,
+                                               int32_t noDialog) {
     TV32HBUF buffer = 0;
     if (!buf32Alloc(&buffer, 8, width, height, BUF32_FILL_NONE, nullptr)) return 0;
     if (!buf32Lock(buffer, BUF32_LOCK_READWRITE, nullptr)) {

@@ -15,8 +15,10 @@ namespace {
 
 // Holds a lock on a buffer (and, when told so, the buffer itself) until the scope ends.
 class Locked {
-public:
-    Locked(TV32HBUF h, int mode, bool owned) : h_(h), owned_(owned) { locked_ = buf32Lock(h, mode, nullptr) != 0; }
+  public:
+    Locked(TV32HBUF h, int mode, bool owned) : h_(h), owned_(owned) {
+        locked_ = buf32Lock(h, mode, nullptr) != 0;
+    }
     ~Locked() {
         if (locked_) buf32Unlock(h_);
         if (owned_) buf32Free(h_);
@@ -25,7 +27,7 @@ public:
     Locked& operator=(const Locked&) = delete;
     bool ok() const { return locked_; }
 
-private:
+  private:
     TV32HBUF h_;
     bool owned_;
     bool locked_ = false;
@@ -42,15 +44,11 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
     if (req.format < HM_FORMAT_INLINE || req.format > HM_FORMAT_CERN) return false;
     BUF32INFO info{};
     if (!buf32GetInfo(req.mask, &info) || info.bytesPerPixel != 1) return false;
-    TV32HBUF dup = 0;
-    if (!buf32DupBuf(req.mask, &dup)) return false;
-    Locked dupLock(dup, BUF32_LOCK_READWRITE, true);
     Locked maskLock(req.mask, BUF32_LOCK_READ, false);
-    if (!dupLock.ok() || !maskLock.ok()) return false;
+    if (!maskLock.ok()) return false;
     // An 8-bit plane's rows follow each other without gaps.
-    uint8_t* plane = buf32PointAddr(dup, 0, 0);
+    const uint8_t* plane = buf32PointAddr(req.mask, 0, 0);
     if (!plane) return false;
-    binarize(plane, std::size_t(info.width) * std::size_t(info.height));
 
     const int32_t ox = req.offset ? req.offset[0] : 0, oy = req.offset ? req.offset[1] : 0;
     auto add = [](int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); };
@@ -59,11 +57,13 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
         std::vector<Point> outline;
         BBox box;
         if (!traceOutline(plane, info.width, info.height, outline, box)) return false;
-        const int32_t params[4] = {add(box.left, ox), add(box.top, oy), add(box.right, ox), add(box.bottom, oy)};
+        const int32_t params[4] = {add(box.left, ox), add(box.top, oy), add(box.right, ox),
+                                   add(box.bottom, oy)};
         int32_t shape;
         if (isRectangle(outline, box, 0.5)) {
             shape = HM_SHAPE_RECT;
-            if (!writeRectTemplate(text, req.format, {params[0], params[1], params[2], params[3]})) return false;
+            if (!writeRectTemplate(text, req.format, {params[0], params[1], params[2], params[3]}))
+                return false;
             std::copy(params, params + 4, req.shapeParams);
         } else if (isEllipse(outline, box, 1.0)) {
             shape = HM_SHAPE_CIRCLE;
@@ -87,7 +87,9 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
     }
 }
 
-void setClipboardSink(ClipboardSink s) { sink() = std::move(s); }
+void setClipboardSink(ClipboardSink s) {
+    sink() = std::move(s);
+}
 
 bool deliverText(const std::string& text) {
     if (sink()) return sink()(text);

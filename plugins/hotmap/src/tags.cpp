@@ -12,7 +12,8 @@ bool TextBuffer::reserve(std::size_t n) {
     if (!text || size < 0) return false;
     if (n <= std::size_t(size)) return true;
     std::size_t grown = std::size_t(size);
-    while (grown < n) grown += 1024;
+    while (grown < n)
+        grown += 1024;
     if (grown > std::size_t(INT32_MAX)) return false;
     char* p = static_cast<char*>(std::realloc(text, grown));
     if (!p) return false;
@@ -24,7 +25,9 @@ bool TextBuffer::reserve(std::size_t n) {
 namespace {
 
 // Adds with the wrap-around of 32-bit numbers.
-int32_t add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
+int32_t add(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
 
 // Puts a short formatted template into the buffer, which must hold at least 60 bytes.
 bool putShort(TextBuffer& buf, const char* made, int n) {
@@ -41,14 +44,18 @@ bool writeRectTemplate(TextBuffer buf, int32_t format, const BBox& b) {
     int n;
     switch (format) {
     case HM_FORMAT_INLINE:
-        n = std::snprintf(made, sizeof made, "<AREA SHAPE=\"RECT\" COORDS=\"%d,%d,%d,%d\" HREF=\"%%s\">", b.left,
-                          b.top, b.right, b.bottom);
+        n = std::snprintf(made, sizeof made, "<AREA SHAPE=\"RECT\" COORDS=\"%d,%d,%d,%d\" HREF=\"%%s\">",
+                          b.left, b.top, b.right, b.bottom);
         break;
-    case HM_FORMAT_NCSA: n = std::snprintf(made, sizeof made, "rect %%s %d,%d %d,%d", b.left, b.top, b.right, b.bottom); break;
+    case HM_FORMAT_NCSA:
+        n = std::snprintf(made, sizeof made, "rect %%s %d,%d %d,%d", b.left, b.top, b.right, b.bottom);
+        break;
     case HM_FORMAT_CERN:
-        n = std::snprintf(made, sizeof made, "rectangle (%d,%d) (%d,%d) %%s", b.left, b.top, b.right, b.bottom);
+        n = std::snprintf(made, sizeof made, "rectangle (%d,%d) (%d,%d) %%s", b.left, b.top, b.right,
+                          b.bottom);
         break;
-    default: return false;
+    default:
+        return false;
     }
     return putShort(buf, made, n);
 }
@@ -58,13 +65,17 @@ bool writeCircleTemplate(TextBuffer buf, int32_t format, int32_t cx, int32_t cy,
     int n;
     switch (format) {
     case HM_FORMAT_INLINE:
-        n = std::snprintf(made, sizeof made, "<AREA SHAPE=\"CIRCLE\" COORDS=\"%d,%d,%d\" HREF=\"%%s\">", cx, cy, r);
+        n = std::snprintf(made, sizeof made, "<AREA SHAPE=\"CIRCLE\" COORDS=\"%d,%d,%d\" HREF=\"%%s\">", cx,
+                          cy, r);
         break;
     case HM_FORMAT_NCSA: // the centre and the point of the circle straight above it
         n = std::snprintf(made, sizeof made, "circle %%s %d,%d %d,%d", cx, cy, cx, add(cy, -r));
         break;
-    case HM_FORMAT_CERN: n = std::snprintf(made, sizeof made, "circ %d,%d,%d %%s", cx, cy, r); break;
-    default: return false;
+    case HM_FORMAT_CERN:
+        n = std::snprintf(made, sizeof made, "circ %d,%d,%d %%s", cx, cy, r);
+        break;
+    default:
+        return false;
     }
     return putShort(buf, made, n);
 }
@@ -89,7 +100,8 @@ bool writePolygonTemplate(TextBuffer buf, int32_t format, const std::vector<Poin
         point = "(%d,%d) ";
         tail = " %s";
         break;
-    default: return false;
+    default:
+        return false;
     }
     if (!buf.text || points.empty()) return false;
     const std::size_t tailLen = std::strlen(tail);

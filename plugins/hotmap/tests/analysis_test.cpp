@@ -15,19 +15,12 @@ using testmask::Mask;
 
 namespace {
 
-std::vector<Point> trace(Mask m, BBox* boxOut = nullptr) {
-    hotmap::binarize(m.px.data(), m.px.size());
+std::vector<Point> trace(const Mask& m, BBox* boxOut = nullptr) {
     std::vector<Point> out;
     BBox box;
     EXPECT_TRUE(hotmap::traceOutline(m.px.data(), m.w, m.h, out, box));
     if (boxOut) *boxOut = box;
     return out;
-}
-
-TEST(Binarize, OnlyBytesAbove128AreSelected) {
-    std::vector<uint8_t> v{0, 1, 127, 128, 129, 200, 255};
-    hotmap::binarize(v.data(), v.size());
-    EXPECT_EQ(v, (std::vector<uint8_t>{0, 0, 0, 0, 255, 255, 255}));
 }
 
 TEST(Trace, FollowsTheBorderClockwiseAndEndsWithOneRepeatOfTheStart) {
@@ -40,7 +33,9 @@ TEST(Trace, FollowsTheBorderClockwiseAndEndsWithOneRepeatOfTheStart) {
     EXPECT_EQ(box, (BBox{1, 1, 3, 3}));
 
     Mask lone(4, 4);
-    lone.at(2, 1) = 200;
+    lone.at(2, 1) = 129;
+    lone.at(1, 1) = 128; // not selected
+    lone.at(0, 0) = 100;
     EXPECT_EQ(trace(lone), (std::vector<Point>{{2, 1}, {2, 1}}));
 
     // A region touching every edge of the plane is traced along the edges.
@@ -49,6 +44,7 @@ TEST(Trace, FollowsTheBorderClockwiseAndEndsWithOneRepeatOfTheStart) {
     EXPECT_EQ(trace(full), (std::vector<Point>{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {1, 1}, {0, 1}, {0, 0}}));
 
     Mask none(5, 5);
+    testmask::rect(none, 0, 0, 5, 5, 128);
     std::vector<Point> out2;
     EXPECT_FALSE(hotmap::traceOutline(none.px.data(), 5, 5, out2, box));
     EXPECT_TRUE(out2.empty());
@@ -56,8 +52,8 @@ TEST(Trace, FollowsTheBorderClockwiseAndEndsWithOneRepeatOfTheStart) {
 
 TEST(Trace, OnlyTheFirstRegionInRasterOrderCounts) {
     Mask m(40, 30);
-    testmask::rect(m, 20, 2, 5, 5);  // first in raster order (row 2)
-    testmask::rect(m, 2, 10, 15, 15); // larger, but lower
+    testmask::rect(m, 20, 2, 5, 5);    // first in raster order (row 2)
+    testmask::rect(m, 2, 10, 15, 15);  // larger, but lower
     testmask::rect(m, 5, 13, 4, 4, 0); // a hole in it
     BBox box;
     trace(m, &box);
@@ -94,7 +90,8 @@ TEST(Shapes, RectangleAndEllipseTests) {
 
     Mask t(30, 30);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x <= y; ++x) t.at(x + 1, y + 1) = 255;
+        for (int x = 0; x <= y; ++x)
+            t.at(x + 1, y + 1) = 255;
     out = trace(t, &box);
     EXPECT_FALSE(hotmap::isRectangle(out, box, 0.5));
     EXPECT_FALSE(hotmap::isEllipse(out, box, 1.0));
@@ -103,18 +100,23 @@ TEST(Shapes, RectangleAndEllipseTests) {
 TEST(Simplify, TriangleGivesItsThreeCornersAndTheStartAgain) {
     Mask t(30, 30);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x <= y; ++x) t.at(x + 1, y + 1) = 255;
+        for (int x = 0; x <= y; ++x)
+            t.at(x + 1, y + 1) = 255;
     BBox box;
     const auto out = trace(t, &box);
-    EXPECT_EQ(hotmap::simplifyPolygon(out, box, 1.0), (std::vector<Point>{{1, 1}, {20, 20}, {1, 20}, {1, 1}}));
+    EXPECT_EQ(hotmap::simplifyPolygon(out, box, 1.0),
+              (std::vector<Point>{{1, 1}, {20, 20}, {1, 20}, {1, 1}}));
     // A lone pixel keeps its two points.
-    EXPECT_EQ(hotmap::simplifyPolygon({{4, 4}, {4, 4}}, {4, 4, 4, 4}, 1.0), (std::vector<Point>{{4, 4}, {4, 4}}));
+    EXPECT_EQ(hotmap::simplifyPolygon({{4, 4}, {4, 4}}, {4, 4, 4, 4}, 1.0),
+              (std::vector<Point>{{4, 4}, {4, 4}}));
 }
 
 // ---- A slow reference of the same algorithms, written from their description. ----
 
 std::vector<Point> refTrace(const Mask& m, BBox& box) {
-    auto set = [&](int x, int y) { return x >= 0 && y >= 0 && x < m.w && y < m.h && m.px[std::size_t(y) * m.w + x] > 128; };
+    auto set = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < m.w && y < m.h && m.px[std::size_t(y) * m.w + x] > 128;
+    };
     const int dx[8] = {1, 1, 0, -1, -1, -1, 0, 1}, dy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
     std::vector<Point> out;
     for (int y = 0; y < m.h && out.empty(); ++y)
@@ -140,7 +142,8 @@ std::vector<Point> refTrace(const Mask& m, BBox& box) {
         }
         c = {c.x + dx[f], c.y + dy[f]};
         out.push_back(c);
-        box = {std::min(box.left, c.x), std::min(box.top, c.y), std::max(box.right, c.x), std::max(box.bottom, c.y)};
+        box = {std::min(box.left, c.x), std::min(box.top, c.y), std::max(box.right, c.x),
+               std::max(box.bottom, c.y)};
         if (c == out[0]) return out;
         d = (f + 2) % 8;
     }
@@ -189,6 +192,28 @@ std::vector<Point> refSimplify(const std::vector<Point>& p, const BBox& box, dou
     }
     out.push_back(p[std::size_t(N)]);
     return out;
+}
+
+// Masks of every width around the 16-pixel steps of the packed copy, with random content that
+// touches every edge: the trace equals the reference.
+TEST(Trace, MatchesTheReferenceAtEveryWidthAndEdge) {
+    std::srand(7);
+    for (int w = 1; w <= 50; ++w)
+        for (int h : {1, 2, 5, 17}) {
+            for (int round = 0; round < 4; ++round) {
+                Mask m(w, h);
+                for (auto& v : m.px)
+                    v = uint8_t(std::rand() % 3 == 0 ? 100 : 120 + std::rand() % 136);
+                BBox refBox, box;
+                const auto ref = refTrace(m, refBox);
+                std::vector<Point> out;
+                ASSERT_EQ(hotmap::traceOutline(m.px.data(), w, h, out, box), !ref.empty());
+                ASSERT_EQ(out, ref) << w << "x" << h;
+                if (!ref.empty()) {
+                    ASSERT_EQ(box, refBox);
+                }
+            }
+        }
 }
 
 TEST(Simplify, MatchesTheSlowReferenceOnIrregularBlobs) {

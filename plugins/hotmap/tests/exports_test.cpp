@@ -38,8 +38,8 @@ Call generate(const Mask* m, int w, int h, int32_t format, const char* url = "ht
     const int32_t offset[2] = {ox, oy};
     Call c;
     c.format = format;
-    c.result = hmGenImageTagFromAPSBuf(0, m ? m->px.data() : nullptr, w, h, w, offset, "Image Map Tag", urlBuf,
-                                       &c.format, noDialog);
+    c.result = hmGenImageTagFromAPSBuf(0, m ? m->px.data() : nullptr, w, h, w, offset, "Image Map Tag",
+                                       urlBuf, &c.format, noDialog);
     c.text = clipboard()->text().toStdString();
     return c;
 }
@@ -67,7 +67,8 @@ TEST(Exports, ByteOf128IsNotSelected129Is) {
 TEST(Exports, DiscsAndEllipsesBecomeCircles) {
     Mask d(80, 70);
     testmask::disc(d, 40, 30, 21); // box 40..60 x 30..50: centre (50, 40), radius 10
-    EXPECT_EQ(generate(&d, 80, 70, HM_FORMAT_INLINE, "u").text, "<AREA SHAPE=\"CIRCLE\" COORDS=\"50,40,10\" HREF=\"u\">");
+    EXPECT_EQ(generate(&d, 80, 70, HM_FORMAT_INLINE, "u").text,
+              "<AREA SHAPE=\"CIRCLE\" COORDS=\"50,40,10\" HREF=\"u\">");
     EXPECT_EQ(generate(&d, 80, 70, HM_FORMAT_NCSA, "u").text, "circle u 50,40 50,30");
     EXPECT_EQ(generate(&d, 80, 70, HM_FORMAT_CERN, "u", 100, 1000).text, "circ 150,1040,10 u");
     Mask e(60, 40);
@@ -78,8 +79,10 @@ TEST(Exports, DiscsAndEllipsesBecomeCircles) {
 TEST(Exports, TriangleIsAPolygonClosingOnItself) {
     Mask t(30, 30);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x <= y; ++x) t.at(x + 1, y + 1) = 255;
-    EXPECT_EQ(generate(&t, 30, 30, 0, "u").text, "<AREA SHAPE=\"POLY\" COORDS=\"1,1,20,20,1,20,1,1\" HREF=\"u\">");
+        for (int x = 0; x <= y; ++x)
+            t.at(x + 1, y + 1) = 255;
+    EXPECT_EQ(generate(&t, 30, 30, 0, "u").text,
+              "<AREA SHAPE=\"POLY\" COORDS=\"1,1,20,20,1,20,1,1\" HREF=\"u\">");
     EXPECT_EQ(generate(&t, 30, 30, 1, "u").text, "poly u 1,1 20,20 1,20 1,1");
     EXPECT_EQ(generate(&t, 30, 30, 2, "u", 5, 6).text, "polygon (6,7) (25,26) (6,26) (6,7) u");
 }
@@ -111,7 +114,8 @@ TEST(Exports, RowDistanceAndLongTitleAndUrl) {
     // Rows 64 bytes apart, 20 wide; a long title and an unterminated URL buffer stay bounded.
     std::vector<uint8_t> rows(64 * 10, 0);
     for (int y = 2; y < 6; ++y)
-        for (int x = 3; x < 9; ++x) rows[std::size_t(y) * 64 + x] = 255;
+        for (int x = 3; x < 9; ++x)
+            rows[std::size_t(y) * 64 + x] = 255;
     rows[std::size_t(1) * 64 + 30] = 255; // beyond the width: not part of the mask
     const std::string title(300, 'T');
     char url[HM_URL_SIZE];

@@ -28,7 +28,8 @@ TEST(Host, OnlyTheTwoExportsAreVisible) {
         if (std::sscanf(line, "%63s %7s %899s", addr, type, name) == 3) names.insert(name);
     }
     ASSERT_EQ(pclose(nm), 0);
-    for (const char* linkerMade : {"_init", "_fini", "_edata", "_end", "__bss_start"}) names.erase(linkerMade);
+    for (const char* linkerMade : {"_init", "_fini", "_edata", "_end", "__bss_start"})
+        names.erase(linkerMade);
     EXPECT_EQ(names, (std::set<std::string>{"hmGenImageTagFromAPSBuf", "hmGetImageTagFromAikBuf"}));
 }
 
@@ -36,8 +37,8 @@ TEST(Host, LoadsCallsAndDeliversWithoutAnApplicationOfItsOwn) {
     ASSERT_EQ(QCoreApplication::instance(), nullptr);
     void* lib = dlopen(kLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
-    using Gen = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*, char*,
-                        int32_t*, int32_t);
+    using Gen = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*,
+                        char*, int32_t*, int32_t);
     using Aik = int (*)(TV32HWND, ImageMapRequest*, int32_t);
     auto gen = reinterpret_cast<Gen>(dlsym(lib, "hmGenImageTagFromAPSBuf"));
     auto aik = reinterpret_cast<Aik>(dlsym(lib, "hmGetImageTagFromAikBuf"));
@@ -50,7 +51,8 @@ TEST(Host, LoadsCallsAndDeliversWithoutAnApplicationOfItsOwn) {
     const int32_t offset[2] = {3, 4};
     EXPECT_EQ(gen(0, nullptr, 7, 5, 7, offset, "title", url, &format, 1), 1);
     ASSERT_NE(QCoreApplication::instance(), nullptr); // made by the library
-    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "rectangle (3,4) (9,8)   http://example.com/map  ");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
+              "rectangle (3,4) (9,8)   http://example.com/map  ");
     EXPECT_EQ(format, HM_FORMAT_CERN);
     EXPECT_EQ(aik(0, nullptr, 1), 0);
     dlclose(lib);

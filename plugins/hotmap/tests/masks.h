@@ -26,12 +26,14 @@ inline void ellipse(Mask& m, int x0, int y0, int w, int h) {
     const double a = w / 2.0, b = h / 2.0, cx = (w - 1) / 2.0, cy = (h - 1) / 2.0;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            if ((x - cx) * (x - cx) / (a * a) + (y - cy) * (y - cy) / (b * b) <= 1.0) m.at(x0 + x, y0 + y) = 255;
+            if ((x - cx) * (x - cx) / (a * a) + (y - cy) * (y - cy) / (b * b) <= 1.0)
+                m.at(x0 + x, y0 + y) = 255;
 }
 
 inline void rect(Mask& m, int x0, int y0, int w, int h, uint8_t v = 255) {
     for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) m.at(x, y) = v;
+        for (int x = x0; x < x0 + w; ++x)
+            m.at(x, y) = v;
 }
 
 // An irregular blob: a disc whose radius wobbles with the angle.
@@ -41,7 +43,8 @@ inline void blob(Mask& m, double cx, double cy, double r0, int seed) {
         for (int x = 0; x < m.w; ++x) {
             const double dx = x - cx, dy = y - cy;
             const double t = std::atan2(dy, dx);
-            const double r = r0 * (1 + 0.25 * std::sin(k1 * t + seed) + 0.1 * std::sin(k2 * t) + 0.04 * std::sin(k3 * t + 1));
+            const double r = r0 * (1 + 0.25 * std::sin(k1 * t + seed) + 0.1 * std::sin(k2 * t) +
+                                   0.04 * std::sin(k3 * t + 1));
             if (dx * dx + dy * dy <= r * r) m.at(x, y) = 255;
         }
 }

@@ -53,9 +53,11 @@ TEST(Templates, SmallBuffersFailForRectanglesAndCirclesAndGrowForLongNumbers) {
     ASSERT_TRUE(hotmap::writeRectTemplate(sixty.buf(), 0, {0, 0, 1, 1}));
     EXPECT_EQ(sixty.size, 60);
     // Numbers that do not fit into 60 bytes enlarge the buffer instead of running past it.
-    ASSERT_TRUE(hotmap::writeRectTemplate(sixty.buf(), 0, {-2000000000, -2000000000, 2000000000, 2000000000}));
+    ASSERT_TRUE(
+        hotmap::writeRectTemplate(sixty.buf(), 0, {-2000000000, -2000000000, 2000000000, 2000000000}));
     EXPECT_EQ(sixty.size, 1084);
-    EXPECT_EQ(sixty.str(), "<AREA SHAPE=\"RECT\" COORDS=\"-2000000000,-2000000000,2000000000,2000000000\" HREF=\"%s\">");
+    EXPECT_EQ(sixty.str(),
+              "<AREA SHAPE=\"RECT\" COORDS=\"-2000000000,-2000000000,2000000000,2000000000\" HREF=\"%s\">");
 }
 
 TEST(Templates, PolygonHeadPointsAndTail) {
@@ -76,11 +78,13 @@ std::pair<std::string, int32_t> refPolygon(int format, const std::vector<Point>&
     const char* tails[] = {"\" HREF=\"%s\">", "", " %s"};
     std::string s = heads[format];
     for (const Point& p : pts) {
-        const std::string piece = format == 0   ? std::to_string(p.x) + "," + std::to_string(p.y) + ","
-                                  : format == 1 ? std::to_string(p.x) + "," + std::to_string(p.y) + " "
-                                                : "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ") ";
+        const std::string piece = format == 0 ? std::to_string(p.x) + "," + std::to_string(p.y) + ","
+                                  : format == 1
+                                      ? std::to_string(p.x) + "," + std::to_string(p.y) + " "
+                                      : "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ") ";
         const std::size_t need = std::max<std::size_t>(20, piece.size() + std::strlen(tails[format]) + 1);
-        while (std::size_t(size) - s.size() < need) size += 1024;
+        while (std::size_t(size) - s.size() < need)
+            size += 1024;
         s += piece;
     }
     s.pop_back();
@@ -89,7 +93,8 @@ std::pair<std::string, int32_t> refPolygon(int format, const std::vector<Point>&
 
 TEST(Templates, LongPolygonsGrowTheBufferLikeTheReference) {
     std::vector<Point> pts;
-    for (int i = 0; i < 700; ++i) pts.push_back({i * 13 % 4001 - 7, (i * i) % 9973});
+    for (int i = 0; i < 700; ++i)
+        pts.push_back({i * 13 % 4001 - 7, (i * i) % 9973});
     pts.push_back(pts.front());
     for (int format = 0; format < 3; ++format) {
         for (int32_t start : {60, 1024, 5000}) {

@@ -8,8 +8,8 @@ namespace plughost {
 
 struct Command {
     const char* name;
-    const char* usage;                         // arguments after the name
-    int (*run)(const QStringList& arguments);  // exit code
+    const char* usage;                        // arguments after the name
+    int (*run)(const QStringList& arguments); // exit code
 };
 
 // Loads libNAME.so from the host's folder like a host would (dlopen); nullptr with a message on

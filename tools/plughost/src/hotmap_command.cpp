@@ -66,8 +66,8 @@ int runHotmap(const QStringList& arguments) {
 
     void* lib = loadPlugin("hotmap");
     if (!lib) return 2;
-    using Gen = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*, char*,
-                        int32_t*, int32_t);
+    using Gen = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*,
+                        char*, int32_t*, int32_t);
     auto gen = reinterpret_cast<Gen>(findExport(lib, "hmGenImageTagFromAPSBuf"));
     if (!gen) return 2;
 
@@ -75,8 +75,8 @@ int runHotmap(const QStringList& arguments) {
     const QByteArray urlBytes = url.toUtf8();
     std::memcpy(urlBuffer, urlBytes.constData(), std::min<std::size_t>(urlBytes.size(), HM_URL_SIZE - 1));
     const QByteArray titleBytes = title.toUtf8();
-    const int result = gen(0, mask.constBits(), mask.width(), mask.height(), int32_t(mask.bytesPerLine()), offset,
-                           titleBytes.constData(), urlBuffer, &format, dialog ? 0 : 1);
+    const int result = gen(0, mask.constBits(), mask.width(), mask.height(), int32_t(mask.bytesPerLine()),
+                           offset, titleBytes.constData(), urlBuffer, &format, dialog ? 0 : 1);
     if (result) {
         const QByteArray text = QGuiApplication::clipboard()->text().toUtf8();
         std::printf("%s\n", text.constData());

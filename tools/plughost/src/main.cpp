@@ -17,13 +17,15 @@ namespace plughost {
 namespace {
 
 const Command kCommands[] = {
-    {"hotmap", "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--dialog] [--serve]",
+    {"hotmap",
+     "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--dialog] [--serve]",
      runHotmap},
 };
 
 int usage() {
     std::fprintf(stderr, "usage:\n");
-    for (const Command& c : kCommands) std::fprintf(stderr, "  plughost %s %s\n", c.name, c.usage);
+    for (const Command& c : kCommands)
+        std::fprintf(stderr, "  plughost %s %s\n", c.name, c.usage);
     return 2;
 }
 

@@ -35,8 +35,8 @@ std::string exported(const QImage& grey, int32_t format, const char* url, int32_
     char urlBuf[HM_URL_SIZE] = {};
     std::strncpy(urlBuf, url, HM_URL_SIZE - 1);
     const int32_t offset[2] = {ox, oy};
-    EXPECT_EQ(hmGenImageTagFromAPSBuf(0, grey.constBits(), grey.width(), grey.height(), int32_t(grey.bytesPerLine()),
-                                      offset, "t", urlBuf, &format, 1),
+    EXPECT_EQ(hmGenImageTagFromAPSBuf(0, grey.constBits(), grey.width(), grey.height(),
+                                      int32_t(grey.bytesPerLine()), offset, "t", urlBuf, &format, 1),
               1);
     hotmap::setClipboardSink({});
     return caught;
@@ -50,19 +50,22 @@ TEST(PlugHost, HotmapPrintsTheClipboardTextAndTheResult) {
     QImage img(40, 30, QImage::Format_RGB32);
     img.fill(Qt::black);
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x <= y; ++x) img.setPixel(x + 3, y + 2, qRgb(255, 255, 255));
+        for (int x = 0; x <= y; ++x)
+            img.setPixel(x + 3, y + 2, qRgb(255, 255, 255));
     const QString file = dir.filePath("triangle.png");
     ASSERT_TRUE(img.save(file));
     const QImage grey = QImage(file).convertToFormat(QImage::Format_Grayscale8);
 
-    const HostRun r = plughost({"hotmap", file, "--offset", "10,20", "--url", "http://example.com/", "--format", "ncsa"});
+    const HostRun r =
+        plughost({"hotmap", file, "--offset", "10,20", "--url", "http://example.com/", "--format", "ncsa"});
     EXPECT_EQ(r.exitCode, 0);
     const std::string want = exported(grey, HM_FORMAT_NCSA, "http://example.com/", 10, 20);
     EXPECT_EQ(want, "poly http://example.com/ 13,22 32,41 13,41 13,22");
     EXPECT_EQ(r.out.toStdString(), want + "\nresult: 1\nformat: ncsa\n");
 
     const HostRun inl = plughost({"hotmap", file, "--url", "a.html"});
-    EXPECT_EQ(inl.out.toStdString(), exported(grey, HM_FORMAT_INLINE, "a.html", 0, 0) + "\nresult: 1\nformat: inline\n");
+    EXPECT_EQ(inl.out.toStdString(),
+              exported(grey, HM_FORMAT_INLINE, "a.html", 0, 0) + "\nresult: 1\nformat: inline\n");
 
     // Nothing selected: result 0 and no text; the dialog path delivers nothing yet.
     QImage black(8, 8, QImage::Format_Grayscale8);
