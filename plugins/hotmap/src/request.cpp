@@ -13,24 +13,20 @@
 namespace hotmap {
 namespace {
 
-// Holds a lock on a buffer (and, when told so, the buffer itself) until the scope ends.
+// Holds a lock on a buffer until the scope ends.
 class Locked {
-  public:
-    Locked(TV32HBUF h, int mode, bool owned) : h_(h), owned_(owned) {
-        locked_ = buf32Lock(h, mode, nullptr) != 0;
-    }
+public:
+    Locked(TV32HBUF h, int mode) : h_(h), locked_(buf32Lock(h, mode, nullptr) != 0) {}
     ~Locked() {
         if (locked_) buf32Unlock(h_);
-        if (owned_) buf32Free(h_);
     }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
     bool ok() const { return locked_; }
 
-  private:
+private:
     TV32HBUF h_;
-    bool owned_;
-    bool locked_ = false;
+    bool locked_;
 };
 
 ClipboardSink& sink() {
@@ -44,7 +40,7 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
     if (req.format < HM_FORMAT_INLINE || req.format > HM_FORMAT_CERN) return false;
     BUF32INFO info{};
     if (!buf32GetInfo(req.mask, &info) || info.bytesPerPixel != 1) return false;
-    Locked maskLock(req.mask, BUF32_LOCK_READ, false);
+    Locked maskLock(req.mask, BUF32_LOCK_READ);
     if (!maskLock.ok()) return false;
     // An 8-bit plane's rows follow each other without gaps.
     const uint8_t* plane = buf32PointAddr(req.mask, 0, 0);
