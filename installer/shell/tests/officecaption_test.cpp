@@ -1,7 +1,9 @@
 #include "shell/officecaption.h"
 #include "shell/mainform.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -248,4 +250,35 @@ TEST(CaptionBar, MainWindowHasABlackBarWithItsCaptionInWhite) {
     EXPECT_GE(firstWhite, 3);         // the caption part starts 3 pixels in
     EXPECT_LE(firstWhite, 3 + 2);
     EXPECT_EQ(img.pixel(480, 9), qRgb(0, 0, 0));
+}
+
+TEST(CaptionBar, FollowsActivationAndMovesTheWindowWhenDragged) {
+    QWidget window(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    window.resize(300, 100);
+    TMSOfficeCaption bar(&window);
+    bar.CaptionText()->setVisible(false);
+    bar.setEnabled(geAlways);
+    bar.setNumColors(1); // one band in the left colour
+    bar.setColorLeftActive(QColor(200, 0, 0));
+    bar.setColorLeftInActive(QColor(0, 0, 200));
+    EXPECT_EQ(bar.grab().toImage().pixel(150, 9), qRgb(0, 0, 200));
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_TRUE(bar.Active());
+    EXPECT_EQ(bar.grab().toImage().pixel(150, 9), qRgb(200, 0, 0));
+
+    const QPoint start = window.pos();
+    const QPoint press = bar.mapToGlobal(QPoint(50, 9));
+    QMouseEvent down(QEvent::MouseButtonPress, QPointF(50, 9), QPointF(press), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&bar, &down);
+    QMouseEvent move(QEvent::MouseMove, QPointF(50, 9), QPointF(press + QPoint(40, 25)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&bar, &move);
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(90, 34), QPointF(press + QPoint(40, 25)), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&bar, &up);
+    // The offscreen window system does not move windows itself, so the bar follows the mouse.
+    EXPECT_EQ(window.pos(), start + QPoint(40, 25));
 }
