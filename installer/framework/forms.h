@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -73,6 +74,11 @@ void Terminate();
 bool TerminateRequested();
 void ResetTerminateRequest();
 
+// File name of the running program. Tests may put another in place, so that a window built in a
+// test process reads its files from a folder of the test's choice.
+std::string ProgramFile();
+void SetProgramFileOverride(const std::string& file); // "" restores the real one
+
 // Errors of the standard conversions; their text is what the error box shows.
 class EConvertError : public std::runtime_error {
 public:
@@ -83,6 +89,15 @@ public:
     EInOutError(const std::string& what, int code) : std::runtime_error(what), code(code) {}
     int code;
 };
+
+// Runs an event handler; an error it raises and does not handle is shown in the application's
+// standard error box, and the program goes on.
+void RunHandler(const std::function<void()>& handler);
+
+// A slot that runs `method` of `form` as an event handler (see RunHandler).
+template <class T> auto Handler(T* form, void (T::*method)()) {
+    return [form, method] { RunHandler([form, method] { (form->*method)(); }); };
+}
 
 // Decimal (or $/0x hexadecimal) 32-bit integer conversion; anything else raises EConvertError
 // "'<text>' is not a valid integer value".

@@ -116,28 +116,28 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     hcynfo1 = item("hcynfo1", QStringLiteral("Halcyon.nfo"), QKeySequence(Qt::CTRL | Qt::Key_N));
     Quit1 = item("Quit1", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    connect(Image1, &TImage::mouseMoved, this, &TForm1::Image1MouseMove);
-    connect(Image2, &TImage::mouseMoved, this, &TForm1::Image2MouseMove);
-    connect(Image3, &TImage::mouseMoved, this, &TForm1::Image3MouseMove);
-    connect(Image4, &TImage::mouseMoved, this, &TForm1::Image4MouseMove);
-    connect(Label1, &TLabel::mouseMoved, this, &TForm1::Label1MouseMove);
-    connect(Label2, &TLabel::mouseMoved, this, &TForm1::Label2MouseMove);
-    connect(Label3, &TLabel::mouseMoved, this, &TForm1::Label3MouseMove);
-    connect(Image2, &TImage::clicked, this, &TForm1::Image2Click);
-    connect(Label1, &TLabel::clicked, this, &TForm1::Label1Click);
-    connect(Install1, &QAction::triggered, this, &TForm1::Install1Click);
-    connect(Image3, &TImage::clicked, this, &TForm1::Image3Click);
-    connect(Label2, &TLabel::clicked, this, &TForm1::Label2Click);
-    connect(hcynfo1, &QAction::triggered, this, &TForm1::hcynfo1Click);
-    connect(Image4, &TImage::clicked, this, &TForm1::Image4Click);
-    connect(Label3, &TLabel::clicked, this, &TForm1::Label3Click);
-    connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
+    connect(Image1, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image1MouseMove));
+    connect(Image2, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image2MouseMove));
+    connect(Image3, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image3MouseMove));
+    connect(Image4, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image4MouseMove));
+    connect(Label1, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label1MouseMove));
+    connect(Label2, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label2MouseMove));
+    connect(Label3, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label3MouseMove));
+    connect(Image2, &TImage::clicked, this, forms::Handler(this, &TForm1::Image2Click));
+    connect(Label1, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label1Click));
+    connect(Install1, &QAction::triggered, this, forms::Handler(this, &TForm1::Install1Click));
+    connect(Image3, &TImage::clicked, this, forms::Handler(this, &TForm1::Image3Click));
+    connect(Label2, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label2Click));
+    connect(hcynfo1, &QAction::triggered, this, forms::Handler(this, &TForm1::hcynfo1Click));
+    connect(Image4, &TImage::clicked, this, forms::Handler(this, &TForm1::Image4Click));
+    connect(Label3, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label3Click));
+    connect(Quit1, &QAction::triggered, this, forms::Handler(this, &TForm1::Quit1Click));
 
     FormCreate();
 }
 
 void TForm1::FormCreate() {
-    ProgramFolder = desktop::folderOf(desktop::programFile());
+    ProgramFolder = desktop::folderOf(forms::ProgramFile());
     InstallSettings.MusicPath = ProgramFolder + "install.dat";
     ReadInstallSettings(InstallSettings, ProgramFolder + "install.ini", ProgramFolder);
     // Hollow background: the window never erases; the background picture covers the client area.
