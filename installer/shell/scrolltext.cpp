@@ -233,22 +233,30 @@ void TCustomScrollText::Tick() {
     if (motion_.running() && !Timer->isActive()) Timer->start();
 }
 
-scrolltext::Layout TCustomScrollText::currentLayout() const {
-    const QFontMetrics fm(font_);
-    const int cell = fm.height();
-    const int em = QFontInfo(font_).pixelSize();
-    const int internalLeading = std::max(0, cell - em);
-    std::vector<int> widths;
-    widths.reserve(static_cast<std::size_t>(items_.size()));
-    for (const QString& line : items_) widths.push_back(fm.horizontalAdvance(line));
-    return scrolltext::computeLayout(cell, internalLeading, widths, style_, depth_, width(), height());
+const TCustomScrollText::Metrics& TCustomScrollText::metrics() const {
+    if (!metrics_.valid || metrics_.font != font_ || metrics_.items != items_) {
+        const QFontMetrics fm(font_);
+        metrics_.font = font_;
+        metrics_.items = items_;
+        metrics_.cellHeight = fm.height();
+        metrics_.internalLeading = std::max(0, fm.height() - QFontInfo(font_).pixelSize());
+        metrics_.ascent = fm.ascent();
+        metrics_.widths.clear();
+        for (const QString& line : items_) metrics_.widths.push_back(fm.horizontalAdvance(line));
+        metrics_.valid = true;
+    }
+    return metrics_;
 }
 
-void TCustomScrollText::drawLine(QPainter& p, const QString& line, int x, int y, const scrolltext::Layout& l) const {
-    const QFontMetrics fm(font_);
-    const int w = fm.horizontalAdvance(line);
-    const int a = scrolltext::alignmentOffset(alignment_, l.MaxWidth, w);
-    const int baseline = fm.ascent();
+scrolltext::Layout TCustomScrollText::currentLayout() const {
+    const Metrics& m = metrics();
+    return scrolltext::computeLayout(m.cellHeight, m.internalLeading, m.widths, style_, depth_, width(), height());
+}
+
+void TCustomScrollText::drawLine(QPainter& p, const QString& line, int lineWidth, int x, int y,
+                                 const scrolltext::Layout& l) const {
+    const int a = scrolltext::alignmentOffset(alignment_, l.MaxWidth, lineWidth);
+    const int baseline = metrics().ascent;
     const int d = depth_;
     const QColor highlight = palette().color(QPalette::Light);
     const QColor shadow = palette().color(QPalette::Dark);
@@ -282,8 +290,11 @@ void TCustomScrollText::renderFrame(QImage& target) {
     p.setFont(font_);
     const auto f = scrolltext::fraction(motion_.Position, motion_.Steps);
     scrolltext::Point o = scrolltext::origin(direction_, f, l, width(), height());
-    for (const QString& line : items_) {
-        drawLine(p, line, o.x, o.y, l);
+    const Metrics& m = metrics();
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        // Lines wholly outside the control are not drawn.
+        if (o.y < height() && o.y + l.LineHeight > 0)
+            drawLine(p, items_[i], m.widths[static_cast<std::size_t>(i)], o.x, o.y, l);
         o.y += l.LineHeight;
     }
 }

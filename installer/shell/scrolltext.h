@@ -152,7 +152,7 @@ private:
     void Start(int p);
     void Stop();
     void changed();
-    void drawLine(QPainter& p, const QString& line, int x, int y, const scrolltext::Layout& layout) const;
+    void drawLine(QPainter& p, const QString& line, int lineWidth, int x, int y, const scrolltext::Layout& layout) const;
 
     QStringList items_;
     QFont font_;
@@ -166,6 +166,19 @@ private:
     scrolltext::ScrollMotion motion_;
     QTimer* Timer = nullptr;
     QImage frame_; // off-screen frame, kept between paints
+
+    // Font metrics and line widths, measured again whenever the lines or the font change.
+    struct Metrics {
+        QFont font;
+        QStringList items;
+        int cellHeight = 0;
+        int internalLeading = 0;
+        int ascent = 0;
+        std::vector<int> widths;
+        bool valid = false;
+    };
+    const Metrics& metrics() const;
+    mutable Metrics metrics_;
 };
 
 class TScrollText : public TCustomScrollText {
