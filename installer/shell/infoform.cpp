@@ -3,6 +3,7 @@
 #include "desktop/system.h"
 #include "shell/settings.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -113,10 +114,11 @@ QString loadFailureLine(const std::string& infoFile) {
 
 bool readFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return false;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    // Only regular files: a folder cannot be read as text, and a device or pipe might never end.
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buf, sizeof buf);
@@ -166,6 +168,7 @@ TForm4::TForm4(QWidget* parent) : TForm(parent) {
     oem.setHintingPreference(QFont::PreferFullHinting);
     oem.setStyleStrategy(QFont::NoAntialias);
     Memo1->setFont(oem);
+    Memo1->setTabStopDistance(8 * QFontMetrics(oem).horizontalAdvance(QLatin1Char(' ')));
     QPalette pal = Memo1->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         pal.setColor(group, QPalette::Base, Qt::black);

@@ -27,7 +27,7 @@ std::vector<std::string> splitLines(std::string_view bytes);
 QString loadFailureLine(const std::string& infoFile);
 
 // Reads the whole file. Returns false when it cannot be opened as a file (missing, unreadable, a
-// folder); a read error after opening raises forms::EInOutError.
+// folder, a device or pipe); a read error after opening raises forms::EInOutError.
 bool readFile(const std::string& path, std::string& bytes);
 
 } // namespace infotext

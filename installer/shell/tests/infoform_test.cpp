@@ -110,6 +110,20 @@ TEST_F(ViewerFixture, UnopenableFileGivesTheFailureLineAndKeepsTheCaption) {
     EXPECT_EQ(f.windowTitle(), "missing.nfo"); // an earlier success's caption stays
 }
 
+TEST_F(ViewerFixture, AReadErrorAfterOpeningReachesTheErrorBoxAndLeavesTheBoxEmpty) {
+    TForm4 f;
+    f.Memo1->setPlainText("old");
+    ProgramFolder = "/";
+    InstallSettings.InfoFile = "proc/self/mem"; // opens, but reading at offset 0 fails
+    EXPECT_THROW(f.FormActivate(), forms::EInOutError);
+    EXPECT_TRUE(f.Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(f.windowTitle(), "NFO");
+
+    InstallSettings.InfoFile = "dev/zero"; // a device is not a file: it would never end
+    f.FormActivate();
+    EXPECT_EQ(memoLines(f), QStringList{"Can`t load file dev/zero"});
+}
+
 TEST_F(ViewerFixture, TabStaysInTheBox) {
     TForm4 f;
     f.show();

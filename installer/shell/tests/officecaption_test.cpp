@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -281,4 +282,33 @@ TEST(CaptionBar, FollowsActivationAndMovesTheWindowWhenDragged) {
     QApplication::sendEvent(&bar, &up);
     // The offscreen window system does not move windows itself, so the bar follows the mouse.
     EXPECT_EQ(window.pos(), start + QPoint(40, 25));
+}
+
+TEST(CaptionBar, OwnerDrawingCanNarrowTheTextArea) {
+    QWidget window;
+    window.resize(400, 100);
+    window.setWindowTitle("Caption");
+    TMSOfficeCaption bar(&window);
+    bar.setEnabled(geNever);
+    bar.CaptionText()->setColorInactive(Qt::white);
+    bar.CaptionText()->setColorActive(Qt::white);
+    bool called = false;
+    bar.OnDrawCaption = [&](TMSOfficeCaption* sender, QPainter& canvas, QRect& r) {
+        called = sender == &bar;
+        EXPECT_EQ(r, QRect(0, 0, 400, TMSOfficeCaption::captionHeight()));
+        canvas.fillRect(QRect(0, 0, 10, 10), QColor(1, 2, 3));
+        r.setLeft(100);
+    };
+    const QImage img = bar.grab().toImage();
+    EXPECT_TRUE(called);
+    EXPECT_EQ(img.pixel(5, 5), qRgb(1, 2, 3));
+    int firstWhite = -1;
+    for (int x = 0; x < img.width() && firstWhite < 0; ++x)
+        for (int y = 0; y < img.height(); ++y)
+            if (img.pixel(x, y) == qRgb(255, 255, 255)) {
+                firstWhite = x;
+                break;
+            }
+    EXPECT_GE(firstWhite, 103);
+    EXPECT_LE(firstWhite, 106);
 }
