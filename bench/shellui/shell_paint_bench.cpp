@@ -19,11 +19,13 @@ namespace {
 
 // Median over `rounds` of the mean time of `iterations` calls, in microseconds.
 double timePerCall(const std::function<void()>& f, int iterations = 2000, int rounds = 9) {
-    for (int i = 0; i < iterations / 10; ++i) f(); // warm up
+    for (int i = 0; i < iterations / 10; ++i)
+        f(); // warm up
     std::vector<double> samples;
     for (int r = 0; r < rounds; ++r) {
         const auto t0 = std::chrono::steady_clock::now();
-        for (int i = 0; i < iterations; ++i) f();
+        for (int i = 0; i < iterations; ++i)
+            f();
         const auto t1 = std::chrono::steady_clock::now();
         samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count() / iterations);
     }
@@ -32,7 +34,8 @@ double timePerCall(const std::function<void()>& f, int iterations = 2000, int ro
 }
 
 void report(const char* what, double us, const char* floorName, double floorUs) {
-    std::printf("%-34s %8.2f us/frame   %-30s %6.2f us   ratio %5.1fx\n", what, us, floorName, floorUs, us / floorUs);
+    std::printf("%-34s %8.2f us/frame   %-30s %6.2f us   ratio %5.1fx\n", what, us, floorName, floorUs,
+                us / floorUs);
 }
 
 } // namespace
@@ -48,7 +51,8 @@ int main(int argc, char** argv) {
     st.setColor(Qt::black);
     st.setFont(forms::makeFont(QStringLiteral("Arial"), 13));
     st.setFontColor(Qt::white);
-    st.setItems({QStringLiteral("Welcome to the Halcyon demo kit ... music, archives and text art made by kitmaker")});
+    st.setItems({QStringLiteral(
+        "Welcome to the Halcyon demo kit ... music, archives and text art made by kitmaker")});
     QImage scrollFrame(418, 14, QImage::Format_RGB32);
     const double floorScroll = timePerCall([&] {
         QPainter p(&scrollFrame);

@@ -18,6 +18,7 @@ namespace infotext {
 namespace {
 
 // CP437 as the OEM screen font draws it (IBM PC graphics characters in the control range).
+// clang-format off
 constexpr char16_t kCp437[256] = {
     0x0000, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
     0x25D8, 0x0009, 0x25D9, 0x2642, 0x2640, 0x266A, 0x266B, 0x263C,
@@ -52,9 +53,10 @@ constexpr char16_t kCp437[256] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+// clang-format on
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -63,19 +65,22 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
 } // namespace
 
-char16_t oemToUnicode(unsigned char byte) { return kCp437[byte]; }
+char16_t oemToUnicode(unsigned char byte) {
+    return kCp437[byte];
+}
 
 QString fromOem(std::string_view bytes) {
     QString text;
     text.resize(static_cast<qsizetype>(bytes.size()));
     QChar* out = text.data();
-    for (unsigned char b : bytes) *out++ = QChar(kCp437[b]);
+    for (unsigned char b : bytes)
+        *out++ = QChar(kCp437[b]);
     return text;
 }
 

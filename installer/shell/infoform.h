@@ -35,17 +35,17 @@ bool readFile(const std::string& path, std::string& bytes);
 // The text box: read-only, and the Tab key stays in it.
 class TInfoMemo : public QPlainTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit TInfoMemo(QWidget* parent);
 
-protected:
+  protected:
     bool focusNextPrevChild(bool) override { return false; }
     void keyPressEvent(QKeyEvent* e) override;
 };
 
 class TForm4 : public forms::TForm {
     Q_OBJECT
-public:
+  public:
     explicit TForm4(QWidget* parent = nullptr);
 
     TInfoMemo* Memo1;

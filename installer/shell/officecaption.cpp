@@ -30,7 +30,9 @@ std::vector<Band> gradientBands(int left, int width, int numColors, QRgb from, Q
     std::vector<Band> bands;
     if (numColors < 1) return bands;
     bands.reserve(static_cast<std::size_t>(numColors));
-    auto channel = [&](int f, int t, int i) { return numColors == 1 ? f : f + muldiv(i, t - f, numColors - 1); };
+    auto channel = [&](int f, int t, int i) {
+        return numColors == 1 ? f : f + muldiv(i, t - f, numColors - 1);
+    };
     for (int i = 0; i < numColors; ++i) {
         Band b;
         b.left = left + muldiv(i, width, numColors);
@@ -70,17 +72,22 @@ std::array<PartPlacement, 3> placeParts(const std::array<PartFit, 3>& parts, int
     auto total = [&](int first) {
         int sum = 0;
         for (int i = first; i < 3; ++i)
-            if (parts[static_cast<std::size_t>(i)].visible) sum += parts[static_cast<std::size_t>(i)].textWidth + 3;
+            if (parts[static_cast<std::size_t>(i)].visible)
+                sum += parts[static_cast<std::size_t>(i)].textWidth + 3;
         return sum;
     };
     int first = 2;
-    if (total(0) < areaWidth) first = 0;
-    else if (total(1) < areaWidth) first = 1;
+    if (total(0) < areaWidth)
+        first = 0;
+    else if (total(1) < areaWidth)
+        first = 1;
     const int width = total(first);
 
     int left = areaLeft;
-    if (justification == jCenter && width < areaWidth) left += (areaWidth - width) / 2;
-    else if (justification == jRight && width < areaWidth) left = areaRight - width;
+    if (justification == jCenter && width < areaWidth)
+        left += (areaWidth - width) / 2;
+    else if (justification == jRight && width < areaWidth)
+        left = areaRight - width;
 
     std::array<PartPlacement, 3> out{};
     for (int i = first; i < 3; ++i) {
@@ -101,13 +108,16 @@ QString elide(const QString& text, int width, const std::function<int(const QStr
     qsizetype lo = 0, hi = text.size();
     while (lo < hi) {
         const qsizetype mid = (lo + hi + 1) / 2;
-        if (measure(text.left(mid) + dots) <= width) lo = mid;
-        else hi = mid - 1;
+        if (measure(text.left(mid) + dots) <= width)
+            lo = mid;
+        else
+            hi = mid - 1;
     }
     if (lo > 0 && text[lo - 1].isHighSurrogate()) --lo;
     if (lo == 0 && measure(dots) > width) {
         QString d = dots;
-        while (!d.isEmpty() && measure(d) > width) d.chop(1);
+        while (!d.isEmpty() && measure(d) > width)
+            d.chop(1);
         return d;
     }
     return text.left(lo) + dots;
@@ -131,20 +141,27 @@ bool gradientDrawn(TGradEnabled enabled, bool active, int displayDepth) {
 
 // --- system colours and font ---
 
-QColor CaptionSystem::activeCaption() { return QApplication::palette().color(QPalette::Active, QPalette::Highlight); }
-QColor CaptionSystem::inactiveCaption() { return QApplication::palette().color(QPalette::Active, QPalette::Dark); }
+QColor CaptionSystem::activeCaption() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+}
+QColor CaptionSystem::inactiveCaption() {
+    return QApplication::palette().color(QPalette::Active, QPalette::Dark);
+}
 QColor CaptionSystem::captionText() {
     return QApplication::palette().color(QPalette::Active, QPalette::HighlightedText);
 }
 QColor CaptionSystem::inactiveCaptionText() {
     return QApplication::palette().color(QPalette::Active, QPalette::Light);
 }
-QFont CaptionSystem::captionFont() { return forms::makeFont(QStringLiteral("MS Sans Serif"), 12, true); }
+QFont CaptionSystem::captionFont() {
+    return forms::makeFont(QStringLiteral("MS Sans Serif"), 12, true);
+}
 
 // --- caption parts ---
 
 TCompanyText::TCompanyText(TMSOfficeCaption* owner)
-    : owner_(owner), colorActive_(CaptionSystem::captionText()), colorInactive_(CaptionSystem::inactiveCaptionText()),
+    : owner_(owner), colorActive_(CaptionSystem::captionText()),
+      colorInactive_(CaptionSystem::inactiveCaptionText()),
       font_(owner ? owner->systemCaptionFont() : CaptionSystem::captionFont()) {}
 
 void TCompanyText::setCaption(const QString& text) {
@@ -168,8 +185,10 @@ void TCompanyText::setColorInactive(const QColor& c) {
 
 void TCompanyText::setFont(const QFont& font) {
     font_ = font;
-    if (fontKind_ == fkAutoHeight) applyFontKind();
-    else fontKind_ = fkCustom;
+    if (fontKind_ == fkAutoHeight)
+        applyFontKind();
+    else
+        fontKind_ = fkCustom;
     if (owner_) owner_->redraw();
 }
 
@@ -254,7 +273,8 @@ caption::PartText TMSOfficeCaption::partText(const TCompanyText* part) const {
 
 void TMSOfficeCaption::composeCaption() {
     if (!owner_) return;
-    const QString s = caption::compose(partText(company_.get()), partText(appName_.get()), partText(caption_.get()));
+    const QString s =
+        caption::compose(partText(company_.get()), partText(appName_.get()), partText(caption_.get()));
     owner_->setWindowTitle(s);
 }
 
@@ -297,7 +317,9 @@ void TMSOfficeCaption::setNumColors(int n) {
     redraw();
 }
 
-bool TMSOfficeCaption::Active() const { return owner_ && owner_->isActiveWindow(); }
+bool TMSOfficeCaption::Active() const {
+    return owner_ && owner_->isActiveWindow();
+}
 
 void TMSOfficeCaption::fitToOwner() {
     if (owner_) setGeometry(0, 0, owner_->width(), captionHeight());
@@ -372,7 +394,8 @@ void TMSOfficeCaption::paintBar(QImage& target) {
     std::array<caption::PartFit, 3> fits{};
     for (std::size_t i = 0; i < 3; ++i) {
         const QString& text = parts[i]->storedCaption();
-        fits[i] = {parts[i]->Visible(), QFontMetrics(parts[i]->Font()).horizontalAdvance(text), text.isEmpty()};
+        fits[i] = {parts[i]->Visible(), QFontMetrics(parts[i]->Font()).horizontalAdvance(text),
+                   text.isEmpty()};
     }
     const auto placed = caption::placeParts(fits, area.left(), area.left() + area.width(), justification_);
     const int right = area.left() + area.width();
@@ -412,8 +435,10 @@ void TMSOfficeCaption::mousePressEvent(QMouseEvent* e) {
 }
 
 void TMSOfficeCaption::mouseMoveEvent(QMouseEvent* e) {
-    if (dragging_ && owner_) owner_->move(e->globalPosition().toPoint() - dragOffset_);
-    else QWidget::mouseMoveEvent(e);
+    if (dragging_ && owner_)
+        owner_->move(e->globalPosition().toPoint() - dragOffset_);
+    else
+        QWidget::mouseMoveEvent(e);
 }
 
 void TMSOfficeCaption::mouseReleaseEvent(QMouseEvent* e) {

@@ -93,7 +93,7 @@ struct CaptionSystem {
 
 // One caption part.
 class TCompanyText {
-public:
+  public:
     explicit TCompanyText(TMSOfficeCaption* owner);
     virtual ~TCompanyText() = default;
     TCompanyText(const TCompanyText&) = delete;
@@ -119,11 +119,11 @@ public:
     const QString& storedCaption() const { return caption_; }
     void storeCaption(const QString& text) { caption_ = text; }
 
-protected:
+  protected:
     TMSOfficeCaption* owner_;
     QString caption_;
 
-private:
+  private:
     QColor colorActive_;
     QColor colorInactive_;
     QFont font_;
@@ -132,12 +132,12 @@ private:
 };
 
 class TAppNameText : public TCompanyText {
-public:
+  public:
     using TCompanyText::TCompanyText;
 };
 
 class TCaptionText : public TAppNameText {
-public:
+  public:
     using TAppNameText::TAppNameText;
     void setCaption(const QString& text) override;
     // Read back from the window caption.
@@ -146,7 +146,7 @@ public:
 
 class TMSOfficeCaption : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `owner` must be a window; anything else raises std::invalid_argument("Invalid class typecast").
     explicit TMSOfficeCaption(QWidget* owner);
     ~TMSOfficeCaption() override;
@@ -192,7 +192,7 @@ public:
     caption::PartText partText(const TCompanyText* part) const;
     void redraw() { update(); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
@@ -200,7 +200,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void changeEvent(QEvent* e) override;
 
-private:
+  private:
     void systemSettingsChanged();
     void fitToOwner();
 

@@ -17,18 +17,23 @@ int nearest(double v) {
     const double fl = std::floor(v);
     const double diff = v - fl;
     double r;
-    if (diff < 0.5) r = fl;
-    else if (diff > 0.5) r = fl + 1.0;
-    else r = std::fmod(fl, 2.0) == 0.0 ? fl : fl + 1.0;
+    if (diff < 0.5)
+        r = fl;
+    else if (diff > 0.5)
+        r = fl + 1.0;
+    else
+        r = std::fmod(fl, 2.0) == 0.0 ? fl : fl + 1.0;
     return static_cast<int>(r);
 }
 
-Layout computeLayout(int cellHeight, int internalLeading, const std::vector<int>& lineWidths, TTextStyle style,
-                     int depth, int width, int height) {
+Layout computeLayout(int cellHeight, int internalLeading, const std::vector<int>& lineWidths,
+                     TTextStyle style, int depth, int width, int height) {
     Layout l;
     int extra = 0;
-    if (style == tsRaised || style == tsLowered) extra = 2 * depth;
-    else if (style == tsShaddow) extra = depth;
+    if (style == tsRaised || style == tsLowered)
+        extra = 2 * depth;
+    else if (style == tsShaddow)
+        extra = depth;
     l.LineHeight = cellHeight + internalLeading + extra;
     l.MaxWidth = 0;
     for (std::size_t i = 0; i < lineWidths.size(); ++i) {
@@ -136,9 +141,13 @@ TCustomScrollText::TCustomScrollText(QWidget* parent) : QWidget(parent) {
     setScrollDirection(sdRightToLeft);
 }
 
-TCustomScrollText::~TCustomScrollText() { Timer->stop(); }
+TCustomScrollText::~TCustomScrollText() {
+    Timer->stop();
+}
 
-void TCustomScrollText::changed() { update(); }
+void TCustomScrollText::changed() {
+    update();
+}
 
 void TCustomScrollText::setItems(const QStringList& lines) {
     if (lines == items_) return;
@@ -184,8 +193,10 @@ void TCustomScrollText::setContinuous(bool continuous) {
 
 void TCustomScrollText::setScrollDirection(TScrollDirection direction) {
     direction_ = direction;
-    if (direction_ != sdStatic) Start(motion_.Position);
-    else Stop();
+    if (direction_ != sdStatic)
+        Start(motion_.Position);
+    else
+        Stop();
 }
 
 void TCustomScrollText::setTextStyle(TTextStyle style) {
@@ -242,7 +253,8 @@ const TCustomScrollText::Metrics& TCustomScrollText::metrics() const {
         metrics_.internalLeading = std::max(0, fm.height() - QFontInfo(font_).pixelSize());
         metrics_.ascent = fm.ascent();
         metrics_.widths.clear();
-        for (const QString& line : items_) metrics_.widths.push_back(fm.horizontalAdvance(line));
+        for (const QString& line : items_)
+            metrics_.widths.push_back(fm.horizontalAdvance(line));
         metrics_.valid = true;
     }
     return metrics_;
@@ -250,7 +262,8 @@ const TCustomScrollText::Metrics& TCustomScrollText::metrics() const {
 
 scrolltext::Layout TCustomScrollText::currentLayout() const {
     const Metrics& m = metrics();
-    return scrolltext::computeLayout(m.cellHeight, m.internalLeading, m.widths, style_, depth_, width(), height());
+    return scrolltext::computeLayout(m.cellHeight, m.internalLeading, m.widths, style_, depth_, width(),
+                                     height());
 }
 
 void TCustomScrollText::drawLine(QPainter& p, const QString& line, int lineWidth, int x, int y,

@@ -39,8 +39,8 @@ struct Layout {
 
 // Layout of the block. `cellHeight` and `internalLeading` are the font's metrics, `lineWidths` the
 // text width of each line; `width`, `height` the control's size.
-Layout computeLayout(int cellHeight, int internalLeading, const std::vector<int>& lineWidths, TTextStyle style,
-                     int depth, int width, int height);
+Layout computeLayout(int cellHeight, int internalLeading, const std::vector<int>& lineWidths,
+                     TTextStyle style, int depth, int width, int height);
 
 // Horizontal offset of a line of width `lineWidth` within the widest line.
 int alignmentOffset(TAlignment alignment, int maxWidth, int lineWidth);
@@ -57,7 +57,8 @@ struct Point {
 
 // Origin of the text block for a direction and fraction. Without a fraction the block stands still
 // at the layout's offsets, as with sdStatic.
-Point origin(TScrollDirection direction, std::optional<double> f, const Layout& layout, int width, int height);
+Point origin(TScrollDirection direction, std::optional<double> f, const Layout& layout, int width,
+             int height);
 
 // Speed kept within 1..1000 milliseconds.
 int clampSpeed(int speed);
@@ -67,7 +68,7 @@ int clampSpeed(int speed);
 // the end of a pass end; with Continuous a new pass starts from 0 at once (its begin comes with the
 // next tick).
 class ScrollMotion {
-public:
+  public:
     struct Hooks {
         std::function<void()> begin;
         std::function<void()> paint;
@@ -88,7 +89,7 @@ public:
     // One timer tick. A tick that arrives after a stop does nothing.
     void tick(const Hooks& hooks);
 
-private:
+  private:
     bool running_ = false;
 };
 
@@ -100,7 +101,7 @@ QStringList splitLines(const QString& text);
 
 class TCustomScrollText : public QWidget {
     Q_OBJECT
-public:
+  public:
     using Notify = std::function<void(TCustomScrollText*)>;
 
     explicit TCustomScrollText(QWidget* parent = nullptr);
@@ -111,7 +112,7 @@ public:
     // The layout as the next paint computes it.
     scrolltext::Layout currentLayout() const;
 
-protected:
+  protected:
     // Properties; TScrollText makes them public.
     const QStringList& Items() const { return items_; }
     void setItems(const QStringList& lines);
@@ -148,11 +149,12 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 
-private:
+  private:
     void Start(int p);
     void Stop();
     void changed();
-    void drawLine(QPainter& p, const QString& line, int lineWidth, int x, int y, const scrolltext::Layout& layout) const;
+    void drawLine(QPainter& p, const QString& line, int lineWidth, int x, int y,
+                  const scrolltext::Layout& layout) const;
 
     QStringList items_;
     QFont font_;
@@ -183,7 +185,7 @@ private:
 
 class TScrollText : public TCustomScrollText {
     Q_OBJECT
-public:
+  public:
     explicit TScrollText(QWidget* parent = nullptr) : TCustomScrollText(parent) {}
 
     using TCustomScrollText::Alignment;
@@ -193,6 +195,9 @@ public:
     using TCustomScrollText::Font;
     using TCustomScrollText::FontColor;
     using TCustomScrollText::Items;
+    using TCustomScrollText::OnBegin;
+    using TCustomScrollText::OnEnd;
+    using TCustomScrollText::OnStep;
     using TCustomScrollText::Position;
     using TCustomScrollText::Running;
     using TCustomScrollText::ScrollDirection;
@@ -211,7 +216,4 @@ public:
     using TCustomScrollText::Steps;
     using TCustomScrollText::TextStyle;
     using TCustomScrollText::Tick;
-    using TCustomScrollText::OnBegin;
-    using TCustomScrollText::OnEnd;
-    using TCustomScrollText::OnStep;
 };

@@ -33,7 +33,8 @@ struct ViewerFixture : ::testing::Test {
     }
     QStringList memoLines(const TForm4& f) const {
         QStringList lines;
-        for (QTextBlock b = f.Memo1->document()->begin(); b.isValid(); b = b.next()) lines << b.text();
+        for (QTextBlock b = f.Memo1->document()->begin(); b.isValid(); b = b.next())
+            lines << b.text();
         return lines;
     }
 };
@@ -52,7 +53,8 @@ TEST(OemText, MapsEveryByteThroughTheScreenFontTable) {
     EXPECT_EQ(infotext::oemToUnicode(0xFF), u'\u00A0');
     // No two bytes share a character.
     QSet<char16_t> seen;
-    for (int b = 0; b < 256; ++b) seen.insert(infotext::oemToUnicode(static_cast<unsigned char>(b)));
+    for (int b = 0; b < 256; ++b)
+        seen.insert(infotext::oemToUnicode(static_cast<unsigned char>(b)));
     EXPECT_EQ(seen.size(), 256);
 }
 
@@ -141,7 +143,8 @@ TEST_F(ViewerFixture, BoxDrawingLinesConnect) {
     std::string art = "\xC9";
     art += std::string(20, '\xCD');
     art += "\xBB\r\n";
-    for (int i = 0; i < 5; ++i) art += "\xBA" + std::string(20, ' ') + "\xBA\r\n";
+    for (int i = 0; i < 5; ++i)
+        art += "\xBA" + std::string(20, ' ') + "\xBA\r\n";
     art += "\xC8" + std::string(20, '\xCD') + "\xBC\r\n";
     writeFile(dir.filePath("box.nfo"), art);
     TForm4 f;
@@ -155,7 +158,8 @@ TEST_F(ViewerFixture, BoxDrawingLinesConnect) {
     int bestX = 0, bestCount = -1;
     for (int x = 0; x < img.width() / 2; ++x) {
         int n = 0;
-        for (int y = 0; y < img.height(); ++y) n += lum(x, y) > 128;
+        for (int y = 0; y < img.height(); ++y)
+            n += lum(x, y) > 128;
         if (n > bestCount) bestCount = n, bestX = x;
     }
     int top = -1, bottom = -1;
@@ -165,14 +169,16 @@ TEST_F(ViewerFixture, BoxDrawingLinesConnect) {
             bottom = y;
         }
     ASSERT_GT(bottom - top, 5 * 10) << "the line spans the five middle rows";
-    for (int y = top; y <= bottom; ++y) EXPECT_GT(lum(bestX, y), 200) << "gap at y=" << y;
+    for (int y = top; y <= bottom; ++y)
+        EXPECT_GT(lum(bestX, y), 200) << "gap at y=" << y;
 
     // The row with the most lit pixels is a stroke of a horizontal double line.
     int bestY = 0;
     bestCount = -1;
     for (int y = 0; y < img.height(); ++y) {
         int n = 0;
-        for (int x = 0; x < img.width(); ++x) n += lum(x, y) > 128;
+        for (int x = 0; x < img.width(); ++x)
+            n += lum(x, y) > 128;
         if (n > bestCount) bestCount = n, bestY = y;
     }
     int left = -1, right = -1;
@@ -182,5 +188,6 @@ TEST_F(ViewerFixture, BoxDrawingLinesConnect) {
             right = x;
         }
     ASSERT_GT(right - left, 20 * 5);
-    for (int x = left; x <= right; ++x) EXPECT_GT(lum(x, bestY), 200) << "gap at x=" << x;
+    for (int x = left; x <= right; ++x)
+        EXPECT_GT(lum(x, bestY), 200) << "gap at x=" << x;
 }

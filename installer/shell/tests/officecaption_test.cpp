@@ -1,5 +1,5 @@
-#include "shell/officecaption.h"
 #include "shell/mainform.h"
+#include "shell/officecaption.h"
 
 #include <QApplication>
 #include <QImage>
@@ -20,17 +20,19 @@ TEST(CaptionArithmetic, MulDivRoundsHalvesAwayFromZero) {
     EXPECT_EQ(caption::muldiv(-1, 3, 2), -2);
     EXPECT_EQ(caption::muldiv(1, -3, 2), -2);
     EXPECT_EQ(caption::muldiv(1, 5, 4), 1);
-    EXPECT_EQ(caption::muldiv(1, -2, 3), -1); // -0.67
+    EXPECT_EQ(caption::muldiv(1, -2, 3), -1);               // -0.67
     EXPECT_EQ(caption::muldiv(70000, 70000, 70000), 70000); // no 32-bit overflow
     EXPECT_EQ(caption::muldiv(5, 7, 0), -1);
 }
 
 TEST(CaptionArithmetic, GradientBandsHaveExactEdgesAndColours) {
     const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
-    EXPECT_EQ(caption::gradientBands(0, 492, 1, qRgb(1, 2, 3), white), (std::vector<Band>{{0, 492, qRgb(1, 2, 3)}}));
+    EXPECT_EQ(caption::gradientBands(0, 492, 1, qRgb(1, 2, 3), white),
+              (std::vector<Band>{{0, 492, qRgb(1, 2, 3)}}));
     EXPECT_EQ(caption::gradientBands(0, 492, 2, black, white),
               (std::vector<Band>{{0, 246, black}, {246, 492, white}}));
-    EXPECT_EQ(caption::gradientBands(10, 5, 2, black, white), (std::vector<Band>{{10, 13, black}, {13, 15, white}}));
+    EXPECT_EQ(caption::gradientBands(10, 5, 2, black, white),
+              (std::vector<Band>{{10, 13, black}, {13, 15, white}}));
 
     const auto b64 = caption::gradientBands(0, 492, 64, black, qRgb(0, 0, 255));
     ASSERT_EQ(b64.size(), 64u);
@@ -42,7 +44,7 @@ TEST(CaptionArithmetic, GradientBandsHaveExactEdgesAndColours) {
     // More bands than pixels: some are empty, every colour step is there.
     const auto b256 = caption::gradientBands(3, 100, 256, black, white);
     ASSERT_EQ(b256.size(), 256u);
-    EXPECT_EQ(b256[1], (Band{3, 4, qRgb(1, 1, 1)}));     // 0.39 -> 0, 0.78 -> 1
+    EXPECT_EQ(b256[1], (Band{3, 4, qRgb(1, 1, 1)}));           // 0.39 -> 0, 0.78 -> 1
     EXPECT_EQ(b256[128], (Band{53, 53, qRgb(128, 128, 128)})); // 50.0 .. 50.39
     EXPECT_EQ(b256[255].right, 103);
 
@@ -73,7 +75,8 @@ TEST(CaptionArithmetic, ComposesAndReadsTheCaption) {
     EXPECT_EQ(caption::compose(acme, {"", true}, doc), "Acme doc.txt");
     EXPECT_EQ(caption::compose(acme, app, {"doc.txt", false}), "Acme Paint");
     EXPECT_EQ(caption::compose(acme, {"", false}, {"", false}), "Acme");
-    EXPECT_EQ(caption::compose({"", true}, {"", true}, {"Halcyon Installer...", true}), "Halcyon Installer...");
+    EXPECT_EQ(caption::compose({"", true}, {"", true}, {"Halcyon Installer...", true}),
+              "Halcyon Installer...");
 
     EXPECT_EQ(caption::readCaption("Acme Paint doc.txt", acme, app), "doc.txt");
     EXPECT_EQ(caption::readCaption("Paint doc.txt", {"Acme", false}, app), "doc.txt");
@@ -85,7 +88,8 @@ TEST(CaptionArithmetic, ComposesAndReadsTheCaption) {
 }
 
 TEST(CaptionArithmetic, DropsCompanyThenAppNameAndJustifies) {
-    const std::array<PartFit, 3> parts{PartFit{true, 40, false}, PartFit{true, 30, false}, PartFit{true, 20, false}};
+    const std::array<PartFit, 3> parts{PartFit{true, 40, false}, PartFit{true, 30, false},
+                                       PartFit{true, 20, false}};
     // All three: 43 + 33 + 23 = 99 < 100.
     auto p = caption::placeParts(parts, 0, 100, jLeft);
     EXPECT_TRUE(p[0].drawn && p[1].drawn && p[2].drawn);
@@ -105,19 +109,21 @@ TEST(CaptionArithmetic, DropsCompanyThenAppNameAndJustifies) {
     p = caption::placeParts(parts, 0, 56, jCenter);
     EXPECT_FALSE(p[0].drawn);
     EXPECT_FALSE(p[1].drawn);
-    EXPECT_EQ(p[2].x, 16 + 3); // (56 - 23) / 2
+    EXPECT_EQ(p[2].x, 16 + 3);                                     // (56 - 23) / 2
     EXPECT_EQ(caption::placeParts(parts, 0, 20, jCenter)[2].x, 3); // too wide to centre
     p = caption::placeParts(parts, 0, 10, jRight);
     EXPECT_TRUE(p[2].drawn);
     EXPECT_EQ(p[2].x, 3);
 
     // Invisible parts take no room; visible empty ones take their 3 pixels but draw nothing.
-    const std::array<PartFit, 3> mainWindow{PartFit{true, 0, true}, PartFit{true, 0, true}, PartFit{true, 110, false}};
+    const std::array<PartFit, 3> mainWindow{PartFit{true, 0, true}, PartFit{true, 0, true},
+                                            PartFit{true, 110, false}};
     p = caption::placeParts(mainWindow, 0, 492, jRight);
     EXPECT_FALSE(p[0].drawn);
     EXPECT_FALSE(p[1].drawn);
     EXPECT_EQ(p[2].x, 492 - 119 + 3);
-    const std::array<PartFit, 3> hidden{PartFit{false, 400, false}, PartFit{true, 30, false}, PartFit{false, 20, false}};
+    const std::array<PartFit, 3> hidden{PartFit{false, 400, false}, PartFit{true, 30, false},
+                                        PartFit{false, 20, false}};
     p = caption::placeParts(hidden, 0, 100, jLeft);
     EXPECT_FALSE(p[0].drawn);
     EXPECT_EQ(p[1].x, 3);
@@ -187,7 +193,8 @@ TEST(CaptionBar, PartsComposeTheWindowCaptionAndNumColorsIsClamped) {
     bar.AppNameText()->setFontKind(fkAutoHeight);
     bar.AppNameText()->setFont(QFont("Liberation Serif", 30));
     EXPECT_EQ(bar.AppNameText()->FontKind(), fkAutoHeight);
-    EXPECT_LE(QFontInfo(bar.AppNameText()->Font()).pixelSize(), QFontInfo(bar.systemCaptionFont()).pixelSize());
+    EXPECT_LE(QFontInfo(bar.AppNameText()->Font()).pixelSize(),
+              QFontInfo(bar.systemCaptionFont()).pixelSize());
 }
 
 TEST(CaptionBar, StripPixelsFollowTheBands) {
@@ -208,9 +215,9 @@ TEST(CaptionBar, StripPixelsFollowTheBands) {
     const struct {
         int x;
         QRgb c;
-    } probes[] = {{0, qRgb(0, 0, 0)},       {122, qRgb(0, 0, 0)},    {123, qRgb(85, 20, 0)},
-                  {245, qRgb(85, 20, 0)},   {246, qRgb(170, 40, 0)}, {368, qRgb(170, 40, 0)},
-                  {369, qRgb(255, 60, 0)},  {491, qRgb(255, 60, 0)}};
+    } probes[] = {{0, qRgb(0, 0, 0)},      {122, qRgb(0, 0, 0)},    {123, qRgb(85, 20, 0)},
+                  {245, qRgb(85, 20, 0)},  {246, qRgb(170, 40, 0)}, {368, qRgb(170, 40, 0)},
+                  {369, qRgb(255, 60, 0)}, {491, qRgb(255, 60, 0)}};
     for (const auto& p : probes)
         for (int y : {0, 9, TMSOfficeCaption::captionHeight() - 1})
             EXPECT_EQ(img.pixel(p.x, y), p.c) << p.x << "," << y;
@@ -246,9 +253,9 @@ TEST(CaptionBar, MainWindowHasABlackBarWithItsCaptionInWhite) {
                 ++other;
             }
         }
-    EXPECT_GT(white, 50);             // the caption's strokes
-    EXPECT_EQ(other, 0);              // only black, white and the grey of their edges
-    EXPECT_GE(firstWhite, 3);         // the caption part starts 3 pixels in
+    EXPECT_GT(white, 50);     // the caption's strokes
+    EXPECT_EQ(other, 0);      // only black, white and the grey of their edges
+    EXPECT_GE(firstWhite, 3); // the caption part starts 3 pixels in
     EXPECT_LE(firstWhite, 3 + 2);
     EXPECT_EQ(img.pixel(480, 9), qRgb(0, 0, 0));
 }
@@ -277,8 +284,8 @@ TEST(CaptionBar, FollowsActivationAndMovesTheWindowWhenDragged) {
     QMouseEvent move(QEvent::MouseMove, QPointF(50, 9), QPointF(press + QPoint(40, 25)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&bar, &move);
-    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(90, 34), QPointF(press + QPoint(40, 25)), Qt::LeftButton,
-                   Qt::NoButton, Qt::NoModifier);
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(90, 34), QPointF(press + QPoint(40, 25)),
+                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&bar, &up);
     // The offscreen window system does not move windows itself, so the bar follows the mouse.
     EXPECT_EQ(window.pos(), start + QPoint(40, 25));

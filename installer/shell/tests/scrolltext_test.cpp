@@ -56,9 +56,9 @@ TEST(ScrollArithmetic, LayoutAddsDepthForRaisedLoweredAndShadowedText) {
 TEST(ScrollArithmetic, AlignmentOffsetsWithinTheWidestLine) {
     EXPECT_EQ(scrolltext::alignmentOffset(taLeftJustify, 104, 61), 0);
     EXPECT_EQ(scrolltext::alignmentOffset(taRightJustify, 104, 61), 43);
-    EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 104, 61), 22);  // 21.5 -> 22
-    EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 100, 61), 20);  // 19.5 -> 20
-    EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 100, 63), 18);  // 18.5 -> 18
+    EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 104, 61), 22); // 21.5 -> 22
+    EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 100, 61), 20); // 19.5 -> 20
+    EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 100, 63), 18); // 18.5 -> 18
     EXPECT_EQ(scrolltext::alignmentOffset(taCenter, 100, 100), 0);
 }
 
@@ -228,8 +228,11 @@ TEST(ScrollTextWidget, EventsFollowThePass) {
     st.OnBegin = [&](TCustomScrollText*) { log += 'b'; };
     st.OnStep = [&](TCustomScrollText*) { log += 's'; };
     st.OnEnd = [&](TCustomScrollText*) { log += 'e'; };
-    for (int i = 0; i < 5; ++i) st.Tick();
-    EXPECT_EQ(log, "bsss" "e" "bss");
+    for (int i = 0; i < 5; ++i)
+        st.Tick();
+    EXPECT_EQ(log, "bsss"
+                   "e"
+                   "bss");
     EXPECT_TRUE(st.Running());
 }
 
@@ -267,7 +270,8 @@ TEST(ScrollTextWidget, FrameShowsTheTextAtTheComputedPlace) {
         s2.setFontColor(Qt::white);
         s2.setSteps(50);
         s2.setItems({"Welcome to the demo"});
-        for (int i = 0; i < ticks; ++i) s2.Tick();
+        for (int i = 0; i < ticks; ++i)
+            s2.Tick();
         const int x = scrolltext::origin(sdRightToLeft, scrolltext::fraction(ticks, 50), l, 418, 14).x;
         const QImage img = s2.grab().toImage();
         const int lit = leftmostLit(img);
@@ -281,7 +285,8 @@ TEST(ScrollTextWidget, FrameShowsTheTextAtTheComputedPlace) {
         auto* t = static_cast<TScrollText*>(s);
         litAt[static_cast<std::size_t>(t->Position())] = leftmostLit(frameOf(*t));
     };
-    for (int i = 0; i < 51; ++i) st.Tick();
+    for (int i = 0; i < 51; ++i)
+        st.Tick();
     EXPECT_EQ(st.Position(), 0); // the pass is over and a new one waits
     EXPECT_GT(litAt[25], 0);
     EXPECT_GE(litAt[40], 0);
@@ -297,7 +302,8 @@ TEST(ScrollTextWidget, NoLinesShowOnlyTheBackground) {
     st.Tick();
     const QImage img = frameOf(st);
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) ASSERT_EQ(img.pixel(x, y), qRgb(10, 20, 30));
+        for (int x = 0; x < img.width(); ++x)
+            ASSERT_EQ(img.pixel(x, y), qRgb(10, 20, 30));
 }
 
 TEST(ScrollTextWidget, ShadowCopyIsDrawnInTheButtonShadowColour) {
@@ -314,6 +320,7 @@ TEST(ScrollTextWidget, ShadowCopyIsDrawnInTheButtonShadowColour) {
     const QRgb shadow = st.palette().color(QPalette::Dark).rgb();
     bool seen = false;
     for (int y = 0; y < img.height() && !seen; ++y)
-        for (int x = 0; x < img.width() && !seen; ++x) seen = img.pixel(x, y) == shadow;
+        for (int x = 0; x < img.width() && !seen; ++x)
+            seen = img.pixel(x, y) == shadow;
     EXPECT_TRUE(seen);
 }
