@@ -99,6 +99,10 @@ QStringList splitLines(const QString& text);
 
 } // namespace scrolltext
 
+// The control. A new control scrolls at once (right to left). Each timer tick paints one frame; a
+// pass paints Steps + 1 frames. With Steps 0 or below a pass is a single tick (the events still
+// come, once per Speed milliseconds) and the text stands where sdStatic puts it. There is no form
+// designer here, so the control is never in design mode.
 class TCustomScrollText : public QWidget {
     Q_OBJECT
   public:

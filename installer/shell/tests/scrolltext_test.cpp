@@ -324,3 +324,21 @@ TEST(ScrollTextWidget, ShadowCopyIsDrawnInTheButtonShadowColour) {
             seen = img.pixel(x, y) == shadow;
     EXPECT_TRUE(seen);
 }
+
+TEST(ScrollTextWidget, WithoutStepsTheTextStandsCentred) {
+    TScrollText st;
+    st.resize(418, 14);
+    st.setColor(Qt::black);
+    st.setFontColor(Qt::white);
+    st.setItems({"Static"});
+    st.setSteps(0);
+    int ends = 0;
+    st.OnEnd = [&](TCustomScrollText*) { ++ends; };
+    st.Tick();
+    st.Tick();
+    EXPECT_EQ(ends, 2);
+    EXPECT_EQ(st.Speed(), 100); // the timer keeps its interval: no busy ticking
+    const int bearing = QFontMetrics(st.Font()).boundingRect(QStringLiteral("S")).left();
+    const int lit = leftmostLit(frameOf(st));
+    EXPECT_NEAR(lit, st.currentLayout().LeftOffset + bearing, 1);
+}
