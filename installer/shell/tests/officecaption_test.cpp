@@ -139,17 +139,6 @@ TEST(CaptionArithmetic, EllipsisCutsAtTheRight) {
     EXPECT_EQ(caption::elide("abcdefghij", 0, measure), "");
 }
 
-TEST(CaptionArithmetic, GradientOnlyOnDisplaysWithEnoughColours) {
-    EXPECT_TRUE(caption::gradientDrawn(geSmart, true, 8));
-    EXPECT_FALSE(caption::gradientDrawn(geSmart, false, 8));
-    EXPECT_TRUE(caption::gradientDrawn(geSmart, false, 24));
-    EXPECT_FALSE(caption::gradientDrawn(geSmart, true, 4));
-    EXPECT_TRUE(caption::gradientDrawn(geAlways, false, 1));
-    EXPECT_FALSE(caption::gradientDrawn(geNever, true, 32));
-    EXPECT_TRUE(caption::gradientDrawn(geWhenActive, true, 1));
-    EXPECT_FALSE(caption::gradientDrawn(geWhenActive, false, 32));
-}
-
 // --- the component ---
 
 TEST(CaptionBar, NeedsAWindowAsOwner) {

@@ -98,17 +98,6 @@ TEST(ScrollArithmetic, OriginByDirectionThroughAPass) {
     EXPECT_EQ(at(sdRightToLeft, 25), (Point{260 - 103, 0}));
 }
 
-TEST(ScrollArithmetic, WithoutStepsTheBlockStandsStill) {
-    Layout l;
-    l.MaxWidth = 100;
-    l.LeftOffset = 159;
-    l.TopOffset = 3;
-    EXPECT_FALSE(scrolltext::fraction(1, 0).has_value());
-    EXPECT_FALSE(scrolltext::fraction(1, -4).has_value());
-    EXPECT_EQ(scrolltext::origin(sdRightToLeft, std::nullopt, l, 418, 14), (Point{159, 3}));
-    EXPECT_EQ(scrolltext::origin(sdBottomToTop, std::nullopt, l, 418, 14), (Point{159, 3}));
-}
-
 TEST(ScrollArithmetic, SpeedIsKeptWithinOneToAThousand) {
     EXPECT_EQ(scrolltext::clampSpeed(5000), 1000);
     EXPECT_EQ(scrolltext::clampSpeed(1000), 1000);
