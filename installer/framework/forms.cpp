@@ -1,5 +1,6 @@
 #include "framework/forms.h"
 
+#include "desktop/application.h"
 #include "desktop/system.h"
 
 #include <QApplication>
@@ -42,6 +43,15 @@ TForm* TForm::activeForm() { return gActiveForm.data(); }
 
 int TForm::ShowModal() {
     modalResult_ = mrNone;
+    // Every other window shown now takes no input until the run ends, even while this form is
+    // hidden in between (windows shown later, during the run, stay usable).
+    QList<QPointer<QWidget>> disabled;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this && w->isVisible() && w->isEnabled() && w->isWindow()) {
+            w->setEnabled(false);
+            disabled << w;
+        }
+    }
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     QEventLoop* outer = loop_;
@@ -51,6 +61,8 @@ int TForm::ShowModal() {
     loop_ = outer;
     hide();
     setWindowModality(Qt::NonModal);
+    for (const auto& w : disabled)
+        if (w) w->setEnabled(true);
     return modalResult_;
 }
 
@@ -101,7 +113,7 @@ bool TForm::event(QEvent* e) {
         if (!shownOnce_) {
             shownOnce_ = true;
             const bool r = QWidget::event(e);
-            FormShow();
+            RunHandler([this] { FormShow(); });
             return r;
         }
         break;
@@ -109,7 +121,7 @@ bool TForm::event(QEvent* e) {
         if (gActiveForm.data() != this) {
             gActiveForm = this;
             const bool r = QWidget::event(e);
-            FormActivate();
+            RunHandler([this] { FormActivate(); });
             emit activated();
             return r;
         }
@@ -129,6 +141,14 @@ void TForm::closeEvent(QCloseEvent* e) {
     }
     if (mainForm_) Terminate();
     QWidget::closeEvent(e);
+}
+
+void RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        desktop::showException(error);
+    }
 }
 
 int StrToInt(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -88,6 +89,15 @@ public:
     EInOutError(const std::string& what, int code) : std::runtime_error(what), code(code) {}
     int code;
 };
+
+// Runs an event handler; an error it raises and does not handle is shown in the application's
+// standard error box, and the program goes on.
+void RunHandler(const std::function<void()>& handler);
+
+// A slot that runs `method` of `form` as an event handler (see RunHandler).
+template <class T> auto Handler(T* form, void (T::*method)()) {
+    return [form, method] { RunHandler([form, method] { (form->*method)(); }); };
+}
 
 // Decimal (or $/0x hexadecimal) 32-bit integer conversion; anything else raises EConvertError
 // "'<text>' is not a valid integer value".

@@ -32,39 +32,53 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Halcyon Installer..."));
     setBorderIcons(forms::BorderIcons::None);
-    setClientSize(kClientWidth, kClientHeight);
     setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11));
+    // No window-manager title bar: the caption strip is painted by MSOfficeCaption1 above the client
+    // area, and the window is that much taller.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setClientSize(kClientWidth, kClientHeight + TMSOfficeCaption::captionHeight());
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName(QStringLiteral("ClientArea"));
+    ClientArea->setGeometry(0, TMSOfficeCaption::captionHeight(), kClientWidth, kClientHeight);
 
     const QFont hotFont = forms::makeFont(QStringLiteral("Arial"), 16, true);
 
-    Image1 = place(new TImage(this), 0, 0, 492, 361);
+    Image1 = place(new TImage(ClientArea), 0, 0, 492, 361);
     Image1->setPicture(fittedPicture(Art::Background, 492, 361));
-    Image2 = place(new TImage(this), 30, 315, 117, 29);
+    Image2 = place(new TImage(ClientArea), 30, 315, 117, 29);
     Image2->setPicture(fittedPicture(Art::InstallLit, 117, 33));
     Image2->setToolTip(QStringLiteral("Install Game"));
-    Image4 = place(new TImage(this), 378, 315, 76, 34);
+    Image4 = place(new TImage(ClientArea), 378, 315, 76, 34);
     Image4->setPicture(fittedPicture(Art::ExitLit, 68, 31));
     Image4->setToolTip(QStringLiteral("Exit Installer"));
-    Image3 = place(new TImage(this), 220, 315, 75, 31);
+    Image3 = place(new TImage(ClientArea), 220, 315, 75, 31);
     Image3->setPicture(fittedPicture(Art::InfoLit, 72, 33));
     Image3->setToolTip(QStringLiteral("Read Game Info"));
 
-    Label4 = place(new TLabel(this), 28, 277, 439, 18);
+    Label4 = place(new TLabel(ClientArea), 28, 277, 439, 18);
     Label4->setFont(forms::makeFont(QStringLiteral("Arial"), 15));
     Label4->setFontColor(Qt::white);
 
-    ScrollText1 = place(new QWidget(this), 39, 237, 418, 14);
-    ScrollText1->setAutoFillBackground(true);
-    ScrollText1->setPalette(QPalette(Qt::white, Qt::black));
+    ScrollText1 = place(new TScrollText(ClientArea), 39, 237, 418, 14);
+    ScrollText1->setSteps(50);
+    ScrollText1->setSpeed(280);
+    ScrollText1->setColor(Qt::black);
+    ScrollText1->setContinuous(true);
+    ScrollText1->setAlignment(taCenter);
+    ScrollText1->setTextStyle(tsNormal);
+    ScrollText1->setDepth(1);
+    ScrollText1->setScrollDirection(sdRightToLeft);
+    ScrollText1->setFont(forms::makeFont(QStringLiteral("Arial"), 13));
+    ScrollText1->setFontColor(Qt::white);
 
-    Label1 = place(new TLabel(this), 34, 320, 110, 23);
-    Label2 = place(new TLabel(this), 226, 319, 61, 24);
-    Label3 = place(new TLabel(this), 382, 319, 60, 25);
+    Label1 = place(new TLabel(ClientArea), 34, 320, 110, 23);
+    Label2 = place(new TLabel(ClientArea), 226, 319, 61, 24);
+    Label3 = place(new TLabel(ClientArea), 382, 319, 60, 25);
     for (TLabel* hot : {Label1, Label2, Label3}) {
         hot->setFont(hotFont);
         hot->setFontColor(Qt::white);
     }
-    Label5 = place(new TLabel(this), 395, 4, 95, 15);
+    Label5 = place(new TLabel(ClientArea), 395, 4, 95, 15);
     Label5->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11));
     Label5->setFontColor(Qt::white);
     Label5->setCaption(QStringLiteral("Code/Gfx: Halcyon"));
@@ -73,6 +87,19 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
         {Image1, "Image1"}, {Image2, "Image2"}, {Image4, "Image4"}, {Image3, "Image3"}, {Label4, "Label4"},
         {ScrollText1, "ScrollText1"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label5, "Label5"}};
     for (const auto& [w, name] : names) w->setObjectName(QLatin1String(name));
+
+    MSOfficeCaption1 = new TMSOfficeCaption(this);
+    MSOfficeCaption1->setObjectName(QStringLiteral("MSOfficeCaption1"));
+    MSOfficeCaption1->setColorRightActive(Qt::black);
+    MSOfficeCaption1->setColorRightInActive(Qt::black);
+    MSOfficeCaption1->AppNameText()->setFontKind(fkSystemB);
+    MSOfficeCaption1->CompanyText()->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true, true));
+    MSOfficeCaption1->CompanyText()->setColorActive(Qt::white);
+    MSOfficeCaption1->CompanyText()->setColorInactive(Qt::white);
+    MSOfficeCaption1->CaptionText()->setCaption(QStringLiteral("Halcyon Installer..."));
+    MSOfficeCaption1->CaptionText()->setColorActive(Qt::white);
+    MSOfficeCaption1->CaptionText()->setColorInactive(Qt::white);
+    MSOfficeCaption1->CaptionText()->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -89,22 +116,22 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     hcynfo1 = item("hcynfo1", QStringLiteral("Halcyon.nfo"), QKeySequence(Qt::CTRL | Qt::Key_N));
     Quit1 = item("Quit1", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    connect(Image1, &TImage::mouseMoved, this, &TForm1::Image1MouseMove);
-    connect(Image2, &TImage::mouseMoved, this, &TForm1::Image2MouseMove);
-    connect(Image3, &TImage::mouseMoved, this, &TForm1::Image3MouseMove);
-    connect(Image4, &TImage::mouseMoved, this, &TForm1::Image4MouseMove);
-    connect(Label1, &TLabel::mouseMoved, this, &TForm1::Label1MouseMove);
-    connect(Label2, &TLabel::mouseMoved, this, &TForm1::Label2MouseMove);
-    connect(Label3, &TLabel::mouseMoved, this, &TForm1::Label3MouseMove);
-    connect(Image2, &TImage::clicked, this, &TForm1::Image2Click);
-    connect(Label1, &TLabel::clicked, this, &TForm1::Label1Click);
-    connect(Install1, &QAction::triggered, this, &TForm1::Install1Click);
-    connect(Image3, &TImage::clicked, this, &TForm1::Image3Click);
-    connect(Label2, &TLabel::clicked, this, &TForm1::Label2Click);
-    connect(hcynfo1, &QAction::triggered, this, &TForm1::hcynfo1Click);
-    connect(Image4, &TImage::clicked, this, &TForm1::Image4Click);
-    connect(Label3, &TLabel::clicked, this, &TForm1::Label3Click);
-    connect(Quit1, &QAction::triggered, this, &TForm1::Quit1Click);
+    connect(Image1, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image1MouseMove));
+    connect(Image2, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image2MouseMove));
+    connect(Image3, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image3MouseMove));
+    connect(Image4, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image4MouseMove));
+    connect(Label1, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label1MouseMove));
+    connect(Label2, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label2MouseMove));
+    connect(Label3, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label3MouseMove));
+    connect(Image2, &TImage::clicked, this, forms::Handler(this, &TForm1::Image2Click));
+    connect(Label1, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label1Click));
+    connect(Install1, &QAction::triggered, this, forms::Handler(this, &TForm1::Install1Click));
+    connect(Image3, &TImage::clicked, this, forms::Handler(this, &TForm1::Image3Click));
+    connect(Label2, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label2Click));
+    connect(hcynfo1, &QAction::triggered, this, forms::Handler(this, &TForm1::hcynfo1Click));
+    connect(Image4, &TImage::clicked, this, forms::Handler(this, &TForm1::Image4Click));
+    connect(Label3, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label3Click));
+    connect(Quit1, &QAction::triggered, this, forms::Handler(this, &TForm1::Quit1Click));
 
     FormCreate();
 }
@@ -120,8 +147,7 @@ void TForm1::FormCreate() {
     Image2->hide();
     Image3->hide();
     Image4->hide();
-    // The scrolling line takes its lines from InstallSettings.ScrollLine (set once the scrolling
-    // text control is in place).
+    ScrollText1->setItems(scrolltext::splitLines(desktop::fromBytes(InstallSettings.ScrollLine)));
 }
 
 void TForm1::FormShow() {

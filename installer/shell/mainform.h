@@ -3,6 +3,8 @@
 // hot areas, the product name, a scrolling text line, a popup menu and a painted caption bar.
 #include "framework/forms.h"
 #include "shell/controls.h"
+#include "shell/officecaption.h"
+#include "shell/scrolltext.h"
 
 #include <QAction>
 #include <QMenu>
@@ -18,13 +20,19 @@ public:
     static constexpr int kClientWidth = 492;
     static constexpr int kClientHeight = 361;
 
+    // The window is frameless and paints its own caption strip (MSOfficeCaption1) across its top;
+    // the client area is this widget below the strip, kClientWidth x kClientHeight, and every
+    // control's geometry is relative to it.
+    QWidget* ClientArea;
+    TMSOfficeCaption* MSOfficeCaption1;
+
     // Controls, in stacking order from bottom to top.
     TImage* Image1; // background
     TImage* Image2; // lit "install" button
     TImage* Image4; // lit "exit" button
     TImage* Image3; // lit "info" button
     TLabel* Label4; // product name
-    QWidget* ScrollText1; // scrolling line (the scrolling text control replaces this plain area)
+    TScrollText* ScrollText1; // scrolling line
     TLabel* Label1; // hot area over the install button
     TLabel* Label2; // hot area over the info button
     TLabel* Label3; // hot area over the exit button

@@ -7,7 +7,7 @@
 #include "shell/mainform.h"
 #include "shell/music.h"
 #include "shell/settings.h"
-#include "modwriter.h"
+#include "testmusic.h"
 
 #include <QContextMenuEvent>
 #include <QTemporaryDir>
@@ -40,10 +40,7 @@ void MainWindowTest::initTestCase() {
     QVERIFY(kit_.isValid());
     std::ofstream(kit_.filePath("install.ini").toStdString())
         << "[OPTIONS]\nAPPZ=Space Game v2\nSIZE=5\nSCRTXT=scrolling\nFILES=1\n";
-    // The main window starts its music when first shown: the sound library runs, the kit has a module.
-    std::ofstream(kit_.filePath("install.dat").toStdString(), std::ios::binary)
-        << kitmaker::modFileBytes(kitmaker::composeBlipSong());
-    StartSound();
+    PrepareTestMusic(kit_.path().toStdString());
     forms::SetProgramFileOverride(kit_.filePath("install").toStdString());
     CreateForms();
     Form1->Show();
