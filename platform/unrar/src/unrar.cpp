@@ -28,7 +28,7 @@ using namespace unrar_detail;
 
 namespace {
 
-constexpr size_t readBlockSize = 1 << 20;
+constexpr size_t readBlockSize = 1 << 18;
 
 struct Volume {
     std::string path;
@@ -366,8 +366,6 @@ int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool
         }
     } remover{dirFd, temp};
 
-    if (size > (64 << 20))
-        ::posix_fallocate(out.get(), 0, size);
     int r = readAll(false, out.get());
     if (r != ERAR_SUCCESS)
         return r;
