@@ -28,37 +28,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double seconds(std::chrono::steady_clock::time_point t0)
-{
+double seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 // Processor time (user + system) of this process, or of its waited-for children.
-double cpuSeconds(int who)
-{
+double cpuSeconds(int who) {
     rusage u{};
     getrusage(who, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-
-
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 // An empty output folder, with the previous run's writes flushed so they do not slow the next one.
-void fresh(const fs::path& p)
-{
+void fresh(const fs::path& p) {
     fs::remove_all(p);
     fs::create_directories(p);
     ::sync();
 }
 
-double timeTrar(const std::string& first, const fs::path& out)
-{
+double timeTrar(const std::string& first, const fs::path& out) {
     TRAR rar;
     rar.ArchiveName = first;
     rar.TargetDir = out.string();
@@ -77,12 +70,12 @@ double timeTrar(const std::string& first, const fs::path& out)
     return t;
 }
 
-double timeBsdtar(const std::string& archive, const fs::path& out)
-{
+double timeBsdtar(const std::string& archive, const fs::path& out) {
     auto t0 = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
-        execlp("bsdtar", "bsdtar", "-x", "-f", archive.c_str(), "-C", out.c_str(), static_cast<char*>(nullptr));
+        execlp("bsdtar", "bsdtar", "-x", "-f", archive.c_str(), "-C", out.c_str(),
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -96,8 +89,7 @@ double timeBsdtar(const std::string& archive, const fs::path& out)
 }
 
 // The floor: libarchive reading the volumes and writing each block straight to its file.
-double timeBareLibarchive(const std::vector<std::string>& volumes, const fs::path& out)
-{
+double timeBareLibarchive(const std::vector<std::string>& volumes, const fs::path& out) {
     auto t0 = std::chrono::steady_clock::now();
     std::vector<const char*> names;
     for (auto& v : volumes)
@@ -123,8 +115,7 @@ double timeBareLibarchive(const std::vector<std::string>& volumes, const fs::pat
         size_t size;
         la_int64_t offset;
         while (archive_read_data_block(a, &buf, &size, &offset) == ARCHIVE_OK)
-            if (::write(fd, buf, size) != static_cast<ssize_t>(size))
-                std::exit(1);
+            if (::write(fd, buf, size) != static_cast<ssize_t>(size)) std::exit(1);
         ::close(fd);
     }
     archive_read_free(a);
@@ -133,8 +124,7 @@ double timeBareLibarchive(const std::vector<std::string>& volumes, const fs::pat
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     fs::path dir = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
     size_t mb = 200;
     int reps = 7;
@@ -167,8 +157,8 @@ int main(int argc, char** argv)
             x ^= x << 17;
             std::memcpy(data.data() + i, &x, 8);
         }
-        entries.push_back(kitmaker::RarEntry::file("data/set" + std::to_string(f % 4) + "/file" + std::to_string(f) + ".bin",
-                                                   std::move(data)));
+        entries.push_back(kitmaker::RarEntry::file(
+            "data/set" + std::to_string(f % 4) + "/file" + std::to_string(f) + ".bin", std::move(data)));
     }
     auto single = kitmaker::writeRar((work / "single").string(), entries);
     auto volumes = kitmaker::writeRar((work / "multi").string(), entries, {50u * 1000 * 1000, false});
@@ -220,13 +210,16 @@ int main(int argc, char** argv)
     fs::remove_all(work);
 
     const double a = median(trarSingle), b = median(bsdtar), c = median(trarMulti), d = median(bare);
-    std::printf("single archive: TRAR %.3f s, bsdtar -x %.3f s (wall, medians of %d): ratio TRAR/bsdtar = %.3f\n", a, b,
-                reps, a / b);
-    std::printf("volume set:     TRAR %.3f s, bare libarchive loop %.3f s (wall, medians of %d): ratio TRAR/libarchive = %.3f\n",
+    std::printf(
+        "single archive: TRAR %.3f s, bsdtar -x %.3f s (wall, medians of %d): ratio TRAR/bsdtar = %.3f\n", a,
+        b, reps, a / b);
+    std::printf("volume set:     TRAR %.3f s, bare libarchive loop %.3f s (wall, medians of %d): ratio "
+                "TRAR/libarchive = %.3f\n",
                 c, d, reps, c / d);
-    std::printf("processor time: single TRAR %.3f s / bsdtar %.3f s = %.3f; volumes TRAR %.3f s / libarchive %.3f s = %.3f\n",
-                median(trarSingleCpu), median(bsdtarCpu), median(trarSingleCpu) / median(bsdtarCpu), median(trarMultiCpu),
-                median(bareCpu), median(trarMultiCpu) / median(bareCpu));
+    std::printf("processor time: single TRAR %.3f s / bsdtar %.3f s = %.3f; volumes TRAR %.3f s / libarchive "
+                "%.3f s = %.3f\n",
+                median(trarSingleCpu), median(bsdtarCpu), median(trarSingleCpu) / median(bsdtarCpu),
+                median(trarMultiCpu), median(bareCpu), median(trarMultiCpu) / median(bareCpu));
     std::printf("throughput: TRAR %.0f MB/s single, %.0f MB/s volumes\n", mb / a, mb / c);
     return 0;
 }

@@ -6,18 +6,14 @@
 
 namespace {
 
-int compareNoCase(std::string_view a, std::string_view b)
-{
+int compareNoCase(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
         int ca = static_cast<unsigned char>(a[i]);
         int cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z')
-            ca += 'a' - 'A';
-        if (cb >= 'A' && cb <= 'Z')
-            cb += 'a' - 'A';
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
+        if (ca >= 'A' && ca <= 'Z') ca += 'a' - 'A';
+        if (cb >= 'A' && cb <= 'Z') cb += 'a' - 'A';
+        if (ca != cb) return ca < cb ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
@@ -26,72 +22,67 @@ TRAR* runningComponent = nullptr;
 
 // Makes a component the running one for the length of an operation.
 class RunningScope {
-public:
+  public:
     explicit RunningScope(TRAR* rar) : previous_(runningComponent) { runningComponent = rar; }
     ~RunningScope() { runningComponent = previous_; }
     RunningScope(const RunningScope&) = delete;
     RunningScope& operator=(const RunningScope&) = delete;
 
-private:
+  private:
     TRAR* previous_;
 };
 
 // Closes the library's archive on every way out of an operation.
 struct ArchiveHandle {
     HANDLE h = nullptr;
-    ~ArchiveHandle()
-    {
-        if (h)
-            RARCloseArchive(h);
+    ~ArchiveHandle() {
+        if (h) RARCloseArchive(h);
     }
 };
 
 } // namespace
 
-TSortedStrings::TSortedStrings(std::initializer_list<std::string> names)
-{
+TSortedStrings::TSortedStrings(std::initializer_list<std::string> names) {
     for (const auto& n : names)
         Add(n);
 }
 
-void TSortedStrings::Add(std::string name)
-{
-    auto it = std::lower_bound(items_.begin(), items_.end(), name,
-                               [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
+void TSortedStrings::Add(std::string name) {
+    auto it =
+        std::lower_bound(items_.begin(), items_.end(), name,
+                         [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
     items_.insert(it, std::move(name));
 }
 
-bool TSortedStrings::Contains(std::string_view name) const
-{
-    auto it = std::lower_bound(items_.begin(), items_.end(), name,
-                               [](const std::string& a, std::string_view b) { return compareNoCase(a, b) < 0; });
+bool TSortedStrings::Contains(std::string_view name) const {
+    auto it =
+        std::lower_bound(items_.begin(), items_.end(), name,
+                         [](const std::string& a, std::string_view b) { return compareNoCase(a, b) < 0; });
     return it != items_.end() && compareNoCase(*it, name) == 0;
 }
 
-void TRAR::SetFilesToExtract(const std::vector<std::string>& names)
-{
+void TRAR::SetFilesToExtract(const std::vector<std::string>& names) {
     FilesToExtract.Clear();
     for (const auto& n : names)
         FilesToExtract.Add(n);
 }
 
-void TRAR::SetFilesToTest(const std::vector<std::string>& names)
-{
+void TRAR::SetFilesToTest(const std::vector<std::string>& names) {
     FilesToTest.Clear();
     for (const auto& n : names)
         FilesToTest.Add(n);
 }
 
-TRAR* TRAR::Running() { return runningComponent; }
+TRAR* TRAR::Running() {
+    return runningComponent;
+}
 
 // The library's callbacks carry no context: they reach the component through the running reference.
 // A handler's exception is held here and raised again once the library call has returned, so it never
 // passes through the library.
-int PASCAL TRAR::changeVolumeCallback(char* arcName, int mode)
-{
+int PASCAL TRAR::changeVolumeCallback(char* arcName, int mode) {
     TRAR* rar = runningComponent;
-    if (!rar || !rar->OnVolumeChange || rar->pending_)
-        return 0;
+    if (!rar || !rar->OnVolumeChange || rar->pending_) return 0;
     try {
         return rar->OnVolumeChange(*rar, arcName, mode);
     } catch (...) {
@@ -100,11 +91,9 @@ int PASCAL TRAR::changeVolumeCallback(char* arcName, int mode)
     }
 }
 
-int PASCAL TRAR::processDataCallback(unsigned char* addr, int size)
-{
+int PASCAL TRAR::processDataCallback(unsigned char* addr, int size) {
     TRAR* rar = runningComponent;
-    if (!rar || !rar->OnProcessData || rar->pending_)
-        return 0;
+    if (!rar || !rar->OnProcessData || rar->pending_) return 0;
     rar->unpacked_ += size;
     try {
         return rar->OnProcessData(*rar, addr, size, rar->unpacked_);
@@ -114,8 +103,7 @@ int PASCAL TRAR::processDataCallback(unsigned char* addr, int size)
     }
 }
 
-void TRAR::rethrowPending()
-{
+void TRAR::rethrowPending() {
     if (pending_) {
         std::exception_ptr e = pending_;
         pending_ = nullptr;
@@ -123,12 +111,10 @@ void TRAR::rethrowPending()
     }
 }
 
-bool TRAR::Extract()
-{
+bool TRAR::Extract() {
     bool result = true;
     if (ArchiveName.empty()) {
-        if (OnError)
-            OnError(*this, ERAR_BAD_ARCHIVE);
+        if (OnError) OnError(*this, ERAR_BAD_ARCHIVE);
         return false;
     }
     RunningScope running(this);
@@ -153,28 +139,23 @@ bool TRAR::Extract()
             RARCloseArchive(archive.h);
             archive.h = nullptr;
         }
-        if (OnError)
-            OnError(*this, static_cast<int32_t>(open.OpenResult));
+        if (OnError) OnError(*this, static_cast<int32_t>(open.OpenResult));
         return false;
     }
-    if (open.CmtState == 1 && OnComment)
-        OnComment(*this, *comment);
+    if (open.CmtState == 1 && OnComment) OnComment(*this, *comment);
 
-    if (OnVolumeChange)
-        RARSetChangeVolProc(archive.h, &TRAR::changeVolumeCallback);
+    if (OnVolumeChange) RARSetChangeVolProc(archive.h, &TRAR::changeVolumeCallback);
     RARHeaderData header{};
     header.CmtBuf = comment->Text;
     header.CmtBufSize = sizeof comment->Text - 1;
-    if (OnProcessData)
-        RARSetProcessDataProc(archive.h, &TRAR::processDataCallback);
+    if (OnProcessData) RARSetProcessDataProc(archive.h, &TRAR::processDataCallback);
 
     std::string password;
     for (;;) {
         int r = RARReadHeader(archive.h, &header);
         rethrowPending();
         if (r != ERAR_SUCCESS) {
-            if (r == ERAR_BAD_DATA && OnError)
-                OnError(*this, r);
+            if (r == ERAR_BAD_DATA && OnError) OnError(*this, r);
             return result;
         }
         const std::string name(header.FileName, strnlen(header.FileName, sizeof header.FileName));
@@ -191,30 +172,24 @@ bool TRAR::Extract()
             rethrowPending();
             if (c != ERAR_SUCCESS) {
                 result = false;
-                if (OnError)
-                    OnError(*this, c);
+                if (OnError) OnError(*this, c);
                 return false;
             }
             continue;
         }
-        if (OnExtracting)
-            OnExtracting(*this, header);
+        if (OnExtracting) OnExtracting(*this, header);
         unpacked_ = 0;
         if ((header.Flags & RHDF_ENCRYPTED) && OnReqPassword) {
             OnReqPassword(*this, header, password);
-            if (!password.empty())
-                RARSetPassword(archive.h, password.data());
+            if (!password.empty()) RARSetPassword(archive.h, password.data());
         }
         int c = RARProcessFile(archive.h, RAR_EXTRACT, dest, nullptr);
         rethrowPending();
-        if (OnExtract)
-            OnExtract(*this, header, c == ERAR_SUCCESS);
+        if (OnExtract) OnExtract(*this, header, c == ERAR_SUCCESS);
         if (c != ERAR_SUCCESS) {
             result = false;
-            if (OnError)
-                OnError(*this, c);
-            if (c != ERAR_ECREATE && c != ERAR_BAD_DATA)
-                return false;
+            if (OnError) OnError(*this, c);
+            if (c != ERAR_ECREATE && c != ERAR_BAD_DATA) return false;
         }
     }
 }

@@ -14,7 +14,7 @@
 
 // A list of names kept sorted without regard to letter case, looked up by binary search.
 class TSortedStrings {
-public:
+  public:
     TSortedStrings() = default;
     TSortedStrings(std::initializer_list<std::string> names);
 
@@ -27,7 +27,7 @@ public:
     const std::string& operator[](int i) const { return items_[static_cast<size_t>(i)]; }
     const std::vector<std::string>& Items() const { return items_; }
 
-private:
+  private:
     std::vector<std::string> items_;
 };
 
@@ -38,11 +38,12 @@ struct TComment {
 };
 
 class TRAR {
-public:
+  public:
     // Handlers get the component first. Record parameters are the component's own header record.
     // Position is the number of bytes of the current file unpacked so far, this block included (64-bit,
     // so files of 2 GiB and more count correctly).
-    using TProcessDataProcN = std::function<int32_t(TRAR& Sender, unsigned char* Addr, int32_t BlockSize, int64_t Position)>;
+    using TProcessDataProcN =
+        std::function<int32_t(TRAR& Sender, unsigned char* Addr, int32_t BlockSize, int64_t Position)>;
     using TChangeVolProcN = std::function<int32_t(TRAR& Sender, const char* ArcName, int32_t Mode)>;
     using TErrorProc = std::function<void(TRAR& Sender, int32_t Error)>;
     using TCommentProc = std::function<void(TRAR& Sender, const TComment& Comment)>;
@@ -58,11 +59,11 @@ public:
     TRAR& operator=(const TRAR&) = delete;
 
     // Properties.
-    std::string ArchiveName;        // the archive, or the first volume of a set
-    TSortedStrings FilesToExtract;  // stored paths to extract; empty: every file
-    TSortedStrings FilesToTest;     // kept for a test operation; nothing reads it yet
-    std::string TargetDir;          // empty: the process's current directory
-    bool Stop = false;              // ends the running operation at its next header
+    std::string ArchiveName;       // the archive, or the first volume of a set
+    TSortedStrings FilesToExtract; // stored paths to extract; empty: every file
+    TSortedStrings FilesToTest;    // kept for a test operation; nothing reads it yet
+    std::string TargetDir;         // empty: the process's current directory
+    bool Stop = false;             // ends the running operation at its next header
 
     void SetFilesToExtract(const std::vector<std::string>& names);
     void SetFilesToTest(const std::vector<std::string>& names);
@@ -90,7 +91,7 @@ public:
     // The component whose operation is running in this process, or nullptr.
     static TRAR* Running();
 
-private:
+  private:
     static int PASCAL changeVolumeCallback(char* arcName, int mode);
     static int PASCAL processDataCallback(unsigned char* addr, int size);
     void rethrowPending();

@@ -20,8 +20,7 @@ struct EventLog {
     std::vector<std::string> lines;
     std::vector<int> errors;
 
-    void attach(TRAR& rar)
-    {
+    void attach(TRAR& rar) {
         rar.OnExtracting = [this](TRAR& s, RARHeaderData& h) {
             EXPECT_EQ(TRAR::Running(), &s);
             lines.push_back(std::string("extracting ") + h.FileName);
@@ -44,16 +43,14 @@ struct EventLog {
     }
 };
 
-int openFds()
-{
+int openFds() {
     int n = 0;
     for ([[maybe_unused]] auto& e : fs::directory_iterator("/proc/self/fd"))
         ++n;
     return n;
 }
 
-std::string pattern(size_t n, int seed)
-{
+std::string pattern(size_t n, int seed) {
     std::string s(n, '\0');
     for (size_t i = 0; i < n; ++i)
         s[i] = static_cast<char>((i * 131 + seed) ^ (i >> 9));
@@ -62,8 +59,7 @@ std::string pattern(size_t n, int seed)
 
 } // namespace
 
-TEST(SortedStrings, FindWholeNamesIgnoringCase)
-{
+TEST(SortedStrings, FindWholeNamesIgnoringCase) {
     TSortedStrings list{"Docs/ReadMe.txt", "b.txt", "A.TXT", "dir\\x.bin"};
     EXPECT_EQ(list[0], "A.TXT");
     EXPECT_EQ(list[3], "Docs/ReadMe.txt");
@@ -75,19 +71,15 @@ TEST(SortedStrings, FindWholeNamesIgnoringCase)
     EXPECT_FALSE(list.Contains("b.tx"));
 }
 
-TEST(Extract, EveryFixtureGivesItsManifest)
-{
+TEST(Extract, EveryFixtureGivesItsManifest) {
     fs::path dir = testsupport::rarFixtures();
-    if (dir.empty())
-        GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
+    if (dir.empty()) GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
     for (auto& m : fs::directory_iterator(dir)) {
-        if (m.path().extension() != ".manifest")
-            continue;
+        if (m.path().extension() != ".manifest") continue;
         const std::string stem = m.path().stem().string();
         SCOPED_TRACE(stem);
         fs::path first = dir / (stem + ".rar");
-        if (!fs::exists(first))
-            first = dir / (stem + ".part01.rar");
+        if (!fs::exists(first)) first = dir / (stem + ".part01.rar");
         ScratchDir out;
         TRAR rar;
         EventLog log;
@@ -116,8 +108,7 @@ TEST(Extract, EveryFixtureGivesItsManifest)
     }
 }
 
-TEST(Extract, EmptyArchiveNameIsABadArchive)
-{
+TEST(Extract, EmptyArchiveNameIsABadArchive) {
     TRAR rar;
     EventLog log;
     log.attach(rar);
@@ -125,8 +116,7 @@ TEST(Extract, EmptyArchiveNameIsABadArchive)
     EXPECT_EQ(log.lines, (std::vector<std::string>{"error 13"}));
 }
 
-TEST(Extract, MissingFirstVolumeIsAnOpenError)
-{
+TEST(Extract, MissingFirstVolumeIsAnOpenError) {
     ScratchDir d;
     TRAR rar;
     EventLog log;
@@ -138,14 +128,13 @@ TEST(Extract, MissingFirstVolumeIsAnOpenError)
     EXPECT_FALSE(fs::exists(d / "out"));
 }
 
-TEST(Extract, EventsComeInOrderAndPositionCountsEachFile)
-{
+TEST(Extract, EventsComeInOrderAndPositionCountsEachFile) {
     ScratchDir d;
     const std::string a = pattern(2500000, 1); // several blocks, split over volumes
-    auto volumes = kitmaker::writeRar((d / "set").string(),
-                                      {RarEntry::file("a.bin", a), RarEntry::directory("sub"),
-                                       RarEntry::file("sub/b.txt", "bee")},
-                                      {1000000, false});
+    auto volumes = kitmaker::writeRar(
+        (d / "set").string(),
+        {RarEntry::file("a.bin", a), RarEntry::directory("sub"), RarEntry::file("sub/b.txt", "bee")},
+        {1000000, false});
     ASSERT_EQ(volumes.size(), 3u);
     TRAR rar;
     EventLog log;
@@ -170,8 +159,7 @@ TEST(Extract, EventsComeInOrderAndPositionCountsEachFile)
             blockSum += size;
             EXPECT_EQ(pos, blockSum);
             lastPos = pos;
-            if (shape.back() != "data")
-                shape.push_back("data");
+            if (shape.back() != "data") shape.push_back("data");
             continue;
         }
         if (l.rfind("extract ", 0) == 0) {
@@ -200,11 +188,12 @@ TEST(Extract, EventsComeInOrderAndPositionCountsEachFile)
     EXPECT_EQ(testsupport::readFile(d / "out/sub/b.txt"), "bee");
 }
 
-TEST(Extract, FilterChoosesWholeStoredPathsIgnoringCase)
-{
+TEST(Extract, FilterChoosesWholeStoredPathsIgnoringCase) {
     ScratchDir d;
-    auto v = kitmaker::writeRar((d / "a").string(), {RarEntry::file("docs/readme.txt", "1"), RarEntry::file("readme.txt", "2"),
-                                                     RarEntry::file("Other.TXT", "3"), RarEntry::file("skip.bin", pattern(300000, 2))});
+    auto v = kitmaker::writeRar((d / "a").string(),
+                                {RarEntry::file("docs/readme.txt", "1"), RarEntry::file("readme.txt", "2"),
+                                 RarEntry::file("Other.TXT", "3"),
+                                 RarEntry::file("skip.bin", pattern(300000, 2))});
     TRAR rar;
     EventLog log;
     log.attach(rar);
@@ -220,8 +209,7 @@ TEST(Extract, FilterChoosesWholeStoredPathsIgnoringCase)
                                         "file docs/readme.txt 1 " + testsupport::sha256Hex("1")}));
 }
 
-TEST(Extract, StopSetBeforehandEndsAtTheFirstHeader)
-{
+TEST(Extract, StopSetBeforehandEndsAtTheFirstHeader) {
     ScratchDir d;
     auto v = kitmaker::writeRar((d / "a").string(), {RarEntry::file("x", "1"), RarEntry::file("y", "2")});
     TRAR rar;
@@ -236,10 +224,10 @@ TEST(Extract, StopSetBeforehandEndsAtTheFirstHeader)
     EXPECT_FALSE(fs::exists(d / "out/x"));
 }
 
-TEST(Extract, StopDuringAFileEndsBeforeTheNext)
-{
+TEST(Extract, StopDuringAFileEndsBeforeTheNext) {
     ScratchDir d;
-    auto v = kitmaker::writeRar((d / "a").string(), {RarEntry::file("x", pattern(3000000, 3)), RarEntry::file("y", "2")});
+    auto v = kitmaker::writeRar((d / "a").string(),
+                                {RarEntry::file("x", pattern(3000000, 3)), RarEntry::file("y", "2")});
     TRAR rar;
     rar.OnProcessData = [](TRAR& s, unsigned char*, int32_t, int64_t) {
         s.Stop = true; // as the dialog's Cancel does while a file is unpacked
@@ -253,11 +241,11 @@ TEST(Extract, StopDuringAFileEndsBeforeTheNext)
     EXPECT_FALSE(fs::exists(d / "out/y"));
 }
 
-TEST(Extract, AFileThatCannotBeCreatedDoesNotStopTheOthers)
-{
+TEST(Extract, AFileThatCannotBeCreatedDoesNotStopTheOthers) {
     ScratchDir d;
-    auto v = kitmaker::writeRar((d / "a").string(), {RarEntry::file("first", "1"), RarEntry::file("blocked", "2"),
-                                                     RarEntry::file("last", "3")});
+    auto v =
+        kitmaker::writeRar((d / "a").string(), {RarEntry::file("first", "1"), RarEntry::file("blocked", "2"),
+                                                RarEntry::file("last", "3")});
     fs::create_directories(d / "out/blocked/inside"); // a folder stands where the file should go
     TRAR rar;
     EventLog log;
@@ -266,15 +254,14 @@ TEST(Extract, AFileThatCannotBeCreatedDoesNotStopTheOthers)
     rar.ArchiveName = v[0];
     rar.TargetDir = (d / "out").string();
     EXPECT_FALSE(rar.Extract());
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"extracting first", "extract first ok", "extracting blocked",
-                                                   "extract blocked failed", "error 16", "extracting last",
-                                                   "extract last ok"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"extracting first", "extract first ok",
+                                                   "extracting blocked", "extract blocked failed", "error 16",
+                                                   "extracting last", "extract last ok"}));
     EXPECT_EQ(testsupport::readFile(d / "out/last"), "3");
     EXPECT_TRUE(fs::is_directory(d / "out/blocked/inside"));
 }
 
-TEST(Extract, AMissingVolumeIsAskedForAndPutBack)
-{
+TEST(Extract, AMissingVolumeIsAskedForAndPutBack) {
     ScratchDir d;
     const std::string a = pattern(250000, 4);
     auto v = kitmaker::writeRar((d / "set").string(), {RarEntry::file("a.bin", a)}, {100000, true});
@@ -284,8 +271,7 @@ TEST(Extract, AMissingVolumeIsAskedForAndPutBack)
     std::vector<std::string> calls;
     rar.OnVolumeChange = [&](TRAR&, const char* name, int32_t mode) {
         calls.push_back(std::to_string(mode) + " " + name);
-        if (mode == RAR_VOL_ASK)
-            fs::rename(d / "elsewhere", name);
+        if (mode == RAR_VOL_ASK) fs::rename(d / "elsewhere", name);
         return 1;
     };
     rar.ArchiveName = v[0];
@@ -295,10 +281,10 @@ TEST(Extract, AMissingVolumeIsAskedForAndPutBack)
     EXPECT_EQ(testsupport::readFile(d / "out/a.bin"), a);
 }
 
-TEST(Extract, RefusingAMissingVolumeEndsWithAnErrorAndNoFile)
-{
+TEST(Extract, RefusingAMissingVolumeEndsWithAnErrorAndNoFile) {
     ScratchDir d;
-    auto v = kitmaker::writeRar((d / "set").string(), {RarEntry::file("a.bin", pattern(250000, 5))}, {100000, false});
+    auto v = kitmaker::writeRar((d / "set").string(), {RarEntry::file("a.bin", pattern(250000, 5))},
+                                {100000, false});
     fs::remove(v[2]);
     TRAR rar;
     EventLog log;
@@ -311,15 +297,16 @@ TEST(Extract, RefusingAMissingVolumeEndsWithAnErrorAndNoFile)
     rar.ArchiveName = v[0];
     rar.TargetDir = (d / "out").string();
     EXPECT_FALSE(rar.Extract());
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"extracting a.bin", "volume 1 set.part2.rar", "volume 0 set.part3.rar",
-                                                   "extract a.bin failed", "error 15"}));
+    EXPECT_EQ(log.lines,
+              (std::vector<std::string>{"extracting a.bin", "volume 1 set.part2.rar",
+                                        "volume 0 set.part3.rar", "extract a.bin failed", "error 15"}));
     EXPECT_TRUE(fs::is_empty(d / "out"));
 }
 
-TEST(Extract, HandlerExceptionsLeaveExtractWithTheArchiveClosed)
-{
+TEST(Extract, HandlerExceptionsLeaveExtractWithTheArchiveClosed) {
     ScratchDir d;
-    auto v = kitmaker::writeRar((d / "set").string(), {RarEntry::file("a.bin", pattern(250000, 6)), RarEntry::file("b", "b")},
+    auto v = kitmaker::writeRar((d / "set").string(),
+                                {RarEntry::file("a.bin", pattern(250000, 6)), RarEntry::file("b", "b")},
                                 {100000, false});
     const int fdsBefore = openFds();
     for (int where = 0; where < 3; ++where) {
@@ -327,12 +314,15 @@ TEST(Extract, HandlerExceptionsLeaveExtractWithTheArchiveClosed)
         TRAR rar;
         rar.ArchiveName = v[0];
         rar.TargetDir = (d / "out").string();
-        if (where == 0)
-            rar.OnExtracting = [](TRAR&, RARHeaderData&) { throw std::runtime_error("boom"); };
+        if (where == 0) rar.OnExtracting = [](TRAR&, RARHeaderData&) { throw std::runtime_error("boom"); };
         if (where == 1)
-            rar.OnProcessData = [](TRAR&, unsigned char*, int32_t, int64_t) -> int32_t { throw std::runtime_error("boom"); };
+            rar.OnProcessData = [](TRAR&, unsigned char*, int32_t, int64_t) -> int32_t {
+                throw std::runtime_error("boom");
+            };
         if (where == 2)
-            rar.OnVolumeChange = [](TRAR&, const char*, int32_t) -> int32_t { throw std::runtime_error("boom"); };
+            rar.OnVolumeChange = [](TRAR&, const char*, int32_t) -> int32_t {
+                throw std::runtime_error("boom");
+            };
         EXPECT_THROW(rar.Extract(), std::runtime_error);
         EXPECT_EQ(TRAR::Running(), nullptr);
         EXPECT_EQ(openFds(), fdsBefore);
@@ -345,10 +335,10 @@ TEST(Extract, HandlerExceptionsLeaveExtractWithTheArchiveClosed)
     EXPECT_EQ(openFds(), fdsBefore);
 }
 
-TEST(Extract, CancelFromTheDataHandlerRemovesTheFile)
-{
+TEST(Extract, CancelFromTheDataHandlerRemovesTheFile) {
     ScratchDir d;
-    auto v = kitmaker::writeRar((d / "a").string(), {RarEntry::file("big", pattern(3000000, 7)), RarEntry::file("y", "2")});
+    auto v = kitmaker::writeRar((d / "a").string(),
+                                {RarEntry::file("big", pattern(3000000, 7)), RarEntry::file("y", "2")});
     TRAR rar;
     EventLog log;
     log.attach(rar);
@@ -360,11 +350,9 @@ TEST(Extract, CancelFromTheDataHandlerRemovesTheFile)
     EXPECT_TRUE(fs::is_empty(d / "out"));
 }
 
-TEST(Extract, PasswordIsAskedForEncryptedFiles)
-{
+TEST(Extract, PasswordIsAskedForEncryptedFiles) {
     fs::path dir = testsupport::rarFixtures();
-    if (dir.empty())
-        GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
+    if (dir.empty()) GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
     ScratchDir out;
     TRAR rar;
     EventLog log;
@@ -380,11 +368,11 @@ TEST(Extract, PasswordIsAskedForEncryptedFiles)
     EXPECT_EQ(asked, (std::vector<std::string>{"b.txt []"}));
     EXPECT_EQ(log.errors, (std::vector<int>{ERAR_BAD_PASSWORD}));
     EXPECT_EQ(testsupport::treeManifest(out.path()),
-              (std::vector<std::string>{testsupport::readManifest(dir / "test_read_format_rar4_encrypted.manifest").front()}));
+              (std::vector<std::string>{
+                  testsupport::readManifest(dir / "test_read_format_rar4_encrypted.manifest").front()}));
 }
 
-TEST(Extract, MaliciousNamesWriteNothingOutsideTheTarget)
-{
+TEST(Extract, MaliciousNamesWriteNothingOutsideTheTarget) {
     ScratchDir d;
     const std::string absolute = (d / "absolute-x").string();
     auto v = kitmaker::writeRar((d / "evil").string(),

@@ -10,13 +10,12 @@ namespace unrar_detail {
 
 // A file descriptor closed when it goes out of scope.
 class UniqueFd {
-public:
+  public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
     UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
-    UniqueFd& operator=(UniqueFd&& o) noexcept
-    {
+    UniqueFd& operator=(UniqueFd&& o) noexcept {
         if (this != &o) {
             reset();
             fd_ = o.release();
@@ -25,15 +24,14 @@ public:
     }
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
-    int release()
-    {
+    int release() {
         int f = fd_;
         fd_ = -1;
         return f;
     }
     void reset(int fd = -1);
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -8,9 +8,10 @@ namespace unrar_detail {
 
 namespace {
 
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const unsigned char* p)
-{
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t le32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -22,26 +23,20 @@ constexpr unsigned rar4Large = 0x0100;
 
 } // namespace
 
-uint32_t dosTime(int64_t unixTime)
-{
+uint32_t dosTime(int64_t unixTime) {
     time_t t = static_cast<time_t>(unixTime);
     struct tm tm {};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80)
-        return 0;
+    if (!localtime_r(&t, &tm) || tm.tm_year < 80) return 0;
     return static_cast<uint32_t>(((tm.tm_year - 80) << 25) | ((tm.tm_mon + 1) << 21) | (tm.tm_mday << 16) |
                                  (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
 }
 
-HeaderWalker::~HeaderWalker()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
+HeaderWalker::~HeaderWalker() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
-void HeaderWalker::reset(const std::string& volumePath, Format format)
-{
-    if (fd_ >= 0)
-        ::close(fd_);
+void HeaderWalker::reset(const std::string& volumePath, Format format) {
+    if (fd_ >= 0) ::close(fd_);
     path_ = volumePath;
     format_ = format;
     fd_ = ::open(volumePath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -49,24 +44,21 @@ void HeaderWalker::reset(const std::string& volumePath, Format format)
     broken_ = fd_ < 0 || format == Format::unknown;
 }
 
-bool HeaderWalker::readAt(uint64_t offset, size_t size, std::string& buf)
-{
+bool HeaderWalker::readAt(uint64_t offset, size_t size, std::string& buf) {
     buf.resize(size);
     size_t done = 0;
     while (done < size) {
         ssize_t r = ::pread(fd_, buf.data() + done, size - done, static_cast<off_t>(offset + done));
-        if (r <= 0)
-            break;
+        if (r <= 0) break;
         done += static_cast<size_t>(r);
     }
     buf.resize(done);
     return done == size;
 }
 
-bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t headerEnd, RawFileHeader& out)
-{
-    if (volumePath != path_ || format != format_ || headerEnd < cursor_)
-        reset(volumePath, format);
+bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t headerEnd,
+                        RawFileHeader& out) {
+    if (volumePath != path_ || format != format_ || headerEnd < cursor_) reset(volumePath, format);
     std::string buf;
     while (!broken_ && cursor_ < headerEnd) {
         const uint64_t start = cursor_;
@@ -87,8 +79,7 @@ bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t h
             uint64_t dataSize = 0;
             if ((type == rar4FileHead || type == rar4SubHead) && size >= 32) {
                 dataSize = le32(b + 7);
-                if ((flags & rar4Large) && size >= 40)
-                    dataSize |= static_cast<uint64_t>(le32(b + 32)) << 32;
+                if ((flags & rar4Large) && size >= 40) dataSize |= static_cast<uint64_t>(le32(b + 32)) << 32;
             } else if ((flags & rar4LongBlock) && size >= 11) {
                 dataSize = le32(b + 7);
             }
@@ -132,8 +123,7 @@ bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t h
             uint64_t type = 0, hflags = 0, extraSize = 0, dataSize = 0;
             auto vint = [&](uint64_t& v) {
                 size_t n = readVint(p, end, v);
-                if (!n)
-                    return false;
+                if (!n) return false;
                 p += n;
                 return true;
             };
@@ -144,36 +134,29 @@ bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t h
             }
             const uint64_t headEnd = start + 4 + k + size;
             cursor_ = headEnd + dataSize;
-            if ((headEnd != headerEnd && headEnd + dataSize != headerEnd) || type != 2)
-                continue;
+            if ((headEnd != headerEnd && headEnd + dataSize != headerEnd) || type != 2) continue;
             uint64_t fileFlags = 0, unpSize = 0, attr = 0, compInfo = 0, host = 0, nameLen = 0;
-            if (!vint(fileFlags) || !vint(unpSize) || !vint(attr))
-                return false;
+            if (!vint(fileFlags) || !vint(unpSize) || !vint(attr)) return false;
             uint32_t mtime = 0, crc = 0;
             if (fileFlags & 0x02) {
-                if (end - p < 4)
-                    return false;
+                if (end - p < 4) return false;
                 mtime = le32(p);
                 p += 4;
             }
             if (fileFlags & 0x04) {
-                if (end - p < 4)
-                    return false;
+                if (end - p < 4) return false;
                 crc = le32(p);
                 p += 4;
             }
-            if (!vint(compInfo) || !vint(host) || !vint(nameLen))
-                return false;
+            if (!vint(compInfo) || !vint(host) || !vint(nameLen)) return false;
             out = RawFileHeader{};
             if (extraSize > 0 && extraSize <= size) {
                 const unsigned char* e = b + 4 + k + size - extraSize;
                 while (e < end) {
                     uint64_t recSize = 0, recType = 0;
                     size_t n = readVint(e, end, recSize);
-                    if (!n || recSize == 0 || recSize > static_cast<uint64_t>(end - e - n))
-                        break;
-                    if (readVint(e + n, end, recType) && recType == 0x01)
-                        out.encrypted = true;
+                    if (!n || recSize == 0 || recSize > static_cast<uint64_t>(end - e - n)) break;
+                    if (readVint(e + n, end, recType) && recType == 0x01) out.encrypted = true;
                     e += n + recSize;
                 }
             }

@@ -24,7 +24,7 @@ struct RawFileHeader {
 // Walks the blocks of one volume from its start, forward only: each call names the offset just past a
 // file header (where libarchive stands after reading it) and gets that header, when the walk finds it.
 class HeaderWalker {
-public:
+  public:
     HeaderWalker() = default;
     ~HeaderWalker();
     HeaderWalker(const HeaderWalker&) = delete;
@@ -32,7 +32,7 @@ public:
 
     bool find(const std::string& volumePath, Format format, uint64_t headerEnd, RawFileHeader& out);
 
-private:
+  private:
     void reset(const std::string& volumePath, Format format);
     bool readAt(uint64_t offset, size_t size, std::string& buf);
 

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -46,7 +47,7 @@ struct PendingDir {
 struct Archive {
     struct archive* a = nullptr;
     std::vector<Volume> volumes;
-    UniqueFd fd;          // the volume being read
+    UniqueFd fd;            // the volume being read
     int64_t volumeRead = 0; // bytes of it consumed by read or skip
     int64_t volumeSize = 0;
     std::unique_ptr<char[]> buffer{new char[readBlockSize]};
@@ -69,24 +70,19 @@ struct Archive {
     std::vector<PendingDir> pendingDirs;
     unsigned tempCounter = 0;
 
-    ~Archive()
-    {
-        if (a)
-            archive_read_free(a);
+    ~Archive() {
+        if (a) archive_read_free(a);
     }
 
-    const Volume& volumeAt(int64_t offset) const
-    {
+    const Volume& volumeAt(int64_t offset) const {
         auto it = std::upper_bound(volumes.begin(), volumes.end(), offset,
                                    [](int64_t o, const Volume& v) { return o < v.start; });
         return it == volumes.begin() ? volumes.front() : *(it - 1);
     }
 
-    bool openVolume(const std::string& path)
-    {
+    bool openVolume(const std::string& path) {
         int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (f < 0)
-            return false;
+        if (f < 0) return false;
         struct stat st {};
         ::fstat(f, &st);
         Volume v;
@@ -100,8 +96,7 @@ struct Archive {
         return true;
     }
 
-    int callVolumeProc(std::string& name, int mode)
-    {
+    int callVolumeProc(std::string& name, int mode) {
         std::vector<char> buf(RAR_VOLNAME_BUFSIZE, 0);
         std::memcpy(buf.data(), name.data(), std::min(name.size(), buf.size() - 1));
         int r = 0;
@@ -117,8 +112,7 @@ struct Archive {
     }
 
     // Moves to the volume after the current one; false (with `fatal` set) when it cannot be had.
-    bool nextVolume()
-    {
+    bool nextVolume() {
         std::string name = nextVolumeName(volumes.back().path);
         while (!openVolume(name)) {
             if (!changeVolProc || callVolumeProc(name, RAR_VOL_ASK) == 0) {
@@ -136,12 +130,10 @@ struct Archive {
         return true;
     }
 
-    static la_ssize_t readCallback(struct archive*, void* self, const void** out)
-    {
+    static la_ssize_t readCallback(struct archive*, void* self, const void** out) {
         auto* arc = static_cast<Archive*>(self);
         for (;;) {
-            if (arc->fatal)
-                return -1;
+            if (arc->fatal) return -1;
             ssize_t r = ::read(arc->fd.get(), arc->buffer.get(), readBlockSize);
             if (r > 0) {
                 arc->volumeRead += r;
@@ -149,13 +141,11 @@ struct Archive {
                 return r;
             }
             if (r < 0) {
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 archive_set_error(arc->a, errno, "Cannot read the volume");
                 return -1;
             }
-            if (!arc->volumes.back().facts.hasNext())
-                return 0;
+            if (!arc->volumes.back().facts.hasNext()) return 0;
             if (!arc->nextVolume()) {
                 archive_set_error(arc->a, ENOENT, "The next volume is not available");
                 return -1;
@@ -163,30 +153,23 @@ struct Archive {
         }
     }
 
-    static la_int64_t skipCallback(struct archive*, void* self, la_int64_t request)
-    {
+    static la_int64_t skipCallback(struct archive*, void* self, la_int64_t request) {
         auto* arc = static_cast<Archive*>(self);
         int64_t n = std::min<int64_t>(request, arc->volumeSize - arc->volumeRead);
-        if (n <= 0 || ::lseek(arc->fd.get(), n, SEEK_CUR) < 0)
-            return 0;
+        if (n <= 0 || ::lseek(arc->fd.get(), n, SEEK_CUR) < 0) return 0;
         arc->volumeRead += n;
         return n;
     }
 
-    int failureCode(int fallback) const
-    {
-        if (fatal)
-            return fatal;
+    int failureCode(int fallback) const {
+        if (fatal) return fatal;
         int err = archive_errno(a);
-        if (err == ENOMEM)
-            return ERAR_NO_MEMORY;
-        if (err == EIO)
-            return ERAR_EREAD;
+        if (err == ENOMEM) return ERAR_NO_MEMORY;
+        if (err == EIO) return ERAR_EREAD;
         return fallback;
     }
 
-    void rethrowCallbackException()
-    {
+    void rethrowCallbackException() {
         if (callbackException) {
             std::exception_ptr e = callbackException;
             callbackException = nullptr;
@@ -201,23 +184,19 @@ struct Archive {
     void applyPendingDirs();
 };
 
-void copyName(char (&dst)[260], const std::string& src)
-{
+void copyName(char (&dst)[260], const std::string& src) {
     size_t n = std::min(src.size(), sizeof dst - 1);
     std::memcpy(dst, src.data(), n);
     dst[n] = 0;
 }
 
-std::string entryName(struct archive_entry* e)
-{
+std::string entryName(struct archive_entry* e) {
     const char* n = archive_entry_pathname_utf8(e);
-    if (!n)
-        n = archive_entry_pathname(e);
+    if (!n) n = archive_entry_pathname(e);
     return n ? n : "";
 }
 
-EntryTimes entryTimes(struct archive_entry* e)
-{
+EntryTimes entryTimes(struct archive_entry* e) {
     EntryTimes t;
     if (archive_entry_mtime_is_set(e)) {
         t.hasMtime = true;
@@ -232,29 +211,23 @@ EntryTimes entryTimes(struct archive_entry* e)
     return t;
 }
 
-void setTimes(int fd, const EntryTimes& t)
-{
-    if (!t.hasMtime)
-        return;
+void setTimes(int fd, const EntryTimes& t) {
+    if (!t.hasMtime) return;
     timespec ts[2] = {t.hasAtime ? t.atime : t.mtime, t.mtime};
     ::futimens(fd, ts);
 }
 
-void setLinkTimes(int dirFd, const char* name, const EntryTimes& t)
-{
-    if (!t.hasMtime)
-        return;
+void setLinkTimes(int dirFd, const char* name, const EntryTimes& t) {
+    if (!t.hasMtime) return;
     timespec ts[2] = {t.hasAtime ? t.atime : t.mtime, t.mtime};
     ::utimensat(dirFd, name, ts, AT_SYMLINK_NOFOLLOW);
 }
 
-bool writeAll(int fd, const char* p, size_t n)
-{
+bool writeAll(int fd, const char* p, size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
         if (w < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         p += w;
@@ -264,32 +237,25 @@ bool writeAll(int fd, const char* p, size_t n)
 }
 
 // Removes a name that stands where a new entry goes (never a directory).
-bool clearName(int dirFd, const char* name)
-{
+bool clearName(int dirFd, const char* name) {
     struct stat st {};
-    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno == ENOENT;
-    if (S_ISDIR(st.st_mode))
-        return false;
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (S_ISDIR(st.st_mode)) return false;
     return ::unlinkat(dirFd, name, 0) == 0;
 }
 
-int Archive::openRoot(const char* destPath)
-{
+int Archive::openRoot(const char* destPath) {
     std::string path = destPath && *destPath ? destPath : ".";
-    if (rootFd && path == rootPath)
-        return ERAR_SUCCESS;
+    if (rootFd && path == rootPath) return ERAR_SUCCESS;
     rootFd.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!rootFd) {
         // The destination itself is the caller's choice: create it as a path.
         std::string partial;
         for (size_t i = 0; i <= path.size(); ++i) {
             if (i == path.size() || path[i] == '/') {
-                if (!partial.empty())
-                    ::mkdir(partial.c_str(), 0755);
+                if (!partial.empty()) ::mkdir(partial.c_str(), 0755);
             }
-            if (i < path.size())
-                partial += path[i];
+            if (i < path.size()) partial += path[i];
         }
         rootFd.reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
@@ -299,30 +265,26 @@ int Archive::openRoot(const char* destPath)
 
 // Reads the current entry's data, handing each block to the data callback and, when outFd is valid,
 // writing it there.
-int Archive::readAll(bool /*test*/, int outFd)
-{
+int Archive::readAll(bool /*test*/, int outFd) {
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
     int64_t written = 0;
     for (;;) {
         int r = archive_read_data_block(a, &block, &size, &offset);
-        if (r == ARCHIVE_EOF)
-            return ERAR_SUCCESS;
+        if (r == ARCHIVE_EOF) return ERAR_SUCCESS;
         if (r < ARCHIVE_WARN) {
             rethrowCallbackException();
             return failureCode(ERAR_BAD_DATA);
         }
         if (outFd >= 0 && offset > written) {
             // A hole: keep the file's bytes in order.
-            if (::lseek(outFd, offset, SEEK_SET) < 0 || ::ftruncate(outFd, offset) != 0)
-                return ERAR_EWRITE;
+            if (::lseek(outFd, offset, SEEK_SET) < 0 || ::ftruncate(outFd, offset) != 0) return ERAR_EWRITE;
             written = offset;
         }
         const char* p = static_cast<const char*>(block);
         if (outFd >= 0) {
-            if (!writeAll(outFd, p, size))
-                return ERAR_EWRITE;
+            if (!writeAll(outFd, p, size)) return ERAR_EWRITE;
             written += static_cast<int64_t>(size);
         }
         if (processDataProc) {
@@ -338,8 +300,7 @@ int Archive::readAll(bool /*test*/, int outFd)
     }
 }
 
-int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool /*test*/)
-{
+int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool /*test*/) {
     // Written under a temporary name in the same folder and renamed when complete, so a failure
     // never leaves a partial file under the real name.
     std::string base = name.substr(0, 180);
@@ -348,8 +309,7 @@ int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool
     for (int attempt = 0; attempt < 100 && !out; ++attempt) {
         temp = "." + base + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(++tempCounter);
         out.reset(::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!out && errno != EEXIST)
-            break;
+        if (!out && errno != EEXIST) break;
     }
     if (!out) {
         archive_read_data_skip(a);
@@ -359,41 +319,33 @@ int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool
         int dir;
         const std::string& name;
         bool keep = false;
-        ~Remover()
-        {
-            if (!keep)
-                ::unlinkat(dir, name.c_str(), 0);
+        ~Remover() {
+            if (!keep) ::unlinkat(dir, name.c_str(), 0);
         }
     } remover{dirFd, temp};
 
     int r = readAll(false, out.get());
-    if (r != ERAR_SUCCESS)
-        return r;
+    if (r != ERAR_SUCCESS) return r;
     off_t end = ::lseek(out.get(), 0, SEEK_CUR);
-    if (end >= 0 && end < size && ::ftruncate(out.get(), size) != 0)
-        return ERAR_EWRITE;
-    if (end > size && ::ftruncate(out.get(), end) != 0)
-        return ERAR_EWRITE;
+    if (end >= 0 && end < size && ::ftruncate(out.get(), size) != 0) return ERAR_EWRITE;
+    if (end > size && ::ftruncate(out.get(), end) != 0) return ERAR_EWRITE;
     ::fchmod(out.get(), archive_entry_perm(entry) & 0777);
     setTimes(out.get(), entryTimes(entry));
-    if (::close(out.release()) != 0)
-        return ERAR_EWRITE;
+    if (::close(out.release()) != 0) return ERAR_EWRITE;
     if (!clearName(dirFd, name.c_str()) || ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0)
         return ERAR_ECREATE;
     remover.keep = true;
     return ERAR_SUCCESS;
 }
 
-int Archive::extract(int operation, const char* destPath, const char* destName)
-{
+int Archive::extract(int operation, const char* destPath, const char* destName) {
     const bool encrypted = (rawValid && raw.encrypted) || archive_entry_is_data_encrypted(entry) > 0;
     if (encrypted) {
         // libarchive cannot decrypt RAR data; never hand out what it would make of it.
         return passwordSet ? ERAR_BAD_PASSWORD : ERAR_MISSING_PASSWORD;
     }
     const mode_t type = archive_entry_filetype(entry);
-    if (operation == RAR_TEST)
-        return type == AE_IFREG ? readAll(true, -1) : ERAR_SUCCESS;
+    if (operation == RAR_TEST) return type == AE_IFREG ? readAll(true, -1) : ERAR_SUCCESS;
 
     // Where the entry goes: the caller's full name, or its stored name below the destination.
     std::vector<std::string> parts;
@@ -407,16 +359,13 @@ int Archive::extract(int operation, const char* destPath, const char* destName)
         dir.reset(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         parts = {leaf};
     } else {
-        if (!splitStoredName(entryName(entry), parts))
-            return ERAR_ECREATE;
+        if (!splitStoredName(entryName(entry), parts)) return ERAR_ECREATE;
         int r = openRoot(destPath);
-        if (r != ERAR_SUCCESS)
-            return r;
+        if (r != ERAR_SUCCESS) return r;
         leaf = parts.back();
         dir = openDirBelow(rootFd.get(), parts, parts.size() - 1, true);
     }
-    if (!dir || leaf.empty())
-        return ERAR_ECREATE;
+    if (!dir || leaf.empty()) return ERAR_ECREATE;
 
     if (type == AE_IFDIR) {
         struct stat st {};
@@ -426,8 +375,8 @@ int Archive::extract(int operation, const char* destPath, const char* destName)
             return ERAR_ECREATE;
         // Attributes of folders are set when the archive is closed, after their files are in.
         if (!(destName && *destName))
-            pendingDirs.push_back({rootPath, parts, static_cast<mode_t>(archive_entry_perm(entry) & 0777),
-                                   entryTimes(entry)});
+            pendingDirs.push_back(
+                {rootPath, parts, static_cast<mode_t>(archive_entry_perm(entry) & 0777), entryTimes(entry)});
         return ERAR_SUCCESS;
     }
     if (type == AE_IFLNK) {
@@ -441,8 +390,7 @@ int Archive::extract(int operation, const char* destPath, const char* destName)
     }
     if (const char* hard = archive_entry_hardlink(entry); hard && *hard) {
         std::vector<std::string> targetParts;
-        if (!splitStoredName(hard, targetParts) || openRoot(destPath) != ERAR_SUCCESS)
-            return ERAR_ECREATE;
+        if (!splitStoredName(hard, targetParts) || openRoot(destPath) != ERAR_SUCCESS) return ERAR_ECREATE;
         UniqueFd targetDir = openDirBelow(rootFd.get(), targetParts, targetParts.size() - 1, false);
         if (!targetDir || !clearName(dir.get(), leaf.c_str()) ||
             ::linkat(targetDir.get(), targetParts.back().c_str(), dir.get(), leaf.c_str(), 0) != 0)
@@ -454,15 +402,12 @@ int Archive::extract(int operation, const char* destPath, const char* destName)
     return writeRegular(dir.get(), leaf, archive_entry_size(entry), false);
 }
 
-void Archive::applyPendingDirs()
-{
+void Archive::applyPendingDirs() {
     for (auto it = pendingDirs.rbegin(); it != pendingDirs.rend(); ++it) {
         UniqueFd root(::open(it->root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!root)
-            continue;
+        if (!root) continue;
         UniqueFd d = openDirBelow(root.get(), it->parts, it->parts.size(), false);
-        if (!d)
-            continue;
+        if (!d) continue;
         ::fchmod(d.get(), it->mode);
         setTimes(d.get(), it->times);
     }
@@ -473,10 +418,8 @@ void Archive::applyPendingDirs()
 
 extern "C" {
 
-HANDLE PASCAL RAROpenArchive(struct RAROpenArchiveData* data)
-{
-    if (!data)
-        return nullptr;
+HANDLE PASCAL RAROpenArchive(struct RAROpenArchiveData* data) {
+    if (!data) return nullptr;
     data->CmtSize = 0;
     data->CmtState = 0;
     if (!data->ArcName || !*data->ArcName) {
@@ -490,7 +433,11 @@ HANDLE PASCAL RAROpenArchive(struct RAROpenArchiveData* data)
         data->OpenResult = ERAR_NO_MEMORY;
         return nullptr;
     }
-    if (!arc->openVolume(data->ArcName)) {
+    // Further volumes are named after the first, as full paths (the volume callback shows them).
+    std::error_code ec;
+    std::string first = std::filesystem::absolute(data->ArcName, ec).string();
+    if (ec) first = data->ArcName;
+    if (!arc->openVolume(first)) {
         data->OpenResult = ERAR_EOPEN;
         return nullptr;
     }
@@ -516,27 +463,21 @@ HANDLE PASCAL RAROpenArchive(struct RAROpenArchiveData* data)
     return arc.release();
 }
 
-int PASCAL RARCloseArchive(HANDLE h)
-{
+int PASCAL RARCloseArchive(HANDLE h) {
     auto* arc = static_cast<Archive*>(h);
-    if (!arc)
-        return ERAR_ECLOSE;
+    if (!arc) return ERAR_ECLOSE;
     arc->applyPendingDirs();
     delete arc;
     return ERAR_SUCCESS;
 }
 
-int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd)
-{
+int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd) {
     auto* arc = static_cast<Archive*>(h);
-    if (!arc || !hd)
-        return ERAR_BAD_ARCHIVE;
-    if (arc->fatal)
-        return arc->fatal;
+    if (!arc || !hd) return ERAR_BAD_ARCHIVE;
+    if (arc->fatal) return arc->fatal;
     int r = archive_read_next_header(arc->a, &arc->entry);
     arc->rethrowCallbackException();
-    if (r == ARCHIVE_EOF)
-        return ERAR_END_ARCHIVE;
+    if (r == ARCHIVE_EOF) return ERAR_END_ARCHIVE;
     if (r < ARCHIVE_WARN) {
         arc->headerRead = false;
         return arc->failureCode(ERAR_BAD_DATA);
@@ -545,8 +486,8 @@ int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd)
 
     const int64_t headerEnd = archive_filter_bytes(arc->a, 0);
     const Volume& vol = arc->volumeAt(std::max<int64_t>(headerEnd - 1, 0));
-    arc->rawValid = arc->walker.find(vol.path, vol.facts.format, static_cast<uint64_t>(headerEnd - vol.start),
-                                     arc->raw);
+    arc->rawValid =
+        arc->walker.find(vol.path, vol.facts.format, static_cast<uint64_t>(headerEnd - vol.start), arc->raw);
 
     struct archive_entry* e = arc->entry;
     char* cmtBuf = hd->CmtBuf;
@@ -574,22 +515,17 @@ int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd)
         hd->FileTime = archive_entry_mtime_is_set(e) ? dosTime(archive_entry_mtime(e)) : 0;
         hd->UnpVer = archive_format(arc->a) == ARCHIVE_FORMAT_RAR_V5 ? 50 : 29;
     }
-    if (archive_entry_is_data_encrypted(e) > 0)
-        hd->Flags |= RHDF_ENCRYPTED;
+    if (archive_entry_is_data_encrypted(e) > 0) hd->Flags |= RHDF_ENCRYPTED;
     if (archive_entry_filetype(e) == AE_IFDIR)
         hd->Flags |= arc->rawValid && vol.facts.format == Format::rar4 ? 0xE0 : RHDF_DIRECTORY;
     return ERAR_SUCCESS;
 }
 
-int PASCAL RARProcessFile(HANDLE h, int operation, char* destPath, char* destName)
-{
+int PASCAL RARProcessFile(HANDLE h, int operation, char* destPath, char* destName) {
     auto* arc = static_cast<Archive*>(h);
-    if (!arc)
-        return ERAR_BAD_ARCHIVE;
-    if (arc->fatal)
-        return arc->fatal;
-    if (!arc->headerRead)
-        return ERAR_BAD_DATA;
+    if (!arc) return ERAR_BAD_ARCHIVE;
+    if (arc->fatal) return arc->fatal;
+    if (!arc->headerRead) return ERAR_BAD_DATA;
     arc->headerRead = false;
     if (operation != RAR_TEST && operation != RAR_EXTRACT)
         return ERAR_SUCCESS; // the next header read skips the data
@@ -603,35 +539,30 @@ int PASCAL RARProcessFile(HANDLE h, int operation, char* destPath, char* destNam
     return r;
 }
 
-void PASCAL RARSetChangeVolProc(HANDLE h, CHANGEVOLPROC proc)
-{
-    if (auto* arc = static_cast<Archive*>(h))
-        arc->changeVolProc = proc;
+void PASCAL RARSetChangeVolProc(HANDLE h, CHANGEVOLPROC proc) {
+    if (auto* arc = static_cast<Archive*>(h)) arc->changeVolProc = proc;
 }
 
-void PASCAL RARSetProcessDataProc(HANDLE h, PROCESSDATAPROC proc)
-{
-    if (auto* arc = static_cast<Archive*>(h))
-        arc->processDataProc = proc;
+void PASCAL RARSetProcessDataProc(HANDLE h, PROCESSDATAPROC proc) {
+    if (auto* arc = static_cast<Archive*>(h)) arc->processDataProc = proc;
 }
 
-void PASCAL RARSetPassword(HANDLE h, char* password)
-{
-    if (auto* arc = static_cast<Archive*>(h))
-        arc->passwordSet = password && *password;
+void PASCAL RARSetPassword(HANDLE h, char* password) {
+    if (auto* arc = static_cast<Archive*>(h)) arc->passwordSet = password && *password;
 }
 
-int PASCAL RARGetDllVersion(void) { return 8; }
+int PASCAL RARGetDllVersion(void) {
+    return 8;
+}
 
-int PASCAL RARGetFileSize64(HANDLE h, unsigned long long* unpSize, unsigned long long* packSize)
-{
+int PASCAL RARGetFileSize64(HANDLE h, unsigned long long* unpSize, unsigned long long* packSize) {
     auto* arc = static_cast<Archive*>(h);
-    if (!arc || !arc->entry)
-        return ERAR_BAD_DATA;
+    if (!arc || !arc->entry) return ERAR_BAD_DATA;
     if (unpSize)
-        *unpSize = archive_entry_size_is_set(arc->entry) ? static_cast<unsigned long long>(archive_entry_size(arc->entry)) : 0;
-    if (packSize)
-        *packSize = arc->rawValid ? arc->raw.packSize : 0;
+        *unpSize = archive_entry_size_is_set(arc->entry)
+                       ? static_cast<unsigned long long>(archive_entry_size(arc->entry))
+                       : 0;
+    if (packSize) *packSize = arc->rawValid ? arc->raw.packSize : 0;
     return ERAR_SUCCESS;
 }
 

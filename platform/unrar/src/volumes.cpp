@@ -11,19 +11,15 @@ namespace unrar_detail {
 
 namespace {
 
-bool iequalTail(std::string_view s, std::string_view tail)
-{
-    if (s.size() < tail.size())
-        return false;
+bool iequalTail(std::string_view s, std::string_view tail) {
+    if (s.size() < tail.size()) return false;
     for (size_t i = 0; i < tail.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i])
-            return false;
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - tail.size() + i])) != tail[i]) return false;
     return true;
 }
 
 // Adds one to the decimal digits in s[begin, end); returns false when they all wrapped to zero.
-bool incrementDigits(std::string& s, size_t begin, size_t end)
-{
+bool incrementDigits(std::string& s, size_t begin, size_t end) {
     for (size_t i = end; i > begin; --i) {
         if (s[i - 1] != '9') {
             ++s[i - 1];
@@ -37,22 +33,21 @@ bool incrementDigits(std::string& s, size_t begin, size_t end)
 constexpr unsigned char rar4Signature[7] = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x00};
 constexpr unsigned char rar5Signature[8] = {'R', 'a', 'r', '!', 0x1a, 0x07, 0x01, 0x00};
 
-uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const unsigned char* p)
-{
+uint16_t le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t le32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-ssize_t preadAll(int fd, void* buf, size_t size, off_t offset)
-{
+ssize_t preadAll(int fd, void* buf, size_t size, off_t offset) {
     size_t done = 0;
     while (done < size) {
-        ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, size - done, offset + static_cast<off_t>(done));
-        if (r < 0)
-            return -1;
-        if (r == 0)
-            break;
+        ssize_t r =
+            ::pread(fd, static_cast<char*>(buf) + done, size - done, offset + static_cast<off_t>(done));
+        if (r < 0) return -1;
+        if (r == 0) break;
         done += static_cast<size_t>(r);
     }
     return static_cast<ssize_t>(done);
@@ -60,8 +55,7 @@ ssize_t preadAll(int fd, void* buf, size_t size, off_t offset)
 
 } // namespace
 
-std::string nextVolumeName(std::string_view name)
-{
+std::string nextVolumeName(std::string_view name) {
     std::string s(name);
     // New style: NAME.partN.rar
     if (iequalTail(s, ".rar")) {
@@ -70,29 +64,25 @@ std::string nextVolumeName(std::string_view name)
         while (digitsBegin > 0 && std::isdigit(static_cast<unsigned char>(s[digitsBegin - 1])))
             --digitsBegin;
         if (digitsBegin < digitsEnd && iequalTail(std::string_view(s).substr(0, digitsBegin), ".part")) {
-            if (!incrementDigits(s, digitsBegin, digitsEnd))
-                s.insert(digitsBegin, 1, '1');
+            if (!incrementDigits(s, digitsBegin, digitsEnd)) s.insert(digitsBegin, 1, '1');
             return s;
         }
     }
     // Old style: NAME.rar, NAME.r00, NAME.r01 ...
     size_t dot = s.rfind('.');
     size_t slash = s.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return s + ".r00";
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return s + ".r00";
     std::string ext = s.substr(dot + 1);
     bool upper = !ext.empty() && std::isupper(static_cast<unsigned char>(ext[0]));
     if (ext.size() == 3 && std::isdigit(static_cast<unsigned char>(ext[1])) &&
         std::isdigit(static_cast<unsigned char>(ext[2]))) {
-        if (!incrementDigits(s, dot + 2, dot + 4))
-            ++s[dot + 1];
+        if (!incrementDigits(s, dot + 2, dot + 4)) ++s[dot + 1];
         return s;
     }
     return s.substr(0, dot + 1) + (upper ? "R00" : "r00");
 }
 
-uint32_t crc32(uint32_t crc, const void* data, size_t size)
-{
+uint32_t crc32(uint32_t crc, const void* data, size_t size) {
     static const std::array<uint32_t, 256> table = [] {
         std::array<uint32_t, 256> t{};
         for (uint32_t i = 0; i < 256; ++i) {
@@ -110,19 +100,16 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size)
     return ~crc;
 }
 
-size_t readVint(const unsigned char* p, const unsigned char* end, uint64_t& value)
-{
+size_t readVint(const unsigned char* p, const unsigned char* end, uint64_t& value) {
     value = 0;
     for (size_t i = 0; i < 10 && p + i < end; ++i) {
         value |= static_cast<uint64_t>(p[i] & 0x7F) << (7 * i);
-        if (!(p[i] & 0x80))
-            return i + 1;
+        if (!(p[i] & 0x80)) return i + 1;
     }
     return 0;
 }
 
-VolumeFacts readVolumeFacts(int fd)
-{
+VolumeFacts readVolumeFacts(int fd) {
     VolumeFacts f;
     unsigned char head[64] = {};
     ssize_t n = preadAll(fd, head, sizeof head, 0);
@@ -150,28 +137,25 @@ VolumeFacts readVolumeFacts(int fd)
                     k = readVint(p, end, extra);
                     p += k;
                 }
-                if (readVint(p, end, aflags))
-                    f.isVolume = aflags & 0x0001;
+                if (readVint(p, end, aflags)) f.isVolume = aflags & 0x0001;
             }
         }
     }
 
     // The end-of-archive block is the last block of the volume; look for it in the tail.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size < 8)
-        return f;
+    if (::fstat(fd, &st) != 0 || st.st_size < 8) return f;
     size_t tailSize = static_cast<size_t>(std::min<off_t>(st.st_size, 64));
     std::vector<unsigned char> tail(tailSize);
-    if (preadAll(fd, tail.data(), tailSize, st.st_size - static_cast<off_t>(tailSize)) != static_cast<ssize_t>(tailSize))
+    if (preadAll(fd, tail.data(), tailSize, st.st_size - static_cast<off_t>(tailSize)) !=
+        static_cast<ssize_t>(tailSize))
         return f;
     const unsigned char* end = tail.data() + tailSize;
     if (f.format != Format::rar5) {
         for (size_t i = 0; i + 7 <= tailSize; ++i) {
             const unsigned char* b = tail.data() + i;
-            if (b[2] != 0x7B || le16(b + 5) != tailSize - i)
-                continue;
-            if ((crc32(0, b + 2, tailSize - i - 2) & 0xFFFF) != le16(b))
-                continue;
+            if (b[2] != 0x7B || le16(b + 5) != tailSize - i) continue;
+            if ((crc32(0, b + 2, tailSize - i - 2) & 0xFFFF) != le16(b)) continue;
             f.endBlockFound = true;
             f.moreVolumes = le16(b + 3) & 0x0001;
             return f;
@@ -182,21 +166,16 @@ VolumeFacts readVolumeFacts(int fd)
             const unsigned char* b = tail.data() + i;
             uint64_t size = 0, type = 0, hflags = 0, eflags = 0;
             size_t k = readVint(b + 4, end, size);
-            if (!k || b + 4 + k + size != end)
-                continue;
-            if (crc32(0, b + 4, k + size) != le32(b))
-                continue;
+            if (!k || b + 4 + k + size != end) continue;
+            if (crc32(0, b + 4, k + size) != le32(b)) continue;
             const unsigned char* p = b + 4 + k;
             size_t t = readVint(p, end, type);
-            if (!t || type != 5)
-                continue;
+            if (!t || type != 5) continue;
             p += t;
             t = readVint(p, end, hflags);
-            if (!t)
-                continue;
+            if (!t) continue;
             p += t;
-            if (!readVint(p, end, eflags))
-                continue;
+            if (!readVint(p, end, eflags)) continue;
             f.endBlockFound = true;
             f.moreVolumes = eflags & 0x0001;
             return f;

@@ -16,10 +16,10 @@ enum class Format { unknown, rar4, rar5 };
 // What a volume says about itself, read from its first and last bytes.
 struct VolumeFacts {
     Format format = Format::unknown;
-    bool isVolume = false;          // part of a multi-volume set
-    bool encryptedHeaders = false;  // headers need a password to be read at all
+    bool isVolume = false;         // part of a multi-volume set
+    bool encryptedHeaders = false; // headers need a password to be read at all
     bool endBlockFound = false;
-    bool moreVolumes = false;       // the end block says that another volume follows
+    bool moreVolumes = false; // the end block says that another volume follows
     // Whether the reader may go on to the next volume when this one is exhausted.
     bool hasNext() const { return endBlockFound ? moreVolumes : isVolume; }
 };

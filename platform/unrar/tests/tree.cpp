@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-std::string sha256Hex(const std::string& bytes)
-{
+std::string sha256Hex(const std::string& bytes) {
     static const uint32_t k[64] = {
         0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
         0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
@@ -24,7 +23,8 @@ std::string sha256Hex(const std::string& bytes)
         0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
         0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
         0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                     0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     std::string m = bytes;
     const uint64_t bits = static_cast<uint64_t>(bytes.size()) * 8;
     m += static_cast<char>(0x80);
@@ -48,9 +48,23 @@ std::string sha256Hex(const std::string& bytes)
         for (int i = 0; i < 64; ++i) {
             uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
             uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-            hh = g; g = f; f = e; e = d + t1; d = c; c = b; b = a; a = t1 + t2;
+            hh = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
         }
-        h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+        h[0] += a;
+        h[1] += b;
+        h[2] += c;
+        h[3] += d;
+        h[4] += e;
+        h[5] += f;
+        h[6] += g;
+        h[7] += hh;
     }
     char out[65];
     for (int i = 0; i < 8; ++i)
@@ -58,16 +72,14 @@ std::string sha256Hex(const std::string& bytes)
     return std::string(out, 64);
 }
 
-std::string readFile(const fs::path& p)
-{
+std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-std::vector<std::string> treeManifest(const fs::path& root)
-{
+std::vector<std::string> treeManifest(const fs::path& root) {
     std::vector<std::string> lines;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
         const fs::path rel = it->path().lexically_relative(root);
@@ -77,40 +89,35 @@ std::vector<std::string> treeManifest(const fs::path& root)
             lines.push_back("dir " + rel.string());
         else {
             std::string data = readFile(it->path());
-            lines.push_back("file " + rel.string() + " " + std::to_string(data.size()) + " " + sha256Hex(data));
+            lines.push_back("file " + rel.string() + " " + std::to_string(data.size()) + " " +
+                            sha256Hex(data));
         }
     }
     std::sort(lines.begin(), lines.end());
     return lines;
 }
 
-std::vector<std::string> readManifest(const fs::path& p)
-{
+std::vector<std::string> readManifest(const fs::path& p) {
     std::vector<std::string> lines;
     std::ifstream in(p);
     for (std::string line; std::getline(in, line);)
-        if (!line.empty())
-            lines.push_back(line);
+        if (!line.empty()) lines.push_back(line);
     std::sort(lines.begin(), lines.end());
     return lines;
 }
 
-fs::path rarFixtures()
-{
+fs::path rarFixtures() {
     fs::path p = fs::path(KIT_SHARED_DIR) / "fixtures" / "rar";
     return fs::is_directory(p) ? p : fs::path();
 }
 
-ScratchDir::ScratchDir()
-{
+ScratchDir::ScratchDir() {
     std::string tmpl = (fs::temp_directory_path() / "kitrar-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-        std::abort();
+    if (!::mkdtemp(tmpl.data())) std::abort();
     path_ = tmpl;
 }
 
-ScratchDir::~ScratchDir()
-{
+ScratchDir::~ScratchDir() {
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     for (auto& e : fs::recursive_directory_iterator(path_, ec))

@@ -18,7 +18,7 @@ std::filesystem::path rarFixtures();
 
 // A fresh folder removed with everything in it at the end of the scope.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -26,7 +26,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& s) const { return path_ / s; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

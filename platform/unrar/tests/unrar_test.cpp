@@ -1,7 +1,7 @@
-#include "unrar/unrar.h"
 #include "../src/volumes.h"
 #include "rarwriter.h"
 #include "tree.h"
+#include "unrar/unrar.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ namespace {
 
 struct Outcome {
     int openResult = 0;
-    int end = 0; // the code that ended the header loop
+    int end = 0;                      // the code that ended the header loop
     std::map<std::string, int> codes; // per stored name
     std::map<std::string, std::string> volumeOf;
 };
@@ -27,20 +27,17 @@ struct Outcome {
 std::vector<std::pair<int, std::string>> volumeCalls;
 std::function<int(char*, int)> volumeHandler;
 int64_t dataBytes = 0;
-int PASCAL onVolume(char* name, int mode)
-{
+int PASCAL onVolume(char* name, int mode) {
     volumeCalls.emplace_back(mode, name);
     return volumeHandler ? volumeHandler(name, mode) : 1;
 }
-int PASCAL onData(unsigned char*, int size)
-{
+int PASCAL onData(unsigned char*, int size) {
     dataBytes += size;
     return 1;
 }
 
 Outcome extractAll(const fs::path& archive, const fs::path& dest, int operation = RAR_EXTRACT,
-                   const char* password = nullptr)
-{
+                   const char* password = nullptr) {
     volumeCalls.clear();
     dataBytes = 0;
     Outcome out;
@@ -51,12 +48,10 @@ Outcome extractAll(const fs::path& archive, const fs::path& dest, int operation 
     od.OpenMode = RAR_OM_EXTRACT;
     HANDLE h = RAROpenArchive(&od);
     out.openResult = static_cast<int>(od.OpenResult);
-    if (!h)
-        return out;
+    if (!h) return out;
     RARSetChangeVolProc(h, onVolume);
     RARSetProcessDataProc(h, onData);
-    if (password)
-        RARSetPassword(h, const_cast<char*>(password));
+    if (password) RARSetPassword(h, const_cast<char*>(password));
     RARHeaderData hd{};
     while ((out.end = RARReadHeader(h, &hd)) == ERAR_SUCCESS) {
         out.codes[hd.FileName] = RARProcessFile(h, operation, target.data(), nullptr);
@@ -66,8 +61,7 @@ Outcome extractAll(const fs::path& archive, const fs::path& dest, int operation 
     return out;
 }
 
-std::vector<std::string> fixtureVolumes(const fs::path& dir, const std::string& stem)
-{
+std::vector<std::string> fixtureVolumes(const fs::path& dir, const std::string& stem) {
     std::vector<std::string> v;
     for (auto& e : fs::directory_iterator(dir))
         if (e.path().filename().string().rfind(stem + ".", 0) == 0 && e.path().extension() == ".rar")
@@ -78,8 +72,7 @@ std::vector<std::string> fixtureVolumes(const fs::path& dir, const std::string& 
 
 } // namespace
 
-TEST(VolumeNames, FollowTheArchiverNaming)
-{
+TEST(VolumeNames, FollowTheArchiverNaming) {
     using unrar_detail::nextVolumeName;
     EXPECT_EQ(nextVolumeName("/d/game.part1.rar"), "/d/game.part2.rar");
     EXPECT_EQ(nextVolumeName("/d/game.part01.rar"), "/d/game.part02.rar");
@@ -95,20 +88,16 @@ TEST(VolumeNames, FollowTheArchiverNaming)
     EXPECT_EQ(nextVolumeName("/d/my.part.files/game.rar"), "/d/my.part.files/game.r00");
 }
 
-TEST(Fixtures, ExtractAsTheirManifestsSay)
-{
+TEST(Fixtures, ExtractAsTheirManifestsSay) {
     fs::path dir = testsupport::rarFixtures();
-    if (dir.empty())
-        GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
+    if (dir.empty()) GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
     for (auto& m : fs::directory_iterator(dir)) {
-        if (m.path().extension() != ".manifest")
-            continue;
+        if (m.path().extension() != ".manifest") continue;
         const std::string stem = m.path().stem().string();
         SCOPED_TRACE(stem);
         fs::path first = dir / (stem + ".rar");
         auto volumes = fixtureVolumes(dir, stem);
-        if (!fs::exists(first))
-            first = volumes.front();
+        if (!fs::exists(first)) first = volumes.front();
         ScratchDir out;
         Outcome o = extractAll(first, out.path());
         ASSERT_EQ(o.openResult, ERAR_SUCCESS);
@@ -138,11 +127,9 @@ TEST(Fixtures, ExtractAsTheirManifestsSay)
     }
 }
 
-TEST(Fixtures, HeadersNameTheVolumeThatHoldsThem)
-{
+TEST(Fixtures, HeadersNameTheVolumeThatHoldsThem) {
     fs::path dir = testsupport::rarFixtures();
-    if (dir.empty())
-        GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
+    if (dir.empty()) GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
     ScratchDir out;
     Outcome o = extractAll(dir / "test_read_format_rar5_multiarchive.part01.rar", out.path(), RAR_TEST);
     EXPECT_EQ(o.volumeOf["home/antek/temp/build/unrar5/libarchive/bin/bsdcat_test"],
@@ -153,11 +140,9 @@ TEST(Fixtures, HeadersNameTheVolumeThatHoldsThem)
     EXPECT_TRUE(fs::is_empty(out.path()));
 }
 
-TEST(Fixtures, EncryptedEntriesWithAPasswordFailCleanly)
-{
+TEST(Fixtures, EncryptedEntriesWithAPasswordFailCleanly) {
     fs::path dir = testsupport::rarFixtures();
-    if (dir.empty())
-        GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
+    if (dir.empty()) GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
     ScratchDir out;
     Outcome o = extractAll(dir / "test_read_format_rar5_encrypted.rar", out.path(), RAR_EXTRACT, "password");
     EXPECT_EQ(o.codes["b.txt"], ERAR_BAD_PASSWORD);
@@ -165,8 +150,7 @@ TEST(Fixtures, EncryptedEntriesWithAPasswordFailCleanly)
               testsupport::readManifest(dir / "test_read_format_rar5_encrypted.manifest"));
 }
 
-TEST(Open, ReportsMissingAndForeignFiles)
-{
+TEST(Open, ReportsMissingAndForeignFiles) {
     ScratchDir d;
     std::string missing = (d / "nothing.rar").string();
     RAROpenArchiveData od{};
@@ -184,18 +168,14 @@ TEST(Open, ReportsMissingAndForeignFiles)
 }
 
 // The writer's archives read back through libarchive, as single archives and as sets in both styles.
-TEST(Writer, ArchivesReadBackWithEveryKindOfEntry)
-{
+TEST(Writer, ArchivesReadBackWithEveryKindOfEntry) {
     std::string big(300000, '\0');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>((i * 7919) >> 5);
     std::vector<RarEntry> entries = {
-        RarEntry::directory("docs"),
-        RarEntry::file("docs/readme.txt", "hello, world\n"),
-        RarEntry::file("data.bin", big, 0600),
-        RarEntry::symlink("docs/link", "readme.txt"),
-        RarEntry::file("empty", ""),
-        RarEntry::file("tail.txt", std::string(5000, 'x')),
+        RarEntry::directory("docs"),           RarEntry::file("docs/readme.txt", "hello, world\n"),
+        RarEntry::file("data.bin", big, 0600), RarEntry::symlink("docs/link", "readme.txt"),
+        RarEntry::file("empty", ""),           RarEntry::file("tail.txt", std::string(5000, 'x')),
     };
     std::vector<std::string> expected = {
         "dir docs",
@@ -210,9 +190,10 @@ TEST(Writer, ArchivesReadBackWithEveryKindOfEntry)
         bool oldNaming;
         std::vector<std::string> names;
     };
-    for (const Case& c : {Case{0, false, {"set.rar"}},
-                          Case{100000, false, {"set.part1.rar", "set.part2.rar", "set.part3.rar", "set.part4.rar"}},
-                          Case{30000, false, {}}, Case{100000, true, {"set.rar", "set.r00", "set.r01", "set.r02"}}}) {
+    for (const Case& c :
+         {Case{0, false, {"set.rar"}},
+          Case{100000, false, {"set.part1.rar", "set.part2.rar", "set.part3.rar", "set.part4.rar"}},
+          Case{30000, false, {}}, Case{100000, true, {"set.rar", "set.r00", "set.r01", "set.r02"}}}) {
         SCOPED_TRACE(c.volumeSize);
         ScratchDir d;
         auto written = kitmaker::writeRar((d / "set").string(), entries, {c.volumeSize, c.oldNaming});
@@ -254,18 +235,17 @@ TEST(Writer, ArchivesReadBackWithEveryKindOfEntry)
     }
 }
 
-TEST(Volumes, AMissingVolumeIsAskedForUntilItIsBack)
-{
+TEST(Volumes, AMissingVolumeIsAskedForUntilItIsBack) {
     ScratchDir d;
     std::string data(250000, 'q');
-    auto written = kitmaker::writeRar((d / "set").string(), {RarEntry::file("a.bin", data), RarEntry::file("b.txt", "bee")},
-                                      {100000, false});
+    auto written =
+        kitmaker::writeRar((d / "set").string(),
+                           {RarEntry::file("a.bin", data), RarEntry::file("b.txt", "bee")}, {100000, false});
     ASSERT_EQ(written.size(), 3u);
     fs::rename(written[1], d / "away");
     int asks = 0;
     volumeHandler = [&](char* name, int mode) {
-        if (mode == RAR_VOL_ASK && ++asks == 2)
-            fs::rename(d / "away", name); // the user inserts the disk
+        if (mode == RAR_VOL_ASK && ++asks == 2) fs::rename(d / "away", name); // the user inserts the disk
         return 1;
     };
     fs::create_directory(d / "out");
@@ -273,17 +253,18 @@ TEST(Volumes, AMissingVolumeIsAskedForUntilItIsBack)
     volumeHandler = nullptr;
     EXPECT_EQ(o.codes["a.bin"], ERAR_SUCCESS);
     EXPECT_EQ(o.codes["b.txt"], ERAR_SUCCESS);
-    std::vector<std::pair<int, std::string>> expected = {
-        {RAR_VOL_ASK, written[1]}, {RAR_VOL_ASK, written[1]}, {RAR_VOL_NOTIFY, written[1]}, {RAR_VOL_NOTIFY, written[2]}};
+    std::vector<std::pair<int, std::string>> expected = {{RAR_VOL_ASK, written[1]},
+                                                         {RAR_VOL_ASK, written[1]},
+                                                         {RAR_VOL_NOTIFY, written[1]},
+                                                         {RAR_VOL_NOTIFY, written[2]}};
     EXPECT_EQ(volumeCalls, expected);
     EXPECT_EQ(testsupport::readFile(d / "out/a.bin"), data);
 }
 
-TEST(Volumes, GivingUpOnAMissingVolumeLeavesNoPartialFile)
-{
+TEST(Volumes, GivingUpOnAMissingVolumeLeavesNoPartialFile) {
     ScratchDir d;
-    auto written = kitmaker::writeRar((d / "set").string(), {RarEntry::file("a.bin", std::string(250000, 'q'))},
-                                      {100000, true});
+    auto written = kitmaker::writeRar((d / "set").string(),
+                                      {RarEntry::file("a.bin", std::string(250000, 'q'))}, {100000, true});
     ASSERT_EQ(written.size(), 3u);
     fs::remove(written[2]);
     volumeHandler = [](char*, int mode) { return mode == RAR_VOL_ASK ? 0 : 1; };
@@ -295,24 +276,23 @@ TEST(Volumes, GivingUpOnAMissingVolumeLeavesNoPartialFile)
     EXPECT_TRUE(fs::is_empty(d / "out"));
 }
 
-TEST(Safety, NothingIsWrittenOutsideTheDestination)
-{
+TEST(Safety, NothingIsWrittenOutsideTheDestination) {
     ScratchDir d;
     const std::string absolute = (d / "abs-target").string();
-    auto written = kitmaker::writeRar((d / "evil").string(),
-                                      {
-                                          RarEntry::file("../../x", "escape"),
-                                          RarEntry::file("..\\..\\y", "escape"),
-                                          RarEntry::file(absolute, "absolute"),
-                                          RarEntry::file("C:\\windows\\z", "drive"),
-                                          RarEntry::symlink("etc", "/etc"),
-                                          RarEntry::file("etc/evil.conf", "through the link"),
-                                          RarEntry::symlink("up", "sub/../../.."),
-                                          RarEntry::file("up/w", "through the link"),
-                                          RarEntry::symlink("inside", "sub/../ok.txt"),
-                                          RarEntry::file("ok.txt", "fine"),
-                                          RarEntry::file("win\\style\\name.txt", "split"),
-                                      });
+    auto written =
+        kitmaker::writeRar((d / "evil").string(), {
+                                                      RarEntry::file("../../x", "escape"),
+                                                      RarEntry::file("..\\..\\y", "escape"),
+                                                      RarEntry::file(absolute, "absolute"),
+                                                      RarEntry::file("C:\\windows\\z", "drive"),
+                                                      RarEntry::symlink("etc", "/etc"),
+                                                      RarEntry::file("etc/evil.conf", "through the link"),
+                                                      RarEntry::symlink("up", "sub/../../.."),
+                                                      RarEntry::file("up/w", "through the link"),
+                                                      RarEntry::symlink("inside", "sub/../ok.txt"),
+                                                      RarEntry::file("ok.txt", "fine"),
+                                                      RarEntry::file("win\\style\\name.txt", "split"),
+                                                  });
     fs::create_directories(d / "deep/target");
     Outcome o = extractAll(written[0], d / "deep/target");
     EXPECT_EQ(o.codes["../../x"], ERAR_ECREATE);
@@ -340,19 +320,18 @@ TEST(Safety, NothingIsWrittenOutsideTheDestination)
     EXPECT_EQ(fs::read_symlink(d / "deep/target/inside"), "sub/../ok.txt");
 }
 
-TEST(Safety, AFileThroughALinkMadeByTheArchiveIsRefused)
-{
+TEST(Safety, AFileThroughALinkMadeByTheArchiveIsRefused) {
     ScratchDir d;
     fs::create_directories(d / "target/real");
-    auto written = kitmaker::writeRar((d / "a").string(), {RarEntry::symlink("dir", "real"), RarEntry::file("dir/f", "x")});
+    auto written = kitmaker::writeRar((d / "a").string(),
+                                      {RarEntry::symlink("dir", "real"), RarEntry::file("dir/f", "x")});
     Outcome o = extractAll(written[0], d / "target");
     EXPECT_EQ(o.codes["dir"], ERAR_SUCCESS);
     EXPECT_EQ(o.codes["dir/f"], ERAR_ECREATE);
     EXPECT_TRUE(fs::is_empty(d / "target/real"));
 }
 
-TEST(Attributes, FoldersGetTheirModeAndTimeAfterTheirFiles)
-{
+TEST(Attributes, FoldersGetTheirModeAndTimeAfterTheirFiles) {
     ScratchDir d;
     RarEntry folder = RarEntry::directory("locked", 0555);
     folder.mtime = 1000000000;

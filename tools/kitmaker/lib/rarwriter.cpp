@@ -23,39 +23,33 @@ constexpr uint16_t earcNextVolume = 0x0001;
 constexpr size_t mainHeaderSize = 13;
 constexpr size_t endBlockSize = 7;
 
-void put16(std::string& s, uint32_t v)
-{
+void put16(std::string& s, uint32_t v) {
     s += static_cast<char>(v & 0xFF);
     s += static_cast<char>((v >> 8) & 0xFF);
 }
 
-void put32(std::string& s, uint32_t v)
-{
+void put32(std::string& s, uint32_t v) {
     put16(s, v & 0xFFFF);
     put16(s, v >> 16);
 }
 
 // Fills in the header CRC (the first two bytes) over the rest of the header.
-void sealHeader(std::string& h)
-{
+void sealHeader(std::string& h) {
     uint32_t crc = rarCrc32(0, h.data() + 2, h.size() - 2);
     h[0] = static_cast<char>(crc & 0xFF);
     h[1] = static_cast<char>((crc >> 8) & 0xFF);
 }
 
-uint32_t dosTime(int64_t t)
-{
+uint32_t dosTime(int64_t t) {
     time_t tt = static_cast<time_t>(t);
     struct tm tm {};
     localtime_r(&tt, &tm);
-    if (tm.tm_year < 80)
-        return (1u << 21) | (1u << 16);
+    if (tm.tm_year < 80) return (1u << 21) | (1u << 16);
     return static_cast<uint32_t>(((tm.tm_year - 80) << 25) | ((tm.tm_mon + 1) << 21) | (tm.tm_mday << 16) |
                                  (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
 }
 
-std::string mainHeader(uint16_t flags)
-{
+std::string mainHeader(uint16_t flags) {
     std::string h(2, '\0');
     h += static_cast<char>(0x73);
     put16(h, flags);
@@ -66,8 +60,7 @@ std::string mainHeader(uint16_t flags)
     return h;
 }
 
-std::string endBlock(bool more)
-{
+std::string endBlock(bool more) {
     std::string h(2, '\0');
     h += static_cast<char>(0x7B);
     put16(h, more ? earcNextVolume : 0);
@@ -76,13 +69,11 @@ std::string endBlock(bool more)
     return h;
 }
 
-size_t fileHeaderSize(const RarEntry& e, uint64_t size)
-{
+size_t fileHeaderSize(const RarEntry& e, uint64_t size) {
     return 32 + e.name.size() + (size > 0xFFFFFFFFull ? 8 : 0);
 }
 
-std::string fileHeader(const RarEntry& e, uint16_t splitFlags, uint64_t packSize, uint32_t crc)
-{
+std::string fileHeader(const RarEntry& e, uint16_t splitFlags, uint64_t packSize, uint32_t crc) {
     const uint64_t unpSize = e.data.size();
     const bool large = unpSize > 0xFFFFFFFFull;
     uint16_t flags = longBlock | splitFlags | (large ? lhdLarge : 0);
@@ -108,7 +99,7 @@ std::string fileHeader(const RarEntry& e, uint16_t splitFlags, uint64_t packSize
     h += static_cast<char>(3); // Unix
     put32(h, crc);
     put32(h, dosTime(e.mtime));
-    h += static_cast<char>(20); // version needed to unpack stored data
+    h += static_cast<char>(20);   // version needed to unpack stored data
     h += static_cast<char>(0x30); // stored
     put16(h, static_cast<uint32_t>(e.name.size()));
     put32(h, attr);
@@ -126,7 +117,7 @@ struct FileCloser {
 };
 
 class VolumeSet {
-public:
+  public:
     VolumeSet(std::string base, const RarWriteOptions& options) : base_(std::move(base)), options_(options) {}
 
     // Volumes are planned in memory as lists of chunks, then written once their count (and so the
@@ -140,29 +131,24 @@ public:
     std::vector<std::vector<Chunk>> volumes{1};
     std::vector<uint64_t> used{7 + mainHeaderSize};
 
-    uint64_t room() const
-    {
-        if (!options_.volumeSize)
-            return UINT64_MAX;
+    uint64_t room() const {
+        if (!options_.volumeSize) return UINT64_MAX;
         uint64_t limit = options_.volumeSize;
         uint64_t taken = used.back() + endBlockSize;
         return limit > taken ? limit - taken : 0;
     }
 
-    void newVolume()
-    {
+    void newVolume() {
         volumes.emplace_back();
         used.push_back(7 + mainHeaderSize);
     }
 
-    void add(Chunk c)
-    {
+    void add(Chunk c) {
         used.back() += c.header.size() + c.size;
         volumes.back().push_back(std::move(c));
     }
 
-    std::vector<std::string> write()
-    {
+    std::vector<std::string> write() {
         const size_t count = volumes.size();
         std::vector<std::string> names;
         const int width = static_cast<int>(std::to_string(count).size());
@@ -179,35 +165,29 @@ public:
         }
         for (size_t i = 0; i < count; ++i) {
             std::unique_ptr<FILE, FileCloser> f(std::fopen(names[i].c_str(), "wb"));
-            if (!f)
-                throw std::runtime_error("cannot write " + names[i]);
+            if (!f) throw std::runtime_error("cannot write " + names[i]);
             uint16_t flags = 0;
             if (count > 1) {
                 flags |= mhdVolume;
-                if (!options_.oldNaming)
-                    flags |= mhdNewNumbering;
-                if (i == 0)
-                    flags |= mhdFirstVolume;
+                if (!options_.oldNaming) flags |= mhdNewNumbering;
+                if (i == 0) flags |= mhdFirstVolume;
             }
             std::string head(reinterpret_cast<const char*>(markerBlock), sizeof markerBlock);
             head += mainHeader(flags);
             bool ok = std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
             for (const Chunk& c : volumes[i]) {
                 ok = ok && std::fwrite(c.header.data(), 1, c.header.size(), f.get()) == c.header.size();
-                if (c.size)
-                    ok = ok && std::fwrite(c.data->data() + c.offset, 1, c.size, f.get()) == c.size;
+                if (c.size) ok = ok && std::fwrite(c.data->data() + c.offset, 1, c.size, f.get()) == c.size;
             }
             std::string end = endBlock(i + 1 < count);
             ok = ok && std::fwrite(end.data(), 1, end.size(), f.get()) == end.size();
-            if (!ok || std::fflush(f.get()) != 0)
-                throw std::runtime_error("cannot write " + names[i]);
+            if (!ok || std::fflush(f.get()) != 0) throw std::runtime_error("cannot write " + names[i]);
         }
         return names;
     }
 
-private:
-    static std::string oldExtension(size_t n)
-    {
+  private:
+    static std::string oldExtension(size_t n) {
         char ext[8];
         std::snprintf(ext, sizeof ext, ".%c%02zu", static_cast<char>('r' + n / 100), n % 100);
         return ext;
@@ -219,8 +199,7 @@ private:
 
 } // namespace
 
-RarEntry RarEntry::file(std::string name, std::string data, uint32_t mode)
-{
+RarEntry RarEntry::file(std::string name, std::string data, uint32_t mode) {
     RarEntry e;
     e.kind = Kind::file;
     e.name = std::move(name);
@@ -229,8 +208,7 @@ RarEntry RarEntry::file(std::string name, std::string data, uint32_t mode)
     return e;
 }
 
-RarEntry RarEntry::directory(std::string name, uint32_t mode)
-{
+RarEntry RarEntry::directory(std::string name, uint32_t mode) {
     RarEntry e;
     e.kind = Kind::directory;
     e.name = std::move(name);
@@ -238,8 +216,7 @@ RarEntry RarEntry::directory(std::string name, uint32_t mode)
     return e;
 }
 
-RarEntry RarEntry::symlink(std::string name, std::string target)
-{
+RarEntry RarEntry::symlink(std::string name, std::string target) {
     RarEntry e;
     e.kind = Kind::symlink;
     e.name = std::move(name);
@@ -247,8 +224,7 @@ RarEntry RarEntry::symlink(std::string name, std::string target)
     return e;
 }
 
-uint32_t rarCrc32(uint32_t crc, const void* data, size_t size)
-{
+uint32_t rarCrc32(uint32_t crc, const void* data, size_t size) {
     static const std::array<uint32_t, 256> table = [] {
         std::array<uint32_t, 256> t{};
         for (uint32_t i = 0; i < 256; ++i) {
@@ -267,8 +243,7 @@ uint32_t rarCrc32(uint32_t crc, const void* data, size_t size)
 }
 
 std::vector<std::string> writeRar(const std::string& base, const std::vector<RarEntry>& entries,
-                                  const RarWriteOptions& options)
-{
+                                  const RarWriteOptions& options) {
     VolumeSet set(base, options);
     for (const RarEntry& e : entries) {
         const uint64_t total = e.data.size();
@@ -295,8 +270,8 @@ std::vector<std::string> writeRar(const std::string& base, const std::vector<Rar
             }
             // A part that continues in the next volume carries the CRC of its own bytes.
             uint32_t partCrc = rarCrc32(0, e.data.data() + offset, room);
-            set.add({fileHeader(e, (first ? 0 : lhdSplitBefore) | lhdSplitAfter, room, partCrc), &e.data, offset,
-                     room});
+            set.add({fileHeader(e, (first ? 0 : lhdSplitBefore) | lhdSplitAfter, room, partCrc), &e.data,
+                     offset, room});
             offset += room;
             first = false;
             set.newVolume();

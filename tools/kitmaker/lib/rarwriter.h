@@ -11,9 +11,9 @@ namespace kitmaker {
 struct RarEntry {
     enum class Kind { file, directory, symlink };
     Kind kind = Kind::file;
-    std::string name;      // stored name, bytes as given (use '/' or '\\' between folders)
-    std::string data;      // file contents, or the target of a symbolic link
-    uint32_t mode = 0;     // Unix permission bits; 0 picks 0644 for files and 0755 for folders
+    std::string name;           // stored name, bytes as given (use '/' or '\\' between folders)
+    std::string data;           // file contents, or the target of a symbolic link
+    uint32_t mode = 0;          // Unix permission bits; 0 picks 0644 for files and 0755 for folders
     int64_t mtime = 1262347200; // modification time, seconds since 1970 (2010-01-01 12:00 UTC)
 
     static RarEntry file(std::string name, std::string data, uint32_t mode = 0644);
@@ -22,8 +22,8 @@ struct RarEntry {
 };
 
 struct RarWriteOptions {
-    uint64_t volumeSize = 0;   // the largest volume in bytes; 0 writes one archive
-    bool oldNaming = false;    // NAME.rar, NAME.r00 ... instead of NAME.partN.rar
+    uint64_t volumeSize = 0; // the largest volume in bytes; 0 writes one archive
+    bool oldNaming = false;  // NAME.rar, NAME.r00 ... instead of NAME.partN.rar
 };
 
 // Writes `entries` as the archive `base` (a path without extension) and returns the paths of the
