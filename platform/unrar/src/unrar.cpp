@@ -58,6 +58,7 @@ struct Archive {
 
     int fatal = 0; // a code set by the volume logic when the stream cannot go on
     std::exception_ptr callbackException;
+    int64_t streamBase = 0; // where the current libarchive reader started in the joined stream
 
     struct archive_entry* entry = nullptr;
     bool headerRead = false;
@@ -159,6 +160,37 @@ struct Archive {
         if (n <= 0 || ::lseek(arc->fd.get(), n, SEEK_CUR) < 0) return 0;
         arc->volumeRead += n;
         return n;
+    }
+
+    // Starts libarchive on the stream from where it stands now.
+    int startReader() {
+        if (a) archive_read_free(a);
+        streamBase = volumes.back().start + volumeRead;
+        a = archive_read_new();
+        if (!a) return ERAR_NO_MEMORY;
+        archive_read_support_format_rar(a);
+        archive_read_support_format_rar5(a);
+        archive_read_set_read_callback(a, &Archive::readCallback);
+        archive_read_set_skip_callback(a, &Archive::skipCallback);
+        archive_read_set_callback_data(a, this);
+        if (archive_read_open1(a) != ARCHIVE_OK) {
+            rethrowCallbackException();
+            return failureCode(ERAR_BAD_ARCHIVE);
+        }
+        return ERAR_SUCCESS;
+    }
+
+    // libarchive ends a RAR 4 archive at the first end block, even when that block says another volume
+    // follows (a volume that ends exactly where a file ends). The set goes on in a fresh reader.
+    bool continuesAfterEnd() {
+        const Volume& v = volumes.back();
+        if (fatal || !v.facts.endBlockFound || !v.facts.moreVolumes ||
+            streamBase + archive_filter_bytes(a, 0) != v.start + v.facts.endBlockEnd)
+            return false;
+        // What follows the end block is padding: the next reader starts with the next volume.
+        if (::lseek(fd.get(), 0, SEEK_END) < 0) return false;
+        volumeRead = volumeSize;
+        return true;
     }
 
     int failureCode(int fallback) const {
@@ -445,18 +477,8 @@ HANDLE PASCAL RAROpenArchive(struct RAROpenArchiveData* data) {
         data->OpenResult = ERAR_MISSING_PASSWORD;
         return nullptr;
     }
-    arc->a = archive_read_new();
-    if (!arc->a) {
-        data->OpenResult = ERAR_NO_MEMORY;
-        return nullptr;
-    }
-    archive_read_support_format_rar(arc->a);
-    archive_read_support_format_rar5(arc->a);
-    archive_read_set_read_callback(arc->a, &Archive::readCallback);
-    archive_read_set_skip_callback(arc->a, &Archive::skipCallback);
-    archive_read_set_callback_data(arc->a, arc.get());
-    if (archive_read_open1(arc->a) != ARCHIVE_OK) {
-        data->OpenResult = arc->failureCode(ERAR_BAD_ARCHIVE);
+    if (int r = arc->startReader(); r != ERAR_SUCCESS) {
+        data->OpenResult = r;
         return nullptr;
     }
     data->OpenResult = ERAR_SUCCESS;
@@ -477,6 +499,15 @@ int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd) {
     if (arc->fatal) return arc->fatal;
     int r = archive_read_next_header(arc->a, &arc->entry);
     arc->rethrowCallbackException();
+    while (r == ARCHIVE_EOF && arc->continuesAfterEnd()) {
+        arc->entry = nullptr;
+        if (int c = arc->startReader(); c != ERAR_SUCCESS) {
+            arc->fatal = c;
+            return c;
+        }
+        r = archive_read_next_header(arc->a, &arc->entry);
+        arc->rethrowCallbackException();
+    }
     if (r == ARCHIVE_EOF) return ERAR_END_ARCHIVE;
     if (r < ARCHIVE_WARN) {
         arc->headerRead = false;
@@ -484,7 +515,7 @@ int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd) {
     }
     arc->headerRead = true;
 
-    const int64_t headerEnd = archive_filter_bytes(arc->a, 0);
+    const int64_t headerEnd = arc->streamBase + archive_filter_bytes(arc->a, 0);
     const Volume& vol = arc->volumeAt(std::max<int64_t>(headerEnd - 1, 0));
     arc->rawValid =
         arc->walker.find(vol.path, vol.facts.format, static_cast<uint64_t>(headerEnd - vol.start), arc->raw);

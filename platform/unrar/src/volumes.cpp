@@ -142,43 +142,70 @@ VolumeFacts readVolumeFacts(int fd) {
         }
     }
 
-    // The end-of-archive block is the last block of the volume; look for it in the tail.
+    // The end-of-archive block is the last block of the volume, possibly followed by zero padding;
+    // look for it in the tail, nearest to the end first.
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_size < 8) return f;
-    size_t tailSize = static_cast<size_t>(std::min<off_t>(st.st_size, 64));
+    size_t tailSize = static_cast<size_t>(std::min<off_t>(st.st_size, 8192));
+    const off_t tailStart = st.st_size - static_cast<off_t>(tailSize);
     std::vector<unsigned char> tail(tailSize);
-    if (preadAll(fd, tail.data(), tailSize, st.st_size - static_cast<off_t>(tailSize)) !=
-        static_cast<ssize_t>(tailSize))
-        return f;
+    if (preadAll(fd, tail.data(), tailSize, tailStart) != static_cast<ssize_t>(tailSize)) return f;
     const unsigned char* end = tail.data() + tailSize;
-    if (f.format != Format::rar5) {
-        for (size_t i = 0; i + 7 <= tailSize; ++i) {
-            const unsigned char* b = tail.data() + i;
-            if (b[2] != 0x7B || le16(b + 5) != tailSize - i) continue;
-            if ((crc32(0, b + 2, tailSize - i - 2) & 0xFFFF) != le16(b)) continue;
-            f.endBlockFound = true;
-            f.moreVolumes = le16(b + 3) & 0x0001;
-            return f;
+    size_t paddingFrom = tailSize; // tail[paddingFrom..] is all zero
+    while (paddingFrom > 0 && tail[paddingFrom - 1] == 0)
+        --paddingFrom;
+    auto found = [&](size_t blockEnd, bool more) {
+        f.endBlockFound = true;
+        f.endBlockEnd = tailStart + static_cast<off_t>(blockEnd);
+        f.moreVolumes = more;
+        return f;
+    };
+    for (size_t i = tailSize >= 7 ? tailSize - 7 : 0;; --i) {
+        const unsigned char* b = tail.data() + i;
+        if (f.format != Format::rar5 && b[2] == 0x7B) {
+            const size_t size = le16(b + 5);
+            if (size >= 7 && i + size <= tailSize && i + size >= paddingFrom &&
+                (crc32(0, b + 2, size - 2) & 0xFFFF) == le16(b))
+                return found(i + size, le16(b + 3) & 0x0001);
         }
-    }
-    if (f.format != Format::rar4) {
-        for (size_t i = 0; i + 7 <= tailSize; ++i) {
-            const unsigned char* b = tail.data() + i;
+        if (f.format != Format::rar4) {
             uint64_t size = 0, type = 0, hflags = 0, eflags = 0;
             size_t k = readVint(b + 4, end, size);
-            if (!k || b + 4 + k + size != end) continue;
-            if (crc32(0, b + 4, k + size) != le32(b)) continue;
-            const unsigned char* p = b + 4 + k;
-            size_t t = readVint(p, end, type);
-            if (!t || type != 5) continue;
-            p += t;
-            t = readVint(p, end, hflags);
-            if (!t) continue;
-            p += t;
-            if (!readVint(p, end, eflags)) continue;
-            f.endBlockFound = true;
-            f.moreVolumes = eflags & 0x0001;
-            return f;
+            const size_t blockEnd = i + 4 + k + static_cast<size_t>(size);
+            if (k && size < tailSize && blockEnd <= tailSize && blockEnd >= paddingFrom &&
+                crc32(0, b + 4, k + size) == le32(b)) {
+                const unsigned char* p = b + 4 + k;
+                size_t t = readVint(p, end, type);
+                if (t && type == 5) {
+                    p += t;
+                    t = readVint(p, end, hflags);
+                    if (t && readVint(p + t, end, eflags)) return found(blockEnd, eflags & 0x0001);
+                }
+            }
+        }
+        if (i == 0) break;
+    }
+    if (f.format == Format::rar4) {
+        // Old volumes end without an end block: whether a file goes on decides.
+        if (f.isVolume) {
+            off_t offset = 0;
+            unsigned char b[40];
+            while (offset < st.st_size) {
+                ssize_t got = preadAll(fd, b, sizeof b, offset);
+                if (got < 7) break;
+                const unsigned type = b[2], flags = le16(b + 3), size = le16(b + 5);
+                if (size < 7) break;
+                uint64_t data = 0;
+                if ((type == 0x74 || type == 0x7A) && got >= 11) {
+                    data = le32(b + 7);
+                    if ((flags & 0x0100) && size >= 40 && got >= 36)
+                        data |= static_cast<uint64_t>(le32(b + 32)) << 32;
+                    if (type == 0x74) f.lastFileSplit = flags & 0x0002;
+                } else if ((flags & 0x8000) && got >= 11) {
+                    data = le32(b + 7);
+                }
+                offset += static_cast<off_t>(size + data);
+            }
         }
     }
     return f;

@@ -343,3 +343,25 @@ TEST(Attributes, FoldersGetTheirModeAndTimeAfterTheirFiles) {
     EXPECT_EQ(st.st_mode & 0777, 0555u);
     EXPECT_EQ(st.st_mtime, 1000000000);
 }
+
+TEST(Volumes, AFileEndingWhereItsVolumeEndsIsFollowedByTheNext) {
+    ScratchDir d;
+    // The first volume holds exactly the first file: marker and main header (20 bytes), its header
+    // (32 + name) and data, the end block (7).
+    const std::string first(1000, 'a');
+    const uint64_t volumeSize = 20 + 32 + 5 + first.size() + 7;
+    auto written =
+        kitmaker::writeRar((d / "set").string(),
+                           {RarEntry::file("a.bin", first), RarEntry::file("b.bin", std::string(900, 'b')),
+                            RarEntry::file("c.bin", "c")},
+                           {volumeSize, false});
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(fs::file_size(written[0]), volumeSize);
+    Outcome o = extractAll(written[0], d / "out");
+    EXPECT_EQ(o.end, ERAR_END_ARCHIVE);
+    EXPECT_EQ(o.codes, (std::map<std::string, int>{{"a.bin", 0}, {"b.bin", 0}, {"c.bin", 0}}));
+    EXPECT_EQ(volumeCalls, (std::vector<std::pair<int, std::string>>{{RAR_VOL_NOTIFY, written[1]}}));
+    EXPECT_EQ(o.volumeOf["a.bin"], "set.part1.rar");
+    EXPECT_EQ(o.volumeOf["b.bin"], "set.part2.rar");
+    EXPECT_EQ(testsupport::readFile(d / "out/c.bin"), "c");
+}
