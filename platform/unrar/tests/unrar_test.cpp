@@ -365,3 +365,27 @@ TEST(Volumes, AFileEndingWhereItsVolumeEndsIsFollowedByTheNext) {
     EXPECT_EQ(o.volumeOf["b.bin"], "set.part2.rar");
     EXPECT_EQ(testsupport::readFile(d / "out/c.bin"), "c");
 }
+
+TEST(Fixtures, AMissingRar5VolumeIsAskedForInTheMiddleOfAFile) {
+    fs::path dir = testsupport::rarFixtures();
+    if (dir.empty()) GTEST_SKIP() << "no RAR fixtures in " << KIT_SHARED_DIR;
+    ScratchDir d;
+    auto volumes = fixtureVolumes(dir, "test_read_format_rar5_multiarchive");
+    ASSERT_EQ(volumes.size(), 8u);
+    for (auto& v : volumes)
+        fs::copy_file(v, d / fs::path(v).filename());
+    const fs::path missing = d / "test_read_format_rar5_multiarchive.part05.rar";
+    fs::rename(missing, d / "away");
+    volumeHandler = [&](char* name, int mode) {
+        if (mode == RAR_VOL_ASK) fs::rename(d / "away", name);
+        return 1;
+    };
+    Outcome o = extractAll(d / "test_read_format_rar5_multiarchive.part01.rar", d / "out");
+    volumeHandler = nullptr;
+    EXPECT_EQ(o.end, ERAR_END_ARCHIVE);
+    ASSERT_EQ(volumeCalls.size(), 8u);
+    EXPECT_EQ(volumeCalls[3], std::make_pair(RAR_VOL_ASK, missing.string()));
+    EXPECT_EQ(volumeCalls[4], std::make_pair(RAR_VOL_NOTIFY, missing.string()));
+    EXPECT_EQ(testsupport::treeManifest(d / "out"),
+              testsupport::readManifest(dir / "test_read_format_rar5_multiarchive.manifest"));
+}
