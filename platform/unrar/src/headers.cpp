@@ -84,8 +84,9 @@ bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t h
                 dataSize = le32(b + 7);
             }
             cursor_ = start + size + dataSize;
-            if ((start + size == headerEnd || start + size + dataSize == headerEnd) && type == rar4FileHead &&
-                size >= 32) {
+            if ((headerEnd == anyFileHeader || start + size == headerEnd ||
+                 start + size + dataSize == headerEnd) &&
+                type == rar4FileHead && size >= 32) {
                 out = RawFileHeader{};
                 out.flags = flags & 0x1F;
                 if ((flags & 0xE0) == 0xE0)
@@ -175,6 +176,11 @@ bool HeaderWalker::find(const std::string& volumePath, Format format, uint64_t h
         }
     }
     return false;
+}
+
+bool firstRar4FileHeader(const std::string& volumePath, RawFileHeader& out) {
+    HeaderWalker walker;
+    return walker.find(volumePath, Format::rar4, HeaderWalker::anyFileHeader, out);
 }
 
 } // namespace unrar_detail

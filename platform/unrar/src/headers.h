@@ -31,6 +31,8 @@ class HeaderWalker {
     HeaderWalker& operator=(const HeaderWalker&) = delete;
 
     bool find(const std::string& volumePath, Format format, uint64_t headerEnd, RawFileHeader& out);
+    // Passed as headerEnd: the first file header found.
+    static constexpr uint64_t anyFileHeader = UINT64_MAX;
 
   private:
     void reset(const std::string& volumePath, Format format);
@@ -44,5 +46,8 @@ class HeaderWalker {
 };
 
 uint32_t dosTime(int64_t unixTime);
+
+// The first file header of a RAR 4 volume (for a split file: the header of its part in that volume).
+bool firstRar4FileHeader(const std::string& volumePath, RawFileHeader& out);
 
 } // namespace unrar_detail

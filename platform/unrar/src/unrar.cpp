@@ -4,6 +4,7 @@
 // reader always knows which volume holds the current header.
 #include "unrar/unrar.h"
 
+#include "crc.h"
 #include "extract.h"
 #include "headers.h"
 #include "volumes.h"
@@ -64,6 +65,7 @@ struct Archive {
     bool headerRead = false;
     RawFileHeader raw;
     bool rawValid = false;
+    size_t headerVolume = 0; // index of the volume holding the current header
     HeaderWalker walker;
 
     std::string rootPath;
@@ -212,7 +214,9 @@ struct Archive {
     int extract(int operation, const char* destPath, const char* destName);
     int openRoot(const char* destPath);
     int writeRegular(int dirFd, const std::string& name, int64_t size, bool test);
-    int readAll(bool test, int outFd);
+    int readAll(int outFd);
+    bool needsCrcCheck() const;
+    bool expectedCrc(uint32_t& crc) const;
     void applyPendingDirs();
 };
 
@@ -297,14 +301,38 @@ int Archive::openRoot(const char* destPath) {
 
 // Reads the current entry's data, handing each block to the data callback and, when outFd is valid,
 // writing it there.
-int Archive::readAll(bool /*test*/, int outFd) {
+// libarchive checks the CRC of compressed RAR 4 files and of every RAR 5 file, but not of stored RAR 4
+// files: those are checked here, against the CRC of the whole file in the header of its last part.
+bool Archive::needsCrcCheck() const {
+    return rawValid && volumes[headerVolume].facts.format == Format::rar4 && raw.method == 0x30;
+}
+
+bool Archive::expectedCrc(uint32_t& crc) const {
+    crc = raw.fileCRC;
+    uint32_t flags = raw.flags;
+    for (size_t v = headerVolume + 1; (flags & RHDF_SPLITAFTER) && v < volumes.size(); ++v) {
+        RawFileHeader part;
+        if (!firstRar4FileHeader(volumes[v].path, part) || !(part.flags & RHDF_SPLITBEFORE)) return false;
+        crc = part.fileCRC;
+        flags = part.flags;
+    }
+    return !(flags & RHDF_SPLITAFTER);
+}
+
+int Archive::readAll(int outFd) {
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
     int64_t written = 0;
+    const bool checkCrc = needsCrcCheck();
+    uint32_t crc = 0;
     for (;;) {
         int r = archive_read_data_block(a, &block, &size, &offset);
-        if (r == ARCHIVE_EOF) return ERAR_SUCCESS;
+        if (r == ARCHIVE_EOF) {
+            uint32_t expected = 0;
+            if (checkCrc && expectedCrc(expected) && expected != crc) return ERAR_BAD_DATA;
+            return ERAR_SUCCESS;
+        }
         if (r < ARCHIVE_WARN) {
             rethrowCallbackException();
             return failureCode(ERAR_BAD_DATA);
@@ -315,6 +343,7 @@ int Archive::readAll(bool /*test*/, int outFd) {
             written = offset;
         }
         const char* p = static_cast<const char*>(block);
+        if (checkCrc) crc = dataCrc32(crc, p, size);
         if (outFd >= 0) {
             if (!writeAll(outFd, p, size)) return ERAR_EWRITE;
             written += static_cast<int64_t>(size);
@@ -356,7 +385,7 @@ int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool
         }
     } remover{dirFd, temp};
 
-    int r = readAll(false, out.get());
+    int r = readAll(out.get());
     if (r != ERAR_SUCCESS) return r;
     off_t end = ::lseek(out.get(), 0, SEEK_CUR);
     if (end >= 0 && end < size && ::ftruncate(out.get(), size) != 0) return ERAR_EWRITE;
@@ -377,7 +406,7 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
         return passwordSet ? ERAR_BAD_PASSWORD : ERAR_MISSING_PASSWORD;
     }
     const mode_t type = archive_entry_filetype(entry);
-    if (operation == RAR_TEST) return type == AE_IFREG ? readAll(true, -1) : ERAR_SUCCESS;
+    if (operation == RAR_TEST) return type == AE_IFREG ? readAll(-1) : ERAR_SUCCESS;
 
     // Where the entry goes: the caller's full name, or its stored name below the destination.
     std::vector<std::string> parts;
@@ -517,6 +546,7 @@ int PASCAL RARReadHeader(HANDLE h, struct RARHeaderData* hd) {
 
     const int64_t headerEnd = arc->streamBase + archive_filter_bytes(arc->a, 0);
     const Volume& vol = arc->volumeAt(std::max<int64_t>(headerEnd - 1, 0));
+    arc->headerVolume = static_cast<size_t>(&vol - arc->volumes.data());
     arc->rawValid =
         arc->walker.find(vol.path, vol.facts.format, static_cast<uint64_t>(headerEnd - vol.start), arc->raw);
 

@@ -20,7 +20,7 @@ struct VolumeFacts {
     bool encryptedHeaders = false; // headers need a password to be read at all
     bool endBlockFound = false;
     int64_t endBlockEnd = 0;    // offset just past the end block (zero padding may follow)
-    bool moreVolumes = false; // the end block says that another volume follows
+    bool moreVolumes = false;   // the end block says that another volume follows
     bool lastFileSplit = false; // without an end block: the volume's last file goes on in the next
     // Whether the reader may go on to the next volume when this one is exhausted.
     bool hasNext() const { return endBlockFound ? moreVolumes : isVolume && lastFileSplit; }

@@ -1,9 +1,11 @@
+#include "../src/crc.h"
 #include "../src/volumes.h"
 #include "rarwriter.h"
 #include "tree.h"
 #include "unrar/unrar.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,18 @@ Outcome extractAll(const fs::path& archive, const fs::path& dest, int operation 
     return out;
 }
 
+std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    uint32_t x = 2463534242u;
+    for (auto& c : s) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return s;
+}
+
 std::vector<std::string> fixtureVolumes(const fs::path& dir, const std::string& stem) {
     std::vector<std::string> v;
     for (auto& e : fs::directory_iterator(dir))
@@ -86,6 +100,20 @@ TEST(VolumeNames, FollowTheArchiverNaming) {
     EXPECT_EQ(nextVolumeName("/d/game.r09"), "/d/game.r10");
     EXPECT_EQ(nextVolumeName("/d/game.r99"), "/d/game.s00");
     EXPECT_EQ(nextVolumeName("/d/my.part.files/game.rar"), "/d/my.part.files/game.r00");
+}
+
+TEST(Crc, MatchesZlibForEveryLengthAndAlignment) {
+    std::string data = pattern(70000);
+    for (size_t offset : {0, 1, 7, 15}) {
+        for (size_t size = 0; size + offset <= data.size();
+             size = size < 300 ? size + 1 : size * 3 / 2 + 17) {
+            for (uint32_t seed : {0u, 0xDEADBEEFu}) {
+                const auto* p = reinterpret_cast<const unsigned char*>(data.data() + offset);
+                ASSERT_EQ(unrar_detail::dataCrc32(seed, p, size), ::crc32_z(seed, p, size))
+                    << "size " << size << " offset " << offset;
+            }
+        }
+    }
 }
 
 TEST(Fixtures, ExtractAsTheirManifestsSay) {
@@ -388,4 +416,49 @@ TEST(Fixtures, AMissingRar5VolumeIsAskedForInTheMiddleOfAFile) {
     EXPECT_EQ(volumeCalls[4], std::make_pair(RAR_VOL_NOTIFY, missing.string()));
     EXPECT_EQ(testsupport::treeManifest(d / "out"),
               testsupport::readManifest(dir / "test_read_format_rar5_multiarchive.manifest"));
+}
+
+// Stored files are checked against their CRC: a damaged byte is bad data and leaves no file, also
+// when the file is split over volumes (the CRC of the whole file is in its last part's header).
+TEST(Damage, ACorruptStoredFileIsBadDataAndLeavesNothing) {
+    for (uint64_t volumeSize : {0, 100000}) {
+        SCOPED_TRACE(volumeSize);
+        ScratchDir d;
+        const std::string bad = std::string(125000, 'z') + std::string(125000, 'y');
+        auto written = kitmaker::writeRar(
+            (d / "a").string(),
+            {RarEntry::file("good", "fine"), RarEntry::file("bad", bad), RarEntry::file("after", "ok")},
+            {volumeSize, false});
+        // Damage a byte of the second volume (or of the only one).
+        const std::string& victim = written.size() > 1 ? written[1] : written[0];
+        std::string bytes = testsupport::readFile(victim);
+        const size_t at = bytes.find("zzzzzzzz");
+        ASSERT_NE(at, std::string::npos);
+        bytes[at + 1000] = 'Z';
+        FILE* f = std::fopen(victim.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        Outcome o = extractAll(written[0], d / "out");
+        EXPECT_EQ(o.codes, (std::map<std::string, int>{{"good", 0}, {"bad", ERAR_BAD_DATA}, {"after", 0}}));
+        EXPECT_EQ(testsupport::treeManifest(d / "out"),
+                  (std::vector<std::string>{"file after 2 " + testsupport::sha256Hex("ok"),
+                                            "file good 4 " + testsupport::sha256Hex("fine")}));
+    }
+}
+
+TEST(Open, EncryptedHeadersNeedAPassword) {
+    ScratchDir d;
+    auto written = kitmaker::writeRar((d / "a").string(), {RarEntry::file("x", "1")});
+    std::string bytes = testsupport::readFile(written[0]);
+    bytes[10] = static_cast<char>(bytes[10] | 0x80); // main header flags: headers encrypted
+    const uint32_t crc = kitmaker::rarCrc32(0, bytes.data() + 9, 11);
+    bytes[7] = static_cast<char>(crc & 0xFF);
+    bytes[8] = static_cast<char>((crc >> 8) & 0xFF);
+    FILE* f = std::fopen(written[0].c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    RAROpenArchiveData od{};
+    od.ArcName = const_cast<char*>(written[0].c_str());
+    EXPECT_EQ(RAROpenArchive(&od), nullptr);
+    EXPECT_EQ(od.OpenResult, static_cast<unsigned>(ERAR_MISSING_PASSWORD));
 }
