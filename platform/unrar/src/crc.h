@@ -9,4 +9,10 @@ namespace unrar_detail {
 // Continues `crc` (0 to start) over size bytes, like zlib's crc32().
 uint32_t dataCrc32(uint32_t crc, const void* data, size_t size);
 
+// The ways of computing it: zlib's tables, 128-bit and 512-bit carry-less multiplication. The best
+// one the processor has is used; tests check each against the others.
+enum class CrcEngine { table, clmul, vclmul };
+bool crcEngineAvailable(CrcEngine e);
+uint32_t dataCrc32(uint32_t crc, const void* data, size_t size, CrcEngine e);
+
 } // namespace unrar_detail
