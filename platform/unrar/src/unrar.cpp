@@ -213,7 +213,7 @@ struct Archive {
 
     int extract(int operation, const char* destPath, const char* destName);
     int openRoot(const char* destPath);
-    int writeRegular(int dirFd, const std::string& name, int64_t size, bool test);
+    int writeRegular(int dirFd, const std::string& name, int64_t size);
     int readAll(int outFd);
     bool needsCrcCheck() const;
     bool expectedCrc(uint32_t& crc) const;
@@ -361,7 +361,7 @@ int Archive::readAll(int outFd) {
     }
 }
 
-int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool /*test*/) {
+int Archive::writeRegular(int dirFd, const std::string& name, int64_t size) {
     // Written under a temporary name in the same folder and renamed when complete, so a failure
     // never leaves a partial file under the real name.
     std::string base = name.substr(0, 180);
@@ -387,9 +387,8 @@ int Archive::writeRegular(int dirFd, const std::string& name, int64_t size, bool
 
     int r = readAll(out.get());
     if (r != ERAR_SUCCESS) return r;
-    off_t end = ::lseek(out.get(), 0, SEEK_CUR);
-    if (end >= 0 && end < size && ::ftruncate(out.get(), size) != 0) return ERAR_EWRITE;
-    if (end > size && ::ftruncate(out.get(), end) != 0) return ERAR_EWRITE;
+    // A file that came out shorter or longer than its header says is not the file that was packed.
+    if (size >= 0 && ::lseek(out.get(), 0, SEEK_CUR) != size) return ERAR_BAD_DATA;
     ::fchmod(out.get(), archive_entry_perm(entry) & 0777);
     setTimes(out.get(), entryTimes(entry));
     if (::close(out.release()) != 0) return ERAR_EWRITE;
@@ -460,7 +459,7 @@ int Archive::extract(int operation, const char* destPath, const char* destName) 
     }
     if (type != AE_IFREG && type != 0)
         return ERAR_ECREATE; // devices, fifos and sockets are not made from archives
-    return writeRegular(dir.get(), leaf, archive_entry_size(entry), false);
+    return writeRegular(dir.get(), leaf, archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1);
 }
 
 void Archive::applyPendingDirs() {
