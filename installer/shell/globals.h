@@ -1,0 +1,19 @@
+#pragma once
+// The installer's five windows, created at start-up in this order and alive until the program ends.
+// Windows reach each other only through these.
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+
+extern TForm1* Form1; // main window
+extern TForm2* Form2; // destination chooser
+extern TForm3* Form3; // make-directory dialog
+extern TForm4* Form4; // info viewer
+extern TForm5* Form5; // extraction dialog
+
+// Creates the five windows in order (Form1 first: its creation reads the settings).
+void CreateForms();
+// Destroys them in reverse order (used at exit and by tests).
+void DestroyForms();

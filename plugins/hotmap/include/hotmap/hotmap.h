@@ -1,0 +1,75 @@
+/* The image-map tag library: turns a selection mask into one area of an HTML image map and puts
+ * the text on the clipboard. */
+#ifndef HOTMAP_HOTMAP_H
+#define HOTMAP_HOTMAP_H
+
+#include "imagelib/tv32types.h"
+
+#ifdef __cplusplus
+#include <cstddef>
+#else
+#include <stddef.h>
+#endif
+
+/* Shapes. */
+#define HM_SHAPE_CIRCLE 0
+#define HM_SHAPE_RECT 1
+#define HM_SHAPE_POLY 2
+
+/* Formats of the entry. */
+#define HM_FORMAT_INLINE 0 /* AREA element of a client-side map */
+#define HM_FORMAT_NCSA 1   /* line of an NCSA server-side map */
+#define HM_FORMAT_CERN 2   /* line of a CERN server-side map */
+
+#define HM_TITLE_SIZE 80 /* title field: 79 characters and the zero */
+#define HM_URL_SIZE 260  /* URL buffers: 259 characters and the zero */
+#define HM_MIN_TEXT 60   /* smallest template buffer for rectangles and circles */
+
+/* The request shared by the two exports and the dialog: 124 bytes on 32 bits, 32-bit fields
+ * (pointers widen on 64 bits; the order stays). */
+typedef struct ImageMapRequest {
+    char* text;                /*   0: template buffer, from the C heap (malloc); grown with realloc */
+    int32_t textSize;          /*   4: its size in bytes */
+    int32_t shape;             /*   8: out: HM_SHAPE_* */
+    int32_t format;            /*  12: HM_FORMAT_* */
+    TV32HBUF mask;             /*  16: 8-bit mask buffer; a byte above 128 is selected */
+    int32_t* offset;           /*  20: x, y of the mask's top-left pixel in the image */
+    char title[HM_TITLE_SIZE]; /* 24: zero-terminated dialog title */
+    char* url;                 /* 104: caller's URL buffer of HM_URL_SIZE bytes */
+    int32_t shapeParams[4];    /* 108: out: left, top, right, bottom (offset applied), or for a
+                                        circle centre x, centre y, radius, unused */
+} ImageMapRequest;
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+#ifdef __cplusplus
+static_assert(sizeof(ImageMapRequest) == 124, "request is 124 bytes");
+static_assert(offsetof(ImageMapRequest, mask) == 16, "mask at 16");
+static_assert(offsetof(ImageMapRequest, offset) == 20, "offset at 20");
+static_assert(offsetof(ImageMapRequest, title) == 24, "title at 24");
+static_assert(offsetof(ImageMapRequest, url) == 104, "URL at 104");
+static_assert(offsetof(ImageMapRequest, shapeParams) == 108, "shape parameters at 108");
+#else
+_Static_assert(sizeof(ImageMapRequest) == 124, "request is 124 bytes");
+_Static_assert(offsetof(ImageMapRequest, title) == 24, "title at 24");
+_Static_assert(offsetof(ImageMapRequest, url) == 104, "URL at 104");
+_Static_assert(offsetof(ImageMapRequest, shapeParams) == 108, "shape parameters at 108");
+#endif
+#endif
+
+TV32_EXTERN_C_BEGIN
+
+/* Mask bytes (rows top to bottom, rowBytes apart; 0: the whole width x height is selected) to
+ * a map entry on the clipboard. offset: x, y; url: HM_URL_SIZE bytes; *format in/out (written
+ * back on success). Returns 1 when the text was delivered, else 0. */
+TV32_API int TV32_CALL hmGenImageTagFromAPSBuf(TV32HWND parent, const uint8_t* mask, int32_t width,
+                                               int32_t height, int32_t rowBytes, const int32_t* offset,
+                                               const char* title, char* url, int32_t* format,
+                                               int32_t noDialog);
+
+/* The request's mask to a map entry on the clipboard; without the dialog when noDialog is
+ * nonzero. Returns 1 when the text was delivered, else 0. */
+TV32_API int TV32_CALL hmGetImageTagFromAikBuf(TV32HWND parent, ImageMapRequest* request, int32_t noDialog);
+
+TV32_EXTERN_C_END
+
+#endif
