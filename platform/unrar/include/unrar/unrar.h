@@ -14,7 +14,12 @@
  *   otherwise they are 0 (HostOS 3, Unix, with FileAttr a Unix mode).
  * - A file split over volumes is reported once, with the header of its first part; PackSize is that
  *   part's packed size. RAR_OM_LIST_INCSPLIT behaves as RAR_OM_LIST.
- * - Cancelling from the process-data callback (returning 0) ends the operation with ERAR_UNKNOWN.
+ * - Cancelling from the process-data callback (returning 0) ends the file with ERAR_UNKNOWN.
+ * - A next volume that cannot be had (the volume callback gives up, or there is none) ends the
+ *   operation with ERAR_EOPEN; every later call on the handle returns it too.
+ *
+ * Data is checked: stored RAR 4 files against the CRC in their (last part's) header, which libarchive
+ * itself does not do, everything else by libarchive. Damaged data gives ERAR_BAD_DATA.
  *
  * Extraction never writes outside the destination: entries with absolute names, ".." components, links
  * whose targets leave the destination, and names that would pass through an existing symbolic link are
