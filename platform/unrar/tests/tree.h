@@ -1,0 +1,33 @@
+#pragma once
+// Test helpers: a folder tree described as a manifest ("file PATH SIZE SHA256", "dir PATH",
+// "link PATH -> TARGET", sorted), scratch folders, and the shared fixtures folder.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+std::string sha256Hex(const std::string& bytes);
+std::string readFile(const std::filesystem::path& p);
+// The manifest lines of everything below `root`, sorted.
+std::vector<std::string> treeManifest(const std::filesystem::path& root);
+// The lines of a manifest file.
+std::vector<std::string> readManifest(const std::filesystem::path& p);
+// The fixtures of RAR archives, or an empty path when they are not there.
+std::filesystem::path rarFixtures();
+
+// A fresh folder removed with everything in it at the end of the scope.
+class ScratchDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& s) const { return path_ / s; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+} // namespace testsupport
