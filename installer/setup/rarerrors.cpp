@@ -18,3 +18,13 @@ std::string RarErrorText(int code) {
     default: return "Unknown error " + std::to_string(code);
     }
 }
+
+std::string fmtNome(const char* path) {
+    std::string name;
+    if (path == nullptr) return name;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') name.clear();
+        else name += *p;
+    }
+    return name;
+}

@@ -1,5 +1,9 @@
 #pragma once
+// Texts about archives for the user: what a library result code means, and volume names.
 #include <string>
 
-// A sentence for an archive library result code, for messages to the user.
+// A sentence for an archive library result code.
 std::string RarErrorText(int code);
+
+// The part of a path after its last separator ('\\' or '/'), stopping at the first zero byte.
+std::string fmtNome(const char* path);

@@ -10,7 +10,7 @@ namespace {
 
 int usage(int code) {
     std::cerr << "usage: kitmaker --out FOLDER\n"
-                 "Writes install.ini, the info file, the follow-up file and the music of the demo kit into FOLDER.\n";
+                 "Writes install.ini, the info file, the follow-up file, the music and the archive volumes of the demo kit into FOLDER.\n";
     return code;
 }
 
@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     if (out.empty()) return usage(2);
     try {
         const kitmaker::DemoKit kit;
-        kitmaker::writeKitTexts(out, kit);
-        kitmaker::writeKitMusic(out);
+        kitmaker::writeDemoKit(out, kit);
         std::cout << "kitmaker: demo kit written to " << out << "\n";
     } catch (const std::exception& e) {
         std::cerr << "kitmaker: " << e.what() << "\n";

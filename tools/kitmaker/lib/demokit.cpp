@@ -104,4 +104,62 @@ void writeKitMusic(const std::string& folder) {
     writeFile(folder + "/install.dat", modFileBytes(composeDemoSong()));
 }
 
+std::vector<RarEntry> demoContent(const DemoKit& kit) {
+    std::vector<RarEntry> e;
+    e.push_back(RarEntry::file("readme.txt", followUpText(kit)));
+    e.push_back(RarEntry::directory("docs"));
+    std::string manual = kit.productName + " - manual\r\n\r\n";
+    for (int chapter = 1; chapter <= 40; ++chapter) {
+        manual += "Chapter " + std::to_string(chapter) + "\r\n";
+        for (int line = 0; line < 12; ++line)
+            manual += "  The demo product keeps its data in the folder you chose during installation.\r\n";
+    }
+    e.push_back(RarEntry::file("docs/manual.txt", manual));
+    e.push_back(RarEntry::symlink("docs/latest.txt", "manual.txt"));
+    e.push_back(RarEntry::directory("data"));
+    // Four data files of deterministic noise, about 3 MB in all.
+    std::uint32_t state = 0x1234567u;
+    for (int world = 1; world <= 4; ++world) {
+        std::string bytes(700 * 1024 + world * 4099, '\0');
+        for (char& c : bytes) {
+            state = state * 1664525u + 1013904223u;
+            c = static_cast<char>(state >> 24);
+        }
+        e.push_back(RarEntry::file("data/world0" + std::to_string(world) + ".dat", bytes));
+    }
+    e.push_back(RarEntry::directory("music"));
+    e.push_back(RarEntry::file("music/theme.mod", modFileBytes(composeDemoSong())));
+    e.push_back(RarEntry::directory("bin"));
+    e.push_back(RarEntry::file("bin/start.sh",
+                               "#!/bin/sh\necho \"" + kit.productName + " is installed in $(dirname \"$0\")/..\"\n",
+                               0755));
+    return e;
+}
+
+std::vector<std::string> writeKitArchive(const std::string& folder, const DemoKit& kit) {
+    std::filesystem::create_directories(folder);
+    const std::vector<RarEntry> entries = demoContent(kit);
+    std::uint64_t total = 0;
+    for (const RarEntry& r : entries) total += r.data.size() + r.name.size() + 64;
+    const int volumes = std::stoi(kit.volumeCount);
+    // The base name is the first volume's name less ".part1.rar".
+    std::string base = kit.archiveFile;
+    const std::string suffix = ".part1.rar";
+    if (base.size() > suffix.size() && base.compare(base.size() - suffix.size(), suffix.size(), suffix) == 0)
+        base.resize(base.size() - suffix.size());
+    RarWriteOptions options;
+    options.volumeSize = volumes > 1 ? total / static_cast<std::uint64_t>(volumes) + 16 * 1024 : 0;
+    std::vector<std::string> written = writeRar(folder + "/" + base, entries, options);
+    if (static_cast<int>(written.size()) != volumes)
+        throw std::runtime_error("the demo archive came out as " + std::to_string(written.size()) +
+                                 " volumes instead of " + kit.volumeCount);
+    return written;
+}
+
+void writeDemoKit(const std::string& folder, const DemoKit& kit) {
+    writeKitTexts(folder, kit);
+    writeKitMusic(folder);
+    writeKitArchive(folder, kit);
+}
+
 } // namespace kitmaker

@@ -1,6 +1,9 @@
 #pragma once
 // The demo distribution folder: what the installer finds beside itself.
+#include "rarwriter.h"
+
 #include <string>
+#include <vector>
 
 namespace kitmaker {
 
@@ -34,5 +37,16 @@ void writeKitTexts(const std::string& folder, const DemoKit& kit);
 
 // Writes the music module install.dat (composed by kitmaker) into `folder`.
 void writeKitMusic(const std::string& folder);
+
+// What the demo product's archive holds: a few megabytes of sample content (texts, data files, the
+// music, a start script, a folder link), deterministic from run to run.
+std::vector<RarEntry> demoContent(const DemoKit& kit);
+
+// Writes the demo archive into `folder` as a volume set of kit.volumeCount volumes named after
+// kit.archiveFile ("demo.part1.rar" ...). Returns the volume paths.
+std::vector<std::string> writeKitArchive(const std::string& folder, const DemoKit& kit);
+
+// The whole demo kit: texts, music and archive.
+void writeDemoKit(const std::string& folder, const DemoKit& kit);
 
 } // namespace kitmaker
