@@ -8,6 +8,7 @@
 class QApplication;
 class QDialog;
 class QFont;
+class QGroupBox;
 class QWidget;
 
 namespace tv32 {
@@ -67,6 +68,12 @@ constexpr int pointsToPixels(int points, int dpi = 96) {
 TV32_API QFont dialogFont();
 // Base units of font, measured with its metrics.
 TV32_API DialogUnits dialogUnitsOf(const QFont& font);
+
+// A group box drawn as resource templates draw it: its frame fills the whole rectangle, with the
+// top line through the middle of the title (template coordinates place the controls inside
+// assuming so; a style's own group box may draw the frame below the title). Controls placed over
+// it stay siblings, as in a template.
+TV32_API QGroupBox* createTemplateGroupBox(const QString& title, QWidget* parent);
 
 // The about box, built but not shown (ShowAboutBox runs it modally).
 TV32_API QDialog* createAboutBox(QWidget* owner);

@@ -4,6 +4,10 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QImage>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +52,23 @@ TEST(DialogUnits, DialogFontIsElevenPixelsWithBaseUnitsOfItsOwn) {
         EXPECT_EQ(du.baseX, 6);
         EXPECT_EQ(du.baseY, 13);
     }
+}
+
+TEST(DialogUnits, GroupBoxFrameRunsThroughTheMiddleOfItsTitle) {
+    ASSERT_NE(tv32::ensureApplication(), nullptr);
+    QWidget parent;
+    parent.setFont(tv32::dialogFont());
+    QGroupBox* box = tv32::createTemplateGroupBox(QStringLiteral("Format"), &parent);
+    box->setGeometry(0, 0, 120, 60);
+    EXPECT_EQ(box->title(), QStringLiteral("Format"));
+    const QImage img = box->grab().toImage();
+    const int mid = QFontMetrics(box->font()).height() / 2;
+    const QRgb line = box->palette().color(QPalette::Mid).rgb();
+    EXPECT_EQ(img.pixel(0, mid), line);     // the left end of the top line
+    EXPECT_EQ(img.pixel(110, mid), line);   // its right end, past the title
+    EXPECT_EQ(img.pixel(0, 40), line);      // the left side
+    EXPECT_NE(img.pixel(0, mid - 2), line); // nothing above the line
+    EXPECT_NE(img.pixel(20, mid), line);    // the title breaks the line
 }
 
 } // namespace

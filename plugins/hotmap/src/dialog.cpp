@@ -192,7 +192,7 @@ void ImageMapDialog::build() {
         QWidget* w = nullptr;
         switch (c.kind) {
         case Kind::Group:
-            w = new QGroupBox(text, this);
+            w = tv32::createTemplateGroupBox(text, this);
             break;
         case Kind::Static: {
             auto* l = new QLabel(text, this);
@@ -362,9 +362,17 @@ void ImageMapDialog::showMessage(const std::string& text) {
 
 int runImageMapDialog(TV32HWND parent, ImageMapRequest* request) {
     if (!request || !request->text || !tv32::ensureApplication()) return 0;
+    const int32_t format = request->format;
     ImageMapDialog dialog(tv32::widgetFromHandle(parent), request);
     dialog.placeOver(parent);
-    return dialog.exec() == QDialog::Accepted ? 1 : 0;
+    if (dialog.exec() == QDialog::Accepted) return 1;
+    if (request->format != format) {
+        // Cancelled: the caller's request gets its format back, with the entry to match.
+        request->format = format;
+        WaitCursor wait;
+        analyseRequest(*request, 1.0);
+    }
+    return 0;
 }
 
 } // namespace hotmap

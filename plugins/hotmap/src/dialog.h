@@ -56,7 +56,7 @@ std::string helpFileFor(const std::string& modulePath);
 
 // Template 11: the dialog over an analysed request. Accepted ("To Clipboard") once the entry is
 // on the clipboard and the URL written back; rejected by Cancel or Esc, leaving the caller's URL
-// as it was (the format travels in the request; the caller decides whether to keep it).
+// as it was. A clipboard that does not take the text is reported and the dialog stays open.
 class ImageMapDialog : public QDialog {
     Q_OBJECT
   public:
@@ -91,7 +91,8 @@ class ImageMapDialog : public QDialog {
 };
 
 // Runs the dialog modally over parent for an analysed request. Returns 1 when the entry went to
-// the clipboard ("To Clipboard"), 0 otherwise.
+// the clipboard ("To Clipboard"), 0 otherwise; then the request has its format (and the entry
+// in that format) back.
 int runImageMapDialog(TV32HWND parent, ImageMapRequest* request);
 
 } // namespace hotmap

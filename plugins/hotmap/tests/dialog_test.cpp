@@ -340,6 +340,16 @@ class DialogTest : public QObject {
             QCOMPARE(format, HM_FORMAT_NCSA);
             QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("unchanged"));
         }
+        // A request handed in directly gets its format and matching entry back.
+        Request q(m, HM_FORMAT_CERN, "r");
+        whenDialogShows([](QWidget* d) {
+            QTest::mouseClick(child<QRadioButton>(d, "1037"), Qt::LeftButton);
+            QCOMPARE(tagOf(d), QStringLiteral("circle r 50,40 50,30"));
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QCOMPARE(hmGetImageTagFromAikBuf(0, &q.r, 0), 0);
+        QCOMPARE(q.r.format, HM_FORMAT_CERN);
+        QCOMPARE(std::string(q.r.text), std::string("circ 50,40,10 %s"));
         // Nothing selected: no dialog at all.
         Mask empty(10, 10);
         QCOMPARE(hmGenImageTagFromAPSBuf(0, empty.px.data(), 10, 10, 10, offset, "Tag", url, &format, 0), 0);
