@@ -18,10 +18,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace hotmap {
 namespace {
