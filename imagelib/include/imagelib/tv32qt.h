@@ -2,10 +2,13 @@
 #pragma once
 #include "imagelib/tv32types.h"
 
+#include <QRect>
 #include <QString>
 
 class QApplication;
 class QDialog;
+class QFont;
+class QGroupBox;
 class QWidget;
 
 namespace tv32 {
@@ -23,6 +26,54 @@ TV32_API TV32HWND handleOfWidget(QWidget* widget);
 // non-widget Qt application or no display can be reached (QT_QPA_PLATFORM unset and neither
 // DISPLAY nor WAYLAND_DISPLAY set).
 TV32_API QApplication* ensureApplication();
+
+// Dialog units: the coordinates of the libraries' resource templates. One horizontal unit is a
+// quarter of the dialog font's average character width, one vertical unit an eighth of its
+// height (its "base units"). Conversions round halves away from zero, as the Windows dialog
+// manager's MulDiv does; so a template laid out in units comes out at the same pixel places here.
+//
+//   tv32::DialogUnits du = tv32::dialogUnitsOf(tv32::dialogFont());
+//   widget->setGeometry(du.rect(6, 6, 119, 65));
+struct DialogUnits {
+    int baseX = 0; // average character width in pixels
+    int baseY = 0; // character height in pixels
+
+    // Base units from measurements: the advance of the 52 letters "A".."Z" "a".."z" (averaged and
+    // rounded) and the font height.
+    static constexpr DialogUnits fromMeasures(int advanceOf52Letters, int height) {
+        return {(advanceOf52Letters / 26 + 1) / 2, height};
+    }
+    // a * b / c rounded, halves away from zero (64-bit intermediate).
+    static constexpr int mulDiv(int a, int b, int c) {
+        const long long p = (long long)a * b;
+        const long long q = (p < 0 ? -p : p) + c / 2;
+        return int(p < 0 ? -(q / c) : q / c);
+    }
+    constexpr int x(int units) const { return mulDiv(units, baseX, 4); }
+    constexpr int y(int units) const { return mulDiv(units, baseY, 8); }
+    // A template rectangle (x, y, width, height in units) in pixels; position and size are
+    // converted each on its own, as the dialog manager does when it creates a control.
+    QRect rect(int left, int top, int width, int height) const {
+        return QRect(x(left), y(top), x(width), y(height));
+    }
+    QSize size(int width, int height) const { return QSize(x(width), y(height)); }
+};
+
+// Pixel height of a font of `points` at `dpi` dots per inch (8 points at 96 dpi: 11 pixels).
+constexpr int pointsToPixels(int points, int dpi = 96) {
+    return DialogUnits::mulDiv(points, dpi, 72);
+}
+// The dialog font of the resource templates, "MS Sans Serif" 8 point: Liberation Sans (or a
+// close sans-serif face when it is missing) at 11 pixels.
+TV32_API QFont dialogFont();
+// Base units of font, measured with its metrics.
+TV32_API DialogUnits dialogUnitsOf(const QFont& font);
+
+// A group box drawn as resource templates draw it: its frame fills the whole rectangle, with the
+// top line through the middle of the title (template coordinates place the controls inside
+// assuming so; a style's own group box may draw the frame below the title). Controls placed over
+// it stay siblings, as in a template.
+TV32_API QGroupBox* createTemplateGroupBox(const QString& title, QWidget* parent);
 
 // The about box, built but not shown (ShowAboutBox runs it modally).
 TV32_API QDialog* createAboutBox(QWidget* owner);

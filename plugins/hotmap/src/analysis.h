@@ -62,6 +62,18 @@ std::string formatTag(const char* templ, const char* url);
 // then unchanged.
 bool analyseRequest(ImageMapRequest& request, double tolerance);
 
+// The wait cursor for the length of an analysis (nothing without a GUI application).
+class WaitCursor {
+  public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    bool on_;
+};
+
 // Where finished texts go: the clipboard, or a test's sink. Returns whether the text arrived.
 using ClipboardSink = std::function<bool(const std::string& text)>;
 void setClipboardSink(ClipboardSink sink); // empty: the clipboard

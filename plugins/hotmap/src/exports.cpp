@@ -6,29 +6,10 @@
 #include "imagelib/tv32base.h"
 #include "imagelib/tv32qt.h"
 
-#include <QApplication>
-#include <QGuiApplication>
-
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-// The wait cursor for the length of an analysis.
-class WaitCursor {
-  public:
-    WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (on_) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor() {
-        if (on_) QGuiApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    bool on_;
-};
 
 // The library starts the about-box library when it is loaded.
 __attribute__((constructor)) void onLoad() {
@@ -44,7 +25,7 @@ TV32_API int TV32_CALL hmGetImageTagFromAikBuf(TV32HWND parent, ImageMapRequest*
     // Hosts need not be Qt programs: the clipboard, the cursor and the dialog need an application.
     if (!tv32::ensureApplication()) return 0;
     {
-        WaitCursor wait;
+        hotmap::WaitCursor wait;
         if (!hotmap::analyseRequest(*request, 1.0)) return 0;
     }
     if (noDialog) return hotmap::deliverText(hotmap::formatTag(request->text, request->url)) ? 1 : 0;

@@ -6,6 +6,7 @@
 #include "desktop/system.h"
 
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 
 #include <new>
@@ -15,7 +16,7 @@ namespace {
 
 // Holds a lock on a buffer until the scope ends.
 class Locked {
-public:
+  public:
     Locked(TV32HBUF h, int mode) : h_(h), locked_(buf32Lock(h, mode, nullptr) != 0) {}
     ~Locked() {
         if (locked_) buf32Unlock(h_);
@@ -24,7 +25,7 @@ public:
     Locked& operator=(const Locked&) = delete;
     bool ok() const { return locked_; }
 
-private:
+  private:
     TV32HBUF h_;
     bool locked_;
 };
@@ -81,6 +82,14 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+WaitCursor::WaitCursor() : on_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+    if (on_) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+WaitCursor::~WaitCursor() {
+    if (on_) QGuiApplication::restoreOverrideCursor();
 }
 
 void setClipboardSink(ClipboardSink s) {

@@ -104,10 +104,6 @@ TEST(Exports, FailuresDeliverNothingAndKeepTheFormat) {
     EXPECT_EQ(c.format, 3);
     EXPECT_EQ(c.text, "unchanged");
     EXPECT_EQ(generate(nullptr, 0, 20, 0).result, 0);
-    // The dialog is not available: nothing is delivered and nothing is claimed.
-    c = generate(nullptr, 20, 20, HM_FORMAT_NCSA, "u", 0, 0, /*noDialog=*/0);
-    EXPECT_EQ(c.result, 0);
-    EXPECT_EQ(c.text, "unchanged");
 }
 
 TEST(Exports, RowDistanceAndLongTitleAndUrl) {

@@ -22,6 +22,20 @@ void* findExport(void* library, const char* symbol);
 // process that set it), until another program takes the clipboard over.
 void serveClipboard();
 
+// Drives the next modal dialog a plug-in puts up: once it shows, saves a picture of it to
+// grabFile (unless empty), types each "ID=TEXT" of `typing` into the edit named ID (replacing its
+// text) and then clicks the buttons named in `presses`, in order. Without anything to do, the
+// dialog is left to the user.
+struct DialogScript {
+    QString grabFile;
+    QStringList typing;
+    QStringList presses;
+    bool empty() const { return grabFile.isEmpty() && typing.isEmpty() && presses.isEmpty(); }
+    // Takes --grab FILE, --type ID=TEXT and --press ID; false when `option` is none of them.
+    bool take(const QString& option, const QString& value);
+};
+void driveNextDialog(const DialogScript& script);
+
 int runHotmap(const QStringList& arguments);
 
 } // namespace plughost

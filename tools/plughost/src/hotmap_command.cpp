@@ -28,6 +28,7 @@ int runHotmap(const QStringList& arguments) {
     int32_t offset[2] = {0, 0};
     int32_t format = HM_FORMAT_INLINE;
     bool dialog = false, serve = false;
+    DialogScript script;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         auto value = [&]() -> QString { return i + 1 < arguments.size() ? arguments[++i] : QString(); };
@@ -53,6 +54,8 @@ int runHotmap(const QStringList& arguments) {
             dialog = true;
         } else if (a == "--serve") {
             serve = true;
+        } else if (a == "--grab" || a == "--type" || a == "--press") {
+            script.take(a, value());
         } else if (a.startsWith("--") || !maskFile.isEmpty()) {
             return fail("unexpected argument ", a);
         } else {
@@ -70,6 +73,8 @@ int runHotmap(const QStringList& arguments) {
                         char*, int32_t*, int32_t);
     auto gen = reinterpret_cast<Gen>(findExport(lib, "hmGenImageTagFromAPSBuf"));
     if (!gen) return 2;
+
+    if (dialog) driveNextDialog(script);
 
     char urlBuffer[HM_URL_SIZE] = {};
     const QByteArray urlBytes = url.toUtf8();

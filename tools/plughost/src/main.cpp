@@ -2,10 +2,15 @@
 // their exports from the command line.
 #include "commands.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTimer>
 
 #include <dlfcn.h>
 
@@ -18,7 +23,8 @@ namespace {
 
 const Command kCommands[] = {
     {"hotmap",
-     "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--dialog] [--serve]",
+     "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--serve]\n"
+     "      [--dialog [--grab FILE.png] [--type ID=TEXT]... [--press ID]...]",
      runHotmap},
 };
 
@@ -42,6 +48,68 @@ void* findExport(void* library, const char* symbol) {
     void* f = dlsym(library, symbol);
     if (!f) std::fprintf(stderr, "plughost: the library has no export %s\n", symbol);
     return f;
+}
+
+bool DialogScript::take(const QString& option, const QString& value) {
+    if (option == "--grab")
+        grabFile = value;
+    else if (option == "--type")
+        typing << value;
+    else if (option == "--press")
+        presses << value;
+    else
+        return false;
+    return true;
+}
+
+namespace {
+
+// Runs the script on `dialog`, one step per turn of its event loop.
+void runScript(QPointer<QWidget> dialog, DialogScript script) {
+    if (!dialog) return;
+    if (!script.grabFile.isEmpty()) {
+        if (!dialog->grab().save(script.grabFile))
+            std::fprintf(stderr, "plughost: cannot save %s\n", script.grabFile.toLocal8Bit().constData());
+        script.grabFile.clear();
+    } else if (!script.typing.isEmpty()) {
+        const QString step = script.typing.takeFirst();
+        const QString id = step.section('=', 0, 0), text = step.section('=', 1);
+        if (auto* line = dialog->findChild<QLineEdit*>(id))
+            line->setText(text);
+        else if (auto* edit = dialog->findChild<QPlainTextEdit*>(id))
+            edit->setPlainText(text);
+        else
+            std::fprintf(stderr, "plughost: the dialog has no edit %s\n", id.toLocal8Bit().constData());
+    } else if (!script.presses.isEmpty()) {
+        const QString id = script.presses.takeFirst();
+        auto* button = dialog->findChild<QAbstractButton*>(id);
+        if (!button)
+            std::fprintf(stderr, "plughost: the dialog has no button %s\n", id.toLocal8Bit().constData());
+        else if (!button->isEnabled())
+            std::fprintf(stderr, "plughost: button %s is disabled\n", id.toLocal8Bit().constData());
+        else
+            button->click(); // may end the dialog
+    } else {
+        return; // done: the rest is the user's
+    }
+    QTimer::singleShot(0, qApp, [dialog, script] { runScript(dialog, script); });
+}
+
+} // namespace
+
+void driveNextDialog(const DialogScript& script) {
+    if (script.empty()) return;
+    // Waits for the dialog in the plug-in's own event loop.
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, qApp, [poll, script] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible()) return;
+        poll->deleteLater();
+        poll->stop();
+        runScript(dialog, script);
+    });
+    poll->start();
 }
 
 void serveClipboard() {

@@ -3,6 +3,7 @@
 #include "hotmap/hotmap.h"
 #include "imagelib/tv32qt.h"
 
+#include <QFont>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -67,7 +68,7 @@ TEST(PlugHost, HotmapPrintsTheClipboardTextAndTheResult) {
     EXPECT_EQ(inl.out.toStdString(),
               exported(grey, HM_FORMAT_INLINE, "a.html", 0, 0) + "\nresult: 1\nformat: inline\n");
 
-    // Nothing selected: result 0 and no text; the dialog path delivers nothing yet.
+    // Nothing selected: result 0 and no text, with or without the dialog.
     QImage black(8, 8, QImage::Format_Grayscale8);
     black.fill(0);
     const QString empty = dir.filePath("empty.png");
@@ -75,7 +76,21 @@ TEST(PlugHost, HotmapPrintsTheClipboardTextAndTheResult) {
     const HostRun none = plughost({"hotmap", empty});
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "result: 0\n");
-    EXPECT_EQ(plughost({"hotmap", file, "--dialog"}).out, "result: 0\n");
+    EXPECT_EQ(plughost({"hotmap", empty, "--dialog", "--press", "1"}).out, "result: 0\n");
+
+    // The dialog, driven: the URL typed, NCSA chosen, then "To Clipboard"; or Cancel.
+    const QString shot = dir.filePath("dialog.png");
+    const HostRun viaDialog = plughost({"hotmap", file, "--dialog", "--url", "old.html", "--grab", shot,
+                                        "--type", "1039= x.html ", "--press", "1037", "--press", "1"});
+    EXPECT_EQ(viaDialog.exitCode, 0);
+    EXPECT_EQ(viaDialog.out.toStdString(),
+              exported(grey, HM_FORMAT_NCSA, "x.html", 0, 0) + "\nresult: 1\nformat: ncsa\n");
+    const QImage picture(shot);
+    EXPECT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), tv32::dialogUnitsOf(tv32::dialogFont()).size(254, 154));
+    const HostRun cancelled = plughost({"hotmap", file, "--dialog", "--press", "1038", "--press", "2"});
+    EXPECT_EQ(cancelled.exitCode, 1);
+    EXPECT_EQ(cancelled.out, "result: 0\n");
 
     EXPECT_EQ(plughost({"hotmap", file, "--format", "html"}).exitCode, 2);
     EXPECT_EQ(plughost({"nosuchplugin"}).exitCode, 2);
