@@ -34,6 +34,11 @@ function(kit_add_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;${T_ENV}")
+  if(T_QTEST AND NOT T_GTEST)
+    # A Qt test passes only when it reached its totals line: a program that ended early (exit
+    # code 0 from a fatal path, say) must not count as a pass.
+    set_tests_properties(${T_NAME} PROPERTIES PASS_REGULAR_EXPRESSION "Totals: [0-9]+ passed, 0 failed")
+  endif()
 endfunction()
 
 # Checks record layouts as a 32-bit build sees them: compiles SOURCE with -m32 (syntax only),

@@ -14,6 +14,7 @@
 namespace forms {
 namespace {
 QPointer<TForm> gActiveForm;
+QList<QPointer<TForm>> gActivationOrder; // most recently activated last
 bool gTerminateRequested = false;
 } // namespace
 
@@ -63,6 +64,7 @@ int TForm::ShowModal() {
     setWindowModality(Qt::NonModal);
     for (const auto& w : disabled)
         if (w) w->setEnabled(true);
+    passActivation();
     return modalResult_;
 }
 
@@ -78,7 +80,7 @@ void TForm::Close() {
         hide();
         Terminate();
     } else {
-        hide();
+        Hide();
     }
 }
 
@@ -87,9 +89,37 @@ void TForm::Show() {
     show();
     raise();
     activateWindow();
+    // Showing a form makes it the active one, whatever the window manager does about focus.
+    becomeActive();
 }
 
-void TForm::Hide() { hide(); }
+void TForm::Hide() {
+    hide();
+    passActivation();
+}
+
+void TForm::becomeActive() {
+    if (gActiveForm.data() == this) return;
+    gActiveForm = this;
+    gActivationOrder.removeAll(QPointer<TForm>(this));
+    gActivationOrder.append(this);
+    RunHandler([this] { FormActivate(); });
+    emit activated();
+}
+
+void TForm::passActivation() {
+    if (gActiveForm.data() != this) return;
+    gActiveForm = nullptr;
+    // The form that was active before it, if it can take input, becomes the active one again.
+    for (auto it = gActivationOrder.crbegin(); it != gActivationOrder.crend(); ++it) {
+        TForm* f = it->data();
+        if (f && f != this && f->isVisible() && f->isEnabled()) {
+            f->activateWindow();
+            f->becomeActive();
+            return;
+        }
+    }
+}
 
 void TForm::setClientSize(int width, int height) { setFixedSize(width, height); }
 
@@ -119,10 +149,8 @@ bool TForm::event(QEvent* e) {
         break;
     case QEvent::WindowActivate:
         if (gActiveForm.data() != this) {
-            gActiveForm = this;
             const bool r = QWidget::event(e);
-            RunHandler([this] { FormActivate(); });
-            emit activated();
+            becomeActive();
             return r;
         }
         break;

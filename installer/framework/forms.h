@@ -62,6 +62,11 @@ protected:
 
 private:
     void centreOnScreen();
+    // This form becomes the program's active form: its activation handler runs.
+    void becomeActive();
+    // When this form was the active one, the one active before it (still shown and enabled) is
+    // activated again.
+    void passActivation();
     int modalResult_ = mrNone;
     QEventLoop* loop_ = nullptr;
     bool mainForm_ = false;

@@ -1,5 +1,7 @@
 // The installer program: start-up sequence, windows, message loop, exit.
 #include "desktop/application.h"
+#include "desktop/system.h"
+#include "setup/silentinstall.h"
 #include "shell/globals.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
@@ -7,8 +9,24 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <iostream>
 
 int main(int argc, char** argv) {
+    // The unattended mode and the usage text run without windows or music.
+    const InstallCommand command = ParseInstallCommand(argc, argv);
+    switch (command.mode) {
+    case InstallCommand::Mode::Help:
+        std::cout << kInstallUsage;
+        return 0;
+    case InstallCommand::Mode::Invalid:
+        std::cerr << "install: " << command.problem << "\n" << kInstallUsage;
+        return 2;
+    case InstallCommand::Mode::Silent:
+        return RunSilentInstall(desktop::folderOf(desktop::programFile()), command.dir, std::cout, std::cerr);
+    case InstallCommand::Mode::Windows:
+        break;
+    }
+
     // 1. The sound library starts (start-up, init, background play) before any window exists.
     StartSound();
 

@@ -1,0 +1,291 @@
+// The installer's whole road, driven as a user would: main window, chooser, make a directory,
+// Install, Extract; and the unattended mode of the program.
+#include "demokit.h"
+#include "desktop/application.h"
+#include "desktop/services.h"
+#include "framework/forms.h"
+#include "setup/chooserform.h"
+#include "setup/extractform.h"
+#include "setup/makedirform.h"
+#include "shell/globals.h"
+#include "shell/mainform.h"
+#include "shell/settings.h"
+#include "testmusic.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Compares a folder with the demo archive's content; returns what differs ("" when equal).
+QString compareWithArchive(const fs::path& dir) {
+    for (const kitmaker::RarEntry& e : kitmaker::demoContent(kitmaker::DemoKit{})) {
+        const fs::path p = dir / e.name;
+        switch (e.kind) {
+        case kitmaker::RarEntry::Kind::directory:
+            if (!fs::is_directory(p)) return QString::fromStdString("missing folder " + e.name);
+            break;
+        case kitmaker::RarEntry::Kind::symlink:
+            if (!fs::is_symlink(p) || fs::read_symlink(p) != e.data)
+                return QString::fromStdString("wrong link " + e.name);
+            break;
+        case kitmaker::RarEntry::Kind::file:
+            if (!fs::is_regular_file(p) || readAll(p) != e.data)
+                return QString::fromStdString("wrong file " + e.name);
+            break;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class InstallTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void wholeRoadInstallsAndOpensTheResults();
+    void missingVolumeIsAskedForAndTheRunGoesOn();
+    void cancelFinishesTheFileAndStartsNoOther();
+    void cancelBeforeExtractingDoesNotSpoilTheNextRun();
+    void missingFirstVolumeIsReportedNotCompleted();
+    void nonNumericVolumeCountShowsTheConversionError();
+    void unattendedModeInstallsOrNamesTheMissingVolume();
+
+private:
+    // Opens the chooser from the main window, points it at `target` (created), presses Install,
+    // then runs `inForm5` inside the extraction dialog's run and `afterForm5` back in the chooser
+    // (which it must end, unless the installation completed).
+    void road(const QString& target, const std::function<void()>& inForm5,
+              const std::function<void()>& afterForm5 = {});
+    void pressExtract() { Form5->SpeedButton1->click(); }
+    QString volume(int n) const { return kit_.filePath(QStringLiteral("demo.part%1.rar").arg(n)); }
+
+    QTemporaryDir kit_, targets_;
+    desktop::Recorder* rec_ = nullptr;
+    int runs_ = 0;
+};
+
+void InstallTest::initTestCase() {
+    QVERIFY(kit_.isValid() && targets_.isValid());
+    kitmaker::writeDemoKit(kit_.path().toStdString(), kitmaker::DemoKit{});
+    PrepareTestMusic(kit_.path().toStdString());
+    forms::SetProgramFileOverride(kit_.filePath("install").toStdString());
+    rec_ = new desktop::Recorder;
+    CreateForms();
+    Form1->Show();
+    QVERIFY(QTest::qWaitForWindowExposed(Form1));
+}
+
+void InstallTest::cleanupTestCase() {
+    DestroyForms();
+    StopSound();
+    delete rec_;
+}
+
+void InstallTest::init() {
+    rec_->clear();
+    rec_->onEntry = nullptr;
+}
+
+void InstallTest::road(const QString& target, const std::function<void()>& inForm5,
+                       const std::function<void()>& afterForm5) {
+    QDir().mkpath(target);
+    QTimer::singleShot(0, [&] {
+        QVERIFY(QTest::qWaitForWindowActive(Form2));
+        QVERIFY(Form2->DirectoryListBox1->setDirectory(target));
+        QTimer::singleShot(0, [&] {
+            QVERIFY(QTest::qWaitForWindowActive(Form5));
+            inForm5();
+        });
+        Form2->SpeedButton1->click(); // "&Install": the chooser hides, the dialog runs modally
+        if (afterForm5) afterForm5();
+    });
+    QTest::mouseClick(Form1->Label1, Qt::LeftButton);
+    QVERIFY(!Form2->isVisible() && !Form5->isVisible());
+    QVERIFY(Form1->isVisible()); // the main window stays open
+}
+
+void InstallTest::wholeRoadInstallsAndOpensTheResults() {
+    const QString parent = targets_.filePath("road");
+    QDir().mkpath(parent);
+    QDir::setCurrent(parent);
+    QTimer::singleShot(0, [&] {
+        QVERIFY(QTest::qWaitForWindowActive(Form2));
+        QVERIFY(Form2->Label3->caption() != QStringLiteral("Size A")); // free space shown at once
+        QVERIFY(Form2->DirectoryListBox1->setDirectory(parent));
+        Form2->SpeedButton2->click(); // make the default folder and open it
+        QVERIFY(QTest::qWaitForWindowActive(Form3));
+        Form3->SpeedButton1->click();
+        QCOMPARE(Form2->DirectoryListBox1->Directory(), parent + "/HalcyonDemo");
+        QTimer::singleShot(0, [&] {
+            QVERIFY(QTest::qWaitForWindowActive(Form5));
+            QCOMPARE(Form5->ProgressBar2->Max(), std::int64_t{2});
+            pressExtract();
+        });
+        Form2->SpeedButton1->click();
+    });
+    QTest::mouseClick(Form1->Label1, Qt::LeftButton);
+
+    const QString dest = parent + "/HalcyonDemo";
+    QCOMPARE(compareWithArchive(dest.toStdString()), QString());
+    QCOMPARE(Form5->ProgressBar2->Position(), std::int64_t{2}); // three volumes fill the bar exactly
+    QCOMPARE(Form5->ProgressBar1->Position(), Form5->ProgressBar1->Max());
+    QCOMPARE(Form5->Label2->caption(), QStringLiteral("Archive: demo.part3.rar"));
+    QVERIFY(!Form2->isVisible() && !Form5->isVisible());
+    QVERIFY(Form1->isVisible());
+    // Completion box, then the follow-up file, then the destination, in that order.
+    QCOMPARE(rec_->entries.size(), std::size_t{3});
+    QCOMPARE(rec_->entries[0].title, QStringLiteral("Information"));
+    QCOMPARE(rec_->entries[0].text, QStringLiteral("Install Completed!"));
+    QCOMPARE(rec_->entries[1].text, kit_.filePath("readme.txt"));
+    QCOMPARE(rec_->entries[2].text, dest);
+}
+
+void InstallTest::missingVolumeIsAskedForAndTheRunGoesOn() {
+    QVERIFY(QFile::rename(volume(2), volume(2) + ".away"));
+    int prompts = 0;
+    rec_->onEntry = [&](const desktop::Recorder::Entry& e) {
+        if (e.text.startsWith(QStringLiteral("Insert the disk with "))) {
+            ++prompts;
+            QCOMPARE(e.text, QStringLiteral("Insert the disk with ") + volume(2));
+            QFile::rename(volume(2) + ".away", volume(2)); // the user inserts the disk
+        }
+    };
+    const QString dest = targets_.filePath("volume");
+    road(dest, [this] { pressExtract(); });
+    QCOMPARE(prompts, 1);
+    QCOMPARE(compareWithArchive(dest.toStdString()), QString());
+    QCOMPARE(Form5->ProgressBar2->Position(), std::int64_t{2}); // the extra step stops at the maximum
+    QVERIFY(!rec_->boxes().empty());
+    QCOMPARE(rec_->boxes().back().text, QStringLiteral("Install Completed!"));
+}
+
+void InstallTest::cancelFinishesTheFileAndStartsNoOther() {
+    const QString dest = targets_.filePath("cancel");
+    auto original = Form5->RAR1.OnProcessData;
+    bool pressed = false;
+    Form5->RAR1.OnProcessData = [&](TRAR& r, unsigned char* a, int32_t size, int64_t pos) {
+        const int32_t result = original(r, a, size, pos);
+        if (!pressed && Form5->Label1->caption().endsWith(QStringLiteral("data/world02.dat"))) {
+            pressed = true;
+            Form5->SpeedButton2->click(); // "&Cancel" in the middle of a large file
+        }
+        return result;
+    };
+    road(dest, [this] { pressExtract(); },
+         [] {
+             QVERIFY(Form2->isVisible());
+             QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
+             Form2->SpeedButton3->click();
+         });
+    Form5->RAR1.OnProcessData = original;
+    QVERIFY(pressed);
+    const fs::path d = dest.toStdString();
+    QCOMPARE(fs::file_size(d / "data/world02.dat"), std::uintmax_t{724998}); // the file was finished
+    QVERIFY(!fs::exists(d / "data/world03.dat"));                              // no other was started
+    for (const auto& b : rec_->boxes()) QVERIFY(b.text != QStringLiteral("Install Completed!"));
+    QVERIFY(rec_->opened().empty());
+}
+
+void InstallTest::cancelBeforeExtractingDoesNotSpoilTheNextRun() {
+    const QString dest = targets_.filePath("again");
+    road(dest, [] { Form5->SpeedButton2->click(); },
+         [this] {
+             QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
+             // Install again: the earlier cancel must not stop this run at its first file.
+             QTimer::singleShot(0, [this] {
+                 QVERIFY(QTest::qWaitForWindowActive(Form5));
+                 QCOMPARE(Form5->ProgressBar2->Position(), std::int64_t{0});
+                 pressExtract();
+             });
+             Form2->SpeedButton1->click();
+         });
+    QCOMPARE(compareWithArchive(dest.toStdString()), QString());
+    QCOMPARE(rec_->boxes().back().text, QStringLiteral("Install Completed!"));
+}
+
+void InstallTest::missingFirstVolumeIsReportedNotCompleted() {
+    QVERIFY(QFile::rename(volume(1), volume(1) + ".away"));
+    const QString dest = targets_.filePath("first");
+    road(dest, [this] { pressExtract(); },
+         [] {
+             QVERIFY(Form2->isVisible()); // the chooser comes back for another try
+             Form2->SpeedButton3->click();
+         });
+    QVERIFY(QFile::rename(volume(1) + ".away", volume(1)));
+    QCOMPARE(rec_->boxes().size(), std::size_t{1});
+    QCOMPARE(rec_->boxes()[0].title, QStringLiteral("Warning"));
+    QVERIFY2(rec_->boxes()[0].text.contains(QStringLiteral("Can`t load file demo.part1.rar")),
+             qPrintable(rec_->boxes()[0].text));
+    QVERIFY(rec_->opened().empty());
+}
+
+void InstallTest::nonNumericVolumeCountShowsTheConversionError() {
+    const std::string saved = InstallSettings.VolumeCount;
+    InstallSettings.VolumeCount = "three";
+    road(targets_.filePath("files"), [] { Form5->SpeedButton2->click(); },
+         [] { Form2->SpeedButton3->click(); });
+    InstallSettings.VolumeCount = saved;
+    QCOMPARE(rec_->boxes().size(), std::size_t{1});
+    QCOMPARE(rec_->boxes()[0].text, QStringLiteral("'three' is not a valid integer value."));
+    QCOMPARE(rec_->boxes()[0].icon, desktop::BoxIcon::Error);
+}
+
+void InstallTest::unattendedModeInstallsOrNamesTheMissingVolume() {
+    // A kit folder with the program beside it, as shipped.
+    QTemporaryDir shipped;
+    kitmaker::writeDemoKit(shipped.path().toStdString(), kitmaker::DemoKit{});
+    const QString bin = QStringLiteral(KIT_BIN_DIR);
+    for (const char* f : {"install", "libmidas.so", "libkitdesktop.so"})
+        QVERIFY(QFile::copy(bin + '/' + f, shipped.filePath(f)));
+    QFile::setPermissions(shipped.filePath("install"), QFile::permissions(bin + "/install"));
+
+    auto run = [&](const QStringList& args, QString* out, QString* err) {
+        QProcess p;
+        p.start(shipped.filePath("install"), args);
+        p.waitForFinished(60000);
+        *out = QString::fromUtf8(p.readAllStandardOutput());
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString out, err;
+    const QString dest = targets_.filePath("silent/nested");
+    QCOMPARE(run({"--silent", "--dir", dest}, &out, &err), 0);
+    QCOMPARE(compareWithArchive(dest.toStdString()), QString());
+    QVERIFY(out.contains(QStringLiteral("data/world03.dat (729097 bytes) ... done")));
+
+    QVERIFY(QFile::remove(shipped.filePath("demo.part2.rar")));
+    QVERIFY(run({"--silent", "--dir", targets_.filePath("silent2")}, &out, &err) != 0);
+    QVERIFY2(err.contains(shipped.filePath("demo.part2.rar")), qPrintable(err));
+    QVERIFY(!QFile::exists(targets_.filePath("silent2/data/world02.dat"))); // no half-written file
+
+    QCOMPARE(run({"--help"}, &out, &err), 0);
+    QVERIFY(out.contains(QStringLiteral("--silent --dir DIR")));
+    QCOMPARE(run({"--silent"}, &out, &err), 2);
+}
+
+int main(int argc, char** argv) {
+    desktop::Application app(argc, argv);
+    InstallTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "install_test.moc"
