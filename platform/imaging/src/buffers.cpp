@@ -219,6 +219,12 @@ TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height) {
     return 1;
 }
 
+TV32_API int32_t TV32_CALL buf32CountLive(void) {
+    Table& t = table();
+    std::lock_guard lock(t.mutex);
+    return int32_t(t.buffers.size());
+}
+
 TV32_API int TV32_CALL buf32Alloc(TV32HBUF* slot, int32_t bitsPerPixel, int32_t width, int32_t height,
                                   int32_t fillMode, const void* fillValue) {
     if (!slot) return 0;
