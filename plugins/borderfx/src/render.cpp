@@ -80,6 +80,23 @@ struct BlendTable {
     }
 };
 
+// The opaque frame: the frame rectangle less the image rectangle, as up to four opaque strips.
+// The image is copied over its own rectangle right afterwards, so the result is that of one
+// opaque fill of the whole frame rectangle, without filling and copying the (large) inner part.
+int paintFrameRing(TV32HBUF buffer, const PixelColor& color, const TV32RECT& frame, const TV32RECT& image) {
+    const TV32RECT strips[4] = {
+        {frame.left, frame.top, frame.right, image.top},       // above
+        {frame.left, image.bottom, frame.right, frame.bottom}, // below
+        {frame.left, image.top, image.left, image.bottom},     // left
+        {image.right, image.top, frame.right, image.bottom},   // right
+    };
+    for (const TV32RECT& r : strips)
+        if (!isEmpty(r) &&
+            !PaintSolidRect(buffer, &color, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr))
+            return 0;
+    return 1;
+}
+
 } // namespace
 
 uint8_t GreyOf(uint32_t color) {
@@ -367,7 +384,7 @@ int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int3
     if (params->frameWidth > 0) {
         const int32_t fw = l.frame.right - l.frame.left, fh = l.frame.bottom - l.frame.top;
         if (params->frameFill == BFX_FILL_COLOR) {
-            if (!PaintSolidRect(copy.get(), &frameColor, 0, 0, l.frame.left, l.frame.top, fw, fh, &l.image)) return 0;
+            if (!paintFrameRing(copy.get(), frameColor, l.frame, l.image)) return 0;
         } else if (params->frameFill == BFX_FILL_TEXTURE) {
             if (!PaintTextureRect(copy.get(), params->textureData, l.frame.left, l.frame.top, fw, fh)) return 0;
         }

@@ -368,3 +368,19 @@ TEST(OutsideAlpha, FrameIsOpaqueAndTheMaskScalesTheShadow) {
             EXPECT_EQ(a.at(x - 11, y - 11)[0], expected) << x << "," << y;
         }
 }
+
+TEST(Entry, OutputAreaBeyondSixteenBitsKeepsItsCoordinates) {
+    // A selection right of x = 32767: cut to 16 bits the output area would wrap to negative x
+    // and copy the wrong pixels.
+    const Image im = pattern(40100, 12, 3, 31);
+    Host host(im, plain(40100, 12, 1, 255), {40000, 2, 40050, 10});
+    DialogAnswer ok([](PlugInRecord* r) {
+        setParams(r->params, 2, 3, 0, 0, 0, 20);
+        return 1;
+    });
+    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+    const Image out = read(host.resultImage);
+    ASSERT_EQ(out.w, 54);
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(std::memcmp(out.at(2, 2 + y), im.at(40000, 2 + y), 150), 0);
+    EXPECT_EQ(out.at(0, 0)[2], 255) << "blue frame";
+}
