@@ -45,7 +45,8 @@ int showWindow(TV32HWND parent) {
     dialog.setWindowTitle(QString::fromUtf8(StringText(kCaptionId)));
     dialog.setModal(true);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("Apply a frame and a drop shadow to the selection."), &dialog));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Apply a frame and a drop shadow to the selection."), &dialog));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("1"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("2"));

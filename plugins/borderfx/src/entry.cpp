@@ -4,8 +4,8 @@
 
 #include "dialog.h"
 #include "guards.h"
-#include "render.h"
 #include "messages.h"
+#include "render.h"
 
 #include "imagelib/scabout.h"
 #include "imagelib/tv32qt.h"
@@ -58,7 +58,8 @@ __attribute__((destructor)) void onUnload() {
 }
 
 TV32RECT intersect(const TV32RECT& a, const TV32RECT& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
 }
 
 bool contains(const TV32RECT& r, int32_t x, int32_t y) {
@@ -90,8 +91,8 @@ int renderAndDeliver(PlugInRecord* rec) {
     const int32_t ow = out.area.right - out.area.left, oh = out.area.bottom - out.area.top;
     if (!buf32GetBuf(rec->sourceImage, out.area.left, out.area.top, ow, oh, outputImage.slot()) ||
         !buf32GetBuf(outputImage.get(), out.growLeft, out.growTop, sw, sh, selectionImage.slot()) ||
-        !RenderFrameAndShadow(selectionImage.get(), outputImage.get(), nullptr, kTargetTrueColor, &rec->params,
-                              rec->resultImage, 0, nullptr)) {
+        !RenderFrameAndShadow(selectionImage.get(), outputImage.get(), nullptr, kTargetTrueColor,
+                              &rec->params, rec->resultImage, 0, nullptr)) {
         ShowError(kInsufficientMemoryId, nullptr, s.parent);
         return 0;
     }
@@ -114,7 +115,8 @@ void SetDefaultParams(PlugInRecord* r) {
     p.shadowDirection = BFX_SHADOW_DOWN_LEFT;
     p.shadowOffsetX = 10;
     p.shadowOffsetY = 10;
-    for (int32_t& side : p.frameSides) side = 10;
+    for (int32_t& side : p.frameSides)
+        side = 10;
     p.frameColor = 0x00FF0000;
     p.shadowColor = 0;
     p.backColor = r->hostColor;
@@ -193,16 +195,21 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
         }
         if (!shadowOn || !contains(d, x, y) || a == 255) return;
         uint32_t g = g0;
-        if (maskBits) g = uint32_t(maskBits[std::size_t(y - d.top) * std::size_t(dw) + std::size_t(x - d.left)]) * g / 255;
+        if (maskBits)
+            g = uint32_t(maskBits[std::size_t(y - d.top) * std::size_t(dw) + std::size_t(x - d.left)]) * g /
+                255;
         uint8_t* px = cell.pixels + (std::size_t(y - o.top - cell.y) * std::size_t(cell.width) +
-                                     std::size_t(x - o.left - cell.x)) * std::size_t(channels);
+                                     std::size_t(x - o.left - cell.x)) *
+                                        std::size_t(channels);
         if (a == 0) {
-            for (int k = 0; k < channels; ++k) px[k] = shade[k];
+            for (int k = 0; k < channels; ++k)
+                px[k] = shade[k];
             a = uint8_t(g);
             return;
         }
         const uint32_t av = a;
-        for (int k = 0; k < channels; ++k) px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
+        for (int k = 0; k < channels; ++k)
+            px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
         a = uint8_t(255 - (255 - av) * (255 - g) / 255);
     };
 
@@ -211,16 +218,21 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
         CellLock cl(result, i);
         if (!cl) return 0;
         const BUF32CELL& cell = cl.cell();
-        const int32_t xa = std::max(c.left, o.left + cell.x), xb = std::min(c.right, o.left + cell.x + cell.width);
+        const int32_t xa = std::max(c.left, o.left + cell.x),
+                      xb = std::min(c.right, o.left + cell.x + cell.width);
         if (xa >= xb) continue;
-        const int32_t ya = std::max(c.top, o.top + cell.y), yb = std::min(c.bottom, o.top + cell.y + cell.height);
+        const int32_t ya = std::max(c.top, o.top + cell.y),
+                      yb = std::min(c.bottom, o.top + cell.y + cell.height);
         for (int32_t y = ya; y < yb; ++y) {
             // The selection itself is left alone: only the pieces of the row beside it are visited.
             if (y >= s.top && y < s.bottom) {
-                for (int32_t x = xa; x < std::min(xb, s.left); ++x) pixel(cell, x, y);
-                for (int32_t x = std::max(xa, s.right); x < xb; ++x) pixel(cell, x, y);
+                for (int32_t x = xa; x < std::min(xb, s.left); ++x)
+                    pixel(cell, x, y);
+                for (int32_t x = std::max(xa, s.right); x < xb; ++x)
+                    pixel(cell, x, y);
             } else {
-                for (int32_t x = xa; x < xb; ++x) pixel(cell, x, y);
+                for (int32_t x = xa; x < xb; ++x)
+                    pixel(cell, x, y);
             }
         }
     }
