@@ -37,5 +37,6 @@ struct DialogScript {
 void driveNextDialog(const DialogScript& script);
 
 int runHotmap(const QStringList& arguments);
+int runBorderfx(const QStringList& arguments);
 
 } // namespace plughost
