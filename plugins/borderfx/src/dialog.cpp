@@ -24,6 +24,7 @@
 #include <QRegularExpressionValidator>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -253,6 +254,12 @@ void FrameShadowDialog::build() {
     addEdit(3032, px(80, 150, 41, 12), px(112, 150, 6, 14), &p.blendWidth);
     label(3034, "Pixels", px(120, 151, 23, 10));
     label(3035, "(0 .. 150)", px(144, 151, 33, 10));
+    // The dialog font draws a little wider than the template's: check boxes and radios keep
+    // their whole text (the room after each allows it).
+    for (QWidget* w : {static_cast<QWidget*>(frameCheck_), static_cast<QWidget*>(shadowCheck_),
+                       static_cast<QWidget*>(colorRadio_), static_cast<QWidget*>(textureRadio_),
+                       static_cast<QWidget*>(blendCheck_)})
+        w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
     // Labels give the keyboard focus to the edit after them.
     static_cast<QLabel*>(control(3007))->setBuddy(control(3008));
     static_cast<QLabel*>(control(3021))->setBuddy(control(3022));
