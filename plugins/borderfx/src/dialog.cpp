@@ -380,7 +380,7 @@ int32_t FrameShadowDialog::maximumOf(int id) const {
 void FrameShadowDialog::editChanged(int id) {
     EditField& e = edits_.at(id);
     const int32_t maximum = maximumOf(id);
-    switch (ApplyEditValue(getEditInt(id), *e.field, maximum, tv32::handleOfWidget(this))) {
+    switch (ApplyEditValue(getEditInt(id), *e.field, maximum)) {
     case EditOutcome::Unchanged:
         return;
     case EditOutcome::Stored:
@@ -467,7 +467,7 @@ void FrameShadowDialog::libraryCommand() {
     // The texture library file is not installed with this version: say so and keep the texture
     // and its index as they were.
     const int32_t index = record_->textureIndex;
-    ShowError(505, nullptr, tv32::handleOfWidget(this));
+    ShowError(505, nullptr); // message boxes of the library have no owner
     record_->textureIndex = index;
     update(toQRect(textureSwatch_.rect));
 }
@@ -476,7 +476,7 @@ void FrameShadowDialog::refreshPreview() {
     if (failed_) return;
     ++refreshes_;
     if (!RenderPreview(preview_, *record_, PreviewSwitches{frameOn_, shadowOn_, blendOn_})) {
-        ShowError(kInsufficientMemoryId, nullptr, tv32::handleOfWidget(this));
+        ShowError(kInsufficientMemoryId, nullptr);
         fail();
         return;
     }
