@@ -75,11 +75,11 @@ double runMagick(int w, int h) {
     std::fclose(f);
     // Border 20 in blue; shadow of 80 % opacity (transparency 20), soft edge of 50 pixels
     // (sigma 25), offset 20 down and to the right; layered and flattened onto transparency.
-    const std::string cmd = "/usr/bin/convert -size " + std::to_string(w) + "x" + std::to_string(h) +
-                            " -depth 8 rgb:" + in +
-                            " -bordercolor blue -border 20 \\( +clone -background black -shadow 80x25+20+20 \\)"
-                            " +swap -background none -layers merge +repage -depth 8 rgba:" +
-                            out;
+    const std::string cmd =
+        "/usr/bin/convert -size " + std::to_string(w) + "x" + std::to_string(h) + " -depth 8 rgb:" + in +
+        " -bordercolor blue -border 20 \\( +clone -background black -shadow 80x25+20+20 \\)"
+        " +swap -background none -layers merge +repage -depth 8 rgba:" +
+        out;
     const auto t0 = Clock::now();
     const int rc = std::system(cmd.c_str());
     const auto t1 = Clock::now();
@@ -93,8 +93,10 @@ int main(int argc, char** argv) {
     bool magickFull = false;
     std::vector<int> nums;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--magick-full") == 0) magickFull = true;
-        else nums.push_back(std::atoi(argv[i]));
+        if (std::strcmp(argv[i], "--magick-full") == 0)
+            magickFull = true;
+        else
+            nums.push_back(std::atoi(argv[i]));
     }
     const int w = nums.size() > 1 ? nums[0] : 6000, h = nums.size() > 1 ? nums[1] : 4000;
     const int rounds = nums.size() > 2 ? nums[2] : 5;
@@ -106,7 +108,8 @@ int main(int argc, char** argv) {
     const FrameShadowParams params = benchParams();
     const borderfx::FrameLayout l = borderfx::LayoutForSize(w, h, params);
     const int cw = l.canvas.right, ch = l.canvas.bottom;
-    std::printf("selection %d x %d, canvas %d x %d, frame 20, offsets 20, blend 50, transparency 20\n", w, h, cw, ch);
+    std::printf("selection %d x %d, canvas %d x %d, frame 20, offsets 20, blend 50, transparency 20\n", w, h,
+                cw, ch);
 
     // The host's image is the canvas: the selection inside it at the image rectangle, the rest
     // transparent, so the shadow is laid into the result where it falls.
@@ -114,7 +117,8 @@ int main(int argc, char** argv) {
     fill(px, w, h);
     TV32HBUF source = 0, background = 0, alpha = 0;
     const uint8_t white[3] = {255, 255, 255};
-    if (!buf32Alloc(&source, 24, w, h, BUF32_FILL_NONE, nullptr) || !buf32MergeMem(source, 0, 0, px.data(), w, h) ||
+    if (!buf32Alloc(&source, 24, w, h, BUF32_FILL_NONE, nullptr) ||
+        !buf32MergeMem(source, 0, 0, px.data(), w, h) ||
         !buf32Alloc(&background, 24, cw, ch, BUF32_FILL_VALUE, white) ||
         !buf32Alloc(&alpha, 8, cw, ch, BUF32_FILL_ZERO, nullptr)) {
         std::fprintf(stderr, "cannot allocate the pictures\n");
@@ -191,11 +195,12 @@ int main(int argc, char** argv) {
     const double magick = runMagick(mw, mh);
     const double ourMs = median(ours), copyMs = median(copies);
     const double warmMs = median(oursWarm), freshMs = median(freshCopies);
-    std::printf("borderfx render + opacity plane: %.1f ms (median of %d; rendering alone %.1f ms)\n", ourMs, rounds,
-                median(renders));
-    std::printf("  the same, freed memory kept:   %.1f ms (rendering alone %.1f ms)\n", warmMs, median(rendersWarm));
-    std::printf("memcpy of the canvas (%.1f MB):  %.1f ms (median of %d); into fresh memory %.1f ms\n", bytes / 1e6,
-                copyMs, rounds, freshMs);
+    std::printf("borderfx render + opacity plane: %.1f ms (median of %d; rendering alone %.1f ms)\n", ourMs,
+                rounds, median(renders));
+    std::printf("  the same, freed memory kept:   %.1f ms (rendering alone %.1f ms)\n", warmMs,
+                median(rendersWarm));
+    std::printf("memcpy of the canvas (%.1f MB):  %.1f ms (median of %d); into fresh memory %.1f ms\n",
+                bytes / 1e6, copyMs, rounds, freshMs);
     std::printf("borderfx / memcpy:               %.2fx (freed memory kept: %.2fx; target at most 6x)\n",
                 ourMs / copyMs, warmMs / copyMs);
     if (magick < 0) {

@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
             p[2] = uint8_t(((x / 32) ^ (y / 32)) & 1 ? 200 : 60);
         }
     TV32HBUF image = 0;
-    if (!buf32Alloc(&image, 24, w, h, BUF32_FILL_NONE, nullptr) || !buf32MergeMem(image, 0, 0, px.data(), w, h)) {
+    if (!buf32Alloc(&image, 24, w, h, BUF32_FILL_NONE, nullptr) ||
+        !buf32MergeMem(image, 0, 0, px.data(), w, h)) {
         std::fprintf(stderr, "preview_bench: cannot make the image\n");
         return 1;
     }
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
         const double r = median(refresh), m = median(copy);
         std::printf("preview refresh 280x300, default parameters: %.3f ms (median of %d)\n", r, rounds);
         std::printf("memcpy of the preview image (%zu bytes):     %.4f ms\n", px.size(), m);
-        std::printf("ratio refresh / memcpy: %.1f; target under 5 ms: %s\n", r / m, r < 5.0 ? "met" : "MISSED");
+        std::printf("ratio refresh / memcpy: %.1f; target under 5 ms: %s\n", r / m,
+                    r < 5.0 ? "met" : "MISSED");
     }
     buf32Free(image);
     return 0;

@@ -160,6 +160,19 @@ TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t 
     // Ramp values by squared distance: v(d) = 255 (e + 1 - d) / (e + 1), rounded.
     const int x0 = ix, y0 = iy, x1 = ix + in->width - 1, y1 = iy + in->height - 1;
     const double span = edge + 1.0;
+    auto ramp = [span](int dx, int dy) {
+        const double d = std::sqrt(double(dx) * dx + double(dy) * dy);
+        const double v = d >= span ? 0.0 : 255.0 * (span - d) / span;
+        return uint8_t(std::lround(v));
+    };
+    // The values depend only on (dx, dy), both at most edge where they are not 0: a table of them
+    // for the usual edge widths, so the border costs a lookup a pixel.
+    const bool tabled = edge <= 1024;
+    const std::size_t side = tabled ? std::size_t(edge) + 1 : 0;
+    std::vector<uint8_t> table(side * side);
+    for (std::size_t dy = 0; dy < side; ++dy)
+        for (std::size_t dx = 0; dx < side; ++dx)
+            table[dy * side + dx] = ramp(int(dx), int(dy));
     std::vector<uint8_t> row(static_cast<std::size_t>(W));
     for (int y = 0; y < H; ++y) {
         const int dy = y < y0 ? y0 - y : y > y1 ? y - y1 : 0;
@@ -169,9 +182,12 @@ TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t 
                 x = x1;
                 continue;
             }
-            const double d = std::sqrt(double(dx) * dx + double(dy) * dy);
-            const double v = d >= span ? 0.0 : 255.0 * (span - d) / span;
-            row[std::size_t(x)] = uint8_t(std::lround(v));
+            if (!tabled)
+                row[std::size_t(x)] = ramp(dx, dy);
+            else if (dx > edge || dy > edge)
+                row[std::size_t(x)] = 0; // beyond the ramp
+            else
+                row[std::size_t(x)] = table[std::size_t(dy) * side + std::size_t(dx)];
         }
         if (y >= y0 && y <= y1) readBlock(*in, 0, y - y0, in->width, 1, row.data() + x0, row.size());
         writeBlock(*out, 0, y, W, 1, row.data(), row.size());

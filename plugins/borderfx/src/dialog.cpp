@@ -33,7 +33,7 @@ namespace borderfx {
 // Two arrow buttons at the right edge of an edit: each press (and each repeat while held)
 // moves the edit's number by 1, after 2 s by 10, after 3 s by 50, within 0 .. maximum.
 class UpDown : public QWidget {
-public:
+  public:
     UpDown(QWidget* parent, QLineEdit* buddy) : QWidget(parent), buddy_(buddy) {
         up_ = new QToolButton(this);
         down_ = new QToolButton(this);
@@ -52,18 +52,19 @@ public:
     void setMaximum(int32_t maximum) { maximum_ = maximum; }
     int32_t maximum() const { return maximum_; }
     void step(int sign) {
-        const int32_t by = held_.isValid() && (up_->isDown() || down_->isDown()) ? AccelStep(held_.elapsed()) : 1;
+        const int32_t by =
+            held_.isValid() && (up_->isDown() || down_->isDown()) ? AccelStep(held_.elapsed()) : 1;
         buddy_->setText(FormatEditInt(StepValue(ParseEditInt(buddy_->text()), sign * by, maximum_)));
     }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent*) override {
         const int h = height() / 2;
         up_->setGeometry(0, 0, width(), h);
         down_->setGeometry(0, h, width(), height() - h);
     }
 
-private:
+  private:
     QLineEdit* buddy_;
     QToolButton *up_, *down_;
     QElapsedTimer held_;
@@ -79,14 +80,14 @@ DialogHook& hook() {
 
 // An edit that takes digits only and steps its up-down with the arrow keys.
 class NumberEdit : public QLineEdit {
-public:
+  public:
     explicit NumberEdit(QWidget* parent) : QLineEdit(parent) {
         setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
         setMaxLength(258);
     }
     UpDown* upDown = nullptr;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* e) override {
         if (upDown && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down)) {
             upDown->step(e->key() == Qt::Key_Up ? 1 : -1);
@@ -145,7 +146,8 @@ QPixmap FrameShadowDialog::directionPixmap(int direction, QSize size) {
     return pm;
 }
 
-FrameShadowDialog::FrameShadowDialog(QWidget* parent, PlugInRecord* record) : QDialog(parent), record_(record) {
+FrameShadowDialog::FrameShadowDialog(QWidget* parent, PlugInRecord* record)
+    : QDialog(parent), record_(record) {
     setObjectName(QStringLiteral("110"));
     setWindowTitle(QString::fromUtf8(StringText(kCaptionId)));
     setModal(true);
@@ -215,7 +217,8 @@ void FrameShadowDialog::build() {
         auto* ud = new UpDown(this, edit);
         named(ud, id + 1);
         // The up-down sits at the edit's right edge, as tall as the edit's rectangle allows.
-        ud->setGeometry(editRect.right() + 1 - upDownRect.width(), editRect.y(), upDownRect.width(), editRect.height());
+        ud->setGeometry(editRect.right() + 1 - upDownRect.width(), editRect.y(), upDownRect.width(),
+                        editRect.height());
         edit->setTextMargins(0, 0, upDownRect.width(), 0);
         ud->raise();
         edit->upDown = ud;
@@ -235,7 +238,8 @@ void FrameShadowDialog::build() {
         pictures_[size_t(d)] = picture->geometry();
     }
     auto* directionGroup = new QButtonGroup(this);
-    for (QRadioButton* r : directionRadios_) directionGroup->addButton(r);
+    for (QRadioButton* r : directionRadios_)
+        directionGroup->addButton(r);
 
     auto label = [&](int id, const char* text, QRect r) {
         auto* l = new QLabel(QString::fromUtf8(text), this);
@@ -295,7 +299,8 @@ void FrameShadowDialog::build() {
     connect(colorRadio_, &QRadioButton::clicked, this, [this] { fillCommand(BFX_FILL_COLOR); });
     connect(textureRadio_, &QRadioButton::clicked, this, [this] { fillCommand(BFX_FILL_TEXTURE); });
     for (int d = 0; d < 4; ++d)
-        connect(directionRadios_[size_t(d)], &QRadioButton::clicked, this, [this, d] { directionCommand(3013 + d); });
+        connect(directionRadios_[size_t(d)], &QRadioButton::clicked, this,
+                [this, d] { directionCommand(3013 + d); });
     qtimer_.setInterval(RefreshTimer::kIntervalMs);
     connect(&qtimer_, &QTimer::timeout, this, [this] { timerTick(); });
 }
@@ -320,7 +325,8 @@ bool FrameShadowDialog::openDialog() {
     shadowOn_ = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
     shadowCheck_->setChecked(shadowOn_);
     shadowSwatch_.color = p.shadowColor;
-    if (p.shadowDirection >= 0 && p.shadowDirection < 4) directionRadios_[size_t(p.shadowDirection)]->setChecked(true);
+    if (p.shadowDirection >= 0 && p.shadowDirection < 4)
+        directionRadios_[size_t(p.shadowDirection)]->setChecked(true);
     colorRadio_->setChecked(p.frameFill == BFX_FILL_COLOR);
     textureRadio_->setChecked(p.frameFill == BFX_FILL_TEXTURE);
     setEditInt(3022, p.shadowOffsetX);
@@ -369,11 +375,16 @@ int32_t FrameShadowDialog::getEditInt(int id) const {
 
 int32_t FrameShadowDialog::maximumOf(int id) const {
     switch (id) {
-    case 3008: return frameMax_;
-    case 3022: return limits_.xMax;
-    case 3025: return limits_.yMax;
-    case 3028: return 99;
-    default: return 150;
+    case 3008:
+        return frameMax_;
+    case 3022:
+        return limits_.xMax;
+    case 3025:
+        return limits_.yMax;
+    case 3028:
+        return 99;
+    default:
+        return 150;
     }
 }
 
@@ -421,9 +432,12 @@ void FrameShadowDialog::setOffsetLimits(int32_t direction) {
 }
 
 void FrameShadowDialog::updateEnabling() {
-    for (int id : {3008, 3001, 3002, 3061}) control(id)->setEnabled(frameOn_);
-    for (int id : {3013, 3015, 3014, 3016, 3022, 3025, 3028, 3032, 3031}) control(id)->setEnabled(shadowOn_);
-    for (int id : {3022, 3025, 3028, 3032, 3008}) edits_.at(id).upDown->setEnabled(control(id)->isEnabled());
+    for (int id : {3008, 3001, 3002, 3061})
+        control(id)->setEnabled(frameOn_);
+    for (int id : {3013, 3015, 3014, 3016, 3022, 3025, 3028, 3032, 3031})
+        control(id)->setEnabled(shadowOn_);
+    for (int id : {3022, 3025, 3028, 3032, 3008})
+        edits_.at(id).upDown->setEnabled(control(id)->isEnabled());
     if (shadowOn_) {
         control(3032)->setEnabled(blendOn_);
         edits_.at(3032).upDown->setEnabled(blendOn_);
@@ -528,7 +542,8 @@ QRect FrameShadowDialog::directionPicture(int index) const {
 void FrameShadowDialog::chooseFrameColor(const uint32_t* preset) {
     colorRadio_->setChecked(true);
     uint32_t color = frameSwatch_.color;
-    const int chosen = preset ? (color = *preset, 1) : tv32ChooseColorEx(tv32::handleOfWidget(this), &color, 0, 0);
+    const int chosen =
+        preset ? (color = *preset, 1) : tv32ChooseColorEx(tv32::handleOfWidget(this), &color, 0, 0);
     if (chosen) {
         frameSwatch_.color = color;
         update(toQRect(frameSwatch_.rect));
@@ -541,7 +556,8 @@ void FrameShadowDialog::chooseFrameColor(const uint32_t* preset) {
 
 void FrameShadowDialog::chooseShadowColor(const uint32_t* preset) {
     uint32_t color = shadowSwatch_.color;
-    const int chosen = preset ? (color = *preset, 1) : tv32ChooseColorEx(tv32::handleOfWidget(this), &color, 0, 0);
+    const int chosen =
+        preset ? (color = *preset, 1) : tv32ChooseColorEx(tv32::handleOfWidget(this), &color, 0, 0);
     if (!chosen) return;
     shadowSwatch_.color = color;
     update(toQRect(shadowSwatch_.rect));
@@ -578,7 +594,8 @@ void FrameShadowDialog::mousePressEvent(QMouseEvent* event) {
 
 void FrameShadowDialog::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
-    const bool over = (frameOn_ && inside(frameSwatch_.rect, pt)) || (shadowOn_ && inside(shadowSwatch_.rect, pt));
+    const bool over =
+        (frameOn_ && inside(frameSwatch_.rect, pt)) || (shadowOn_ && inside(shadowSwatch_.rect, pt));
     if (over) {
         if (!pipette_) setCursor(pipetteCursor());
         pipette_ = true;
@@ -631,8 +648,10 @@ QString FrameShadowDialog::applySettings(const QString& settings) {
             ok = on || value == QLatin1String("0") || value == QLatin1String("off");
             if (ok && box->isChecked() != on) box->click();
         };
-        const std::map<QString, int> editIds = {{"frameWidth", 3008}, {"shadowOffsetX", 3022},
-                                                {"shadowOffsetY", 3025}, {"transparency", 3028},
+        const std::map<QString, int> editIds = {{"frameWidth", 3008},
+                                                {"shadowOffsetX", 3022},
+                                                {"shadowOffsetY", 3025},
+                                                {"transparency", 3028},
                                                 {"blendWidth", 3032}};
         if (auto it = editIds.find(name); it != editIds.end()) {
             const int32_t v = number();
@@ -651,9 +670,12 @@ QString FrameShadowDialog::applySettings(const QString& settings) {
             if (ok && !directionRadios_[size_t(d)]->isChecked()) directionRadios_[size_t(d)]->click();
         } else if (name == QLatin1String("frameFill")) {
             ok = true;
-            if (value == QLatin1String("color") || value == QLatin1String("0")) colorRadio_->click();
-            else if (value == QLatin1String("texture") || value == QLatin1String("5")) textureRadio_->click();
-            else ok = false;
+            if (value == QLatin1String("color") || value == QLatin1String("0"))
+                colorRadio_->click();
+            else if (value == QLatin1String("texture") || value == QLatin1String("5"))
+                textureRadio_->click();
+            else
+                ok = false;
         } else if (name == QLatin1String("frameColor")) {
             const uint32_t c = color();
             if (ok) chooseFrameColor(&c);
@@ -682,8 +704,10 @@ int RunFrameShadowDialog(TV32HWND parent, PlugInRecord* record) {
         answer = hook()(record) ? 1 : 0;
     } else if (!qEnvironmentVariableIsSet(BFX_DIALOG_SET_VARIABLE)) {
         const QByteArray v = qgetenv(BFX_DIALOG_ANSWER_VARIABLE).trimmed().toLower();
-        if (v == "ok") answer = 1;
-        else if (v == "cancel") answer = 0;
+        if (v == "ok")
+            answer = 1;
+        else if (v == "cancel")
+            answer = 0;
     }
     if (answer == 1) return 1;
     if (answer == 0) {

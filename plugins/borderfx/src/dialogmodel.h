@@ -38,7 +38,7 @@ EditOutcome ApplyEditValue(int32_t value, int32_t& field, int32_t maximum, TV32H
 // The refresh timer: idle (id 0) or watching one field. The preview follows once the watched
 // value has stayed the same for one whole tick.
 class RefreshTimer {
-public:
+  public:
     // Starts watching id unless a timer runs; true when it started.
     bool start(int32_t id);
     // One tick with the watched field's value; true when the preview is due (the timer stops).
@@ -46,10 +46,13 @@ public:
     int32_t id() const { return id_; }
     int32_t last() const { return last_; }
     bool running() const { return id_ != 0; }
-    void stop() { id_ = 0; last_ = -1; }
+    void stop() {
+        id_ = 0;
+        last_ = -1;
+    }
     static constexpr int kIntervalMs = 250;
 
-private:
+  private:
     int32_t id_ = 0;
     int32_t last_ = -1;
 };

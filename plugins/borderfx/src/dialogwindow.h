@@ -24,7 +24,7 @@ namespace borderfx {
 class UpDown;
 
 class FrameShadowDialog : public QDialog {
-public:
+  public:
     // Opens over parent for record: fills the controls and renders the first preview. When the
     // preview cannot be set up, failed() is true and run() returns 0 at once.
     FrameShadowDialog(QWidget* parent, PlugInRecord* record);
@@ -62,14 +62,14 @@ public:
     // Picture of shadow direction d: an image rectangle with its shadow offset that way.
     static QPixmap directionPixmap(int direction, QSize size);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void reject() override;
 
-private:
+  private:
     struct EditField {
         QLineEdit* edit;
         UpDown* upDown;

@@ -4,8 +4,8 @@
 
 #include "dialog.h"
 #include "guards.h"
-#include "render.h"
 #include "messages.h"
+#include "render.h"
 
 #include "imagelib/scabout.h"
 #include "imagelib/tv32qt.h"
@@ -58,11 +58,8 @@ __attribute__((destructor)) void onUnload() {
 }
 
 TV32RECT intersect(const TV32RECT& a, const TV32RECT& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-
-bool contains(const TV32RECT& r, int32_t x, int32_t y) {
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
 }
 
 TV32RECT grown(const TV32RECT& r, int32_t by) {
@@ -90,8 +87,8 @@ int renderAndDeliver(PlugInRecord* rec) {
     const int32_t ow = out.area.right - out.area.left, oh = out.area.bottom - out.area.top;
     if (!buf32GetBuf(rec->sourceImage, out.area.left, out.area.top, ow, oh, outputImage.slot()) ||
         !buf32GetBuf(outputImage.get(), out.growLeft, out.growTop, sw, sh, selectionImage.slot()) ||
-        !RenderFrameAndShadow(selectionImage.get(), outputImage.get(), nullptr, kTargetTrueColor, &rec->params,
-                              rec->resultImage, 0, nullptr)) {
+        !RenderFrameAndShadow(selectionImage.get(), outputImage.get(), nullptr, kTargetTrueColor,
+                              &rec->params, rec->resultImage, 0, nullptr)) {
         ShowError(kInsufficientMemoryId, nullptr, s.parent);
         return 0;
     }
@@ -114,7 +111,8 @@ void SetDefaultParams(PlugInRecord* r) {
     p.shadowDirection = BFX_SHADOW_DOWN_LEFT;
     p.shadowOffsetX = 10;
     p.shadowOffsetY = 10;
-    for (int32_t& side : p.frameSides) side = 10;
+    for (int32_t& side : p.frameSides)
+        side = 10;
     p.frameColor = 0x00FF0000;
     p.shadowColor = 0;
     p.backColor = r->hostColor;
@@ -185,25 +183,50 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
                         uint8_t((p.shadowColor >> 16) & 0xFF)};
     if (channels == 1) shade[0] = GreyOf(p.shadowColor);
 
-    auto pixel = [&](const BUF32CELL& cell, int32_t x, int32_t y) {
-        uint8_t& a = alpha[std::size_t(y - c.top) * std::size_t(cw) + std::size_t(x - c.left)];
-        if (frameOn && contains(f, x, y)) {
-            a = 255;
-            return;
-        }
-        if (!shadowOn || !contains(d, x, y) || a == 255) return;
-        uint32_t g = g0;
-        if (maskBits) g = uint32_t(maskBits[std::size_t(y - d.top) * std::size_t(dw) + std::size_t(x - d.left)]) * g / 255;
+    // The shadow over [x0, x1) of row y, pixel by pixel, outside the frame.
+    auto shadowPiece = [&](const BUF32CELL& cell, int32_t y, int32_t x0, int32_t x1) {
+        x0 = std::max(x0, d.left);
+        x1 = std::min(x1, d.right);
+        if (x0 >= x1) return;
+        uint8_t* arow = alpha + std::ptrdiff_t(y - c.top) * cw - c.left;
+        const uint8_t* mrow = maskBits ? maskBits + std::ptrdiff_t(y - d.top) * dw - d.left : nullptr;
         uint8_t* px = cell.pixels + (std::size_t(y - o.top - cell.y) * std::size_t(cell.width) +
-                                     std::size_t(x - o.left - cell.x)) * std::size_t(channels);
-        if (a == 0) {
-            for (int k = 0; k < channels; ++k) px[k] = shade[k];
-            a = uint8_t(g);
-            return;
+                                     std::size_t(x0 - o.left - cell.x)) *
+                                        std::size_t(channels);
+        for (int32_t x = x0; x < x1; ++x, px += channels) {
+            uint8_t& a = arow[x];
+            if (a == 255) continue;
+            uint32_t g = g0;
+            if (mrow) g = uint32_t(mrow[x]) * g / 255;
+            if (a == 0) {
+                for (int k = 0; k < channels; ++k)
+                    px[k] = shade[k];
+                a = uint8_t(g);
+                continue;
+            }
+            const uint32_t av = a;
+            for (int k = 0; k < channels; ++k)
+                px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
+            a = uint8_t(255 - (255 - av) * (255 - g) / 255);
         }
-        const uint32_t av = a;
-        for (int k = 0; k < channels; ++k) px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
-        a = uint8_t(255 - (255 - av) * (255 - g) / 255);
+    };
+    // A piece [u, v) of row y outside the selection: opaque where the frame lies, shadowed where
+    // the shadow falls, unchanged elsewhere.
+    auto piece = [&](const BUF32CELL& cell, int32_t y, int32_t u, int32_t v) {
+        if (u >= v) return;
+        int32_t fu = v, fv = v;
+        if (frameOn && y >= f.top && y < f.bottom) {
+            fu = std::max(u, f.left);
+            fv = std::min(v, f.right);
+            if (fu < fv)
+                std::memset(alpha + std::ptrdiff_t(y - c.top) * cw + (fu - c.left), 255,
+                            std::size_t(fv - fu));
+            else
+                fu = fv = v;
+        }
+        if (!shadowOn || y < d.top || y >= d.bottom) return;
+        shadowPiece(cell, y, u, fu);
+        shadowPiece(cell, y, fv, v);
     };
 
     if (channels != 1 && channels != 3) return 1;
@@ -211,16 +234,18 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
         CellLock cl(result, i);
         if (!cl) return 0;
         const BUF32CELL& cell = cl.cell();
-        const int32_t xa = std::max(c.left, o.left + cell.x), xb = std::min(c.right, o.left + cell.x + cell.width);
+        const int32_t xa = std::max(c.left, o.left + cell.x),
+                      xb = std::min(c.right, o.left + cell.x + cell.width);
         if (xa >= xb) continue;
-        const int32_t ya = std::max(c.top, o.top + cell.y), yb = std::min(c.bottom, o.top + cell.y + cell.height);
+        const int32_t ya = std::max(c.top, o.top + cell.y),
+                      yb = std::min(c.bottom, o.top + cell.y + cell.height);
         for (int32_t y = ya; y < yb; ++y) {
             // The selection itself is left alone: only the pieces of the row beside it are visited.
             if (y >= s.top && y < s.bottom) {
-                for (int32_t x = xa; x < std::min(xb, s.left); ++x) pixel(cell, x, y);
-                for (int32_t x = std::max(xa, s.right); x < xb; ++x) pixel(cell, x, y);
+                piece(cell, y, xa, std::min(xb, s.left));
+                piece(cell, y, std::max(xa, s.right), xb);
             } else {
-                for (int32_t x = xa; x < xb; ++x) pixel(cell, x, y);
+                piece(cell, y, xa, xb);
             }
         }
     }

@@ -13,7 +13,8 @@ namespace borderfx {
 // A buffer lock, undone when the guard ends.
 class BufferLock {
   public:
-    BufferLock(TV32HBUF buffer, int32_t mode) : buffer_(buffer), locked_(buf32Lock(buffer, mode, nullptr) != 0) {}
+    BufferLock(TV32HBUF buffer, int32_t mode)
+        : buffer_(buffer), locked_(buf32Lock(buffer, mode, nullptr) != 0) {}
     ~BufferLock() {
         if (locked_) buf32Unlock(buffer_);
     }

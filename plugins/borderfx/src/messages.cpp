@@ -94,7 +94,8 @@ int ShowError(int32_t id, const char* extra, TV32HWND owner) {
     return 1;
 }
 
-int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, int32_t reset, TV32HWND owner) {
+int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, int32_t reset,
+                       TV32HWND owner) {
     char caption[260] = {0}, text[260] = {0};
     auto own = [](int32_t i, char* buffer) {
         const char* t = StringText(i);
@@ -102,8 +103,10 @@ int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, 
         std::strncpy(buffer, t, 259);
         buffer[259] = '\0';
     };
-    if (id < 500 || id >= 700) c32GetString(id, text, 260);
-    else own(id, text);
+    if (id < 500 || id >= 700)
+        c32GetString(id, text, 260);
+    else
+        own(id, text);
     own(kCaptionId, caption);
     C32MSGBOX box{owner, caption, 0x30, text, 1, 1, code, first, second, reset, 0};
     if (reset == 0) c32ResetDLLErrInfo();
@@ -121,8 +124,8 @@ std::string HelpPath() {
 
 int ShowHelp(TV32HWND window, int32_t context) {
     if (!tv32::ensureApplication() && qEnvironmentVariableIsEmpty(desktop::kDesktopLogVariable)) return 0;
-    gHelpOpened = desktop::help().showContext(tv32::widgetFromHandle(window), QString::fromStdString(HelpPath()),
-                                              int(context));
+    gHelpOpened = desktop::help().showContext(tv32::widgetFromHandle(window),
+                                              QString::fromStdString(HelpPath()), int(context));
     return gHelpOpened ? 1 : 0;
 }
 

@@ -26,7 +26,8 @@ int ShowError(int32_t id, const char* extra, TV32HWND owner = 0);
 // Message id (the common library's string for ids < 500 or >= 700, the library's own otherwise)
 // through c32ShowMb with caption 700, the exclamation icon, the error code and two values; reset 0
 // clears the common library's error information first. owner: the dialog window.
-int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, int32_t reset, TV32HWND owner = 0);
+int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, int32_t reset,
+                       TV32HWND owner = 0);
 
 // Help: the help file beside the library ("nf4ps.hlp", window "d") at a context (140 the frame
 // and shadow dialog, 150 the texture library, 160 the texture variations); CloseHelp tells the

@@ -88,7 +88,8 @@ void PreviewState::release() {
     ownsImage = false;
 }
 
-int MakePreviewImage(TV32HBUF source, TV32HBUF* slot, const TV32RECT& r, const void* palette, int32_t quality) {
+int MakePreviewImage(TV32HBUF source, TV32HBUF* slot, const TV32RECT& r, const void* palette,
+                     int32_t quality) {
     if (*slot && buf32GetInfo(*slot, nullptr)) buf32Free(*slot);
     *slot = 0;
     const TV32SIZE size{RectWidth(r), RectHeight(r)};
@@ -117,7 +118,8 @@ SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugIn
     } else {
         state.view = FitRect(state.inner, w, h);
         TV32HBUF scaled = 0;
-        if (!MakePreviewImage(record.sourceImage, &scaled, state.view, nullptr, 1)) return SetupResult::ImageFailed;
+        if (!MakePreviewImage(record.sourceImage, &scaled, state.view, nullptr, 1))
+            return SetupResult::ImageFailed;
         state.image = scaled;
         state.ownsImage = true;
         state.sx = float(w) / float(RectWidth(state.view));
@@ -140,7 +142,8 @@ void ScalePreviewParams(PreviewState& state, const FrameShadowParams& params) {
     p = params;
     const float smaller = std::min(state.sx, state.sy);
     p.frameWidth = ScaleToPreview(params.frameWidth, smaller);
-    for (int32_t& side : p.frameSides) side = p.frameWidth;
+    for (int32_t& side : p.frameSides)
+        side = p.frameWidth;
     p.shadowOffsetX = ScaleToPreview(params.shadowOffsetX, state.sx);
     p.shadowOffsetY = ScaleToPreview(params.shadowOffsetY, state.sy);
     p.blendWidth = ScaleToPreview(params.blendWidth, smaller);
@@ -159,12 +162,13 @@ int RenderPreview(PreviewState& state, const PlugInRecord& record, const Preview
     if (p.frameFill == BFX_FILL_TEXTURE && !p.textureData) p.frameFill = kFillNone;
     if (state.result) buf32Free(state.result);
     state.result = 0;
-    if (!RenderFrameAndShadow(state.selectionImage, state.image, nullptr, kTargetTrueColor, &p, &state.result, 0,
-                              nullptr))
+    if (!RenderFrameAndShadow(state.selectionImage, state.image, nullptr, kTargetTrueColor, &p, &state.result,
+                              0, nullptr))
         return 0;
     if (record.bitsPerPixel < 24) {
         TV32HBUF colour = 0;
-        if (!cvt32BufType(2, 0, CVT32_GREY, CVT32_TRUECOLOR, state.result, &colour, nullptr, 0, 0, nullptr, 0))
+        if (!cvt32BufType(2, 0, CVT32_GREY, CVT32_TRUECOLOR, state.result, &colour, nullptr, 0, 0, nullptr,
+                          0))
             return 0;
         if (colour) {
             buf32Free(state.result);

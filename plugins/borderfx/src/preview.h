@@ -15,8 +15,12 @@ namespace borderfx {
 // a * b / c exactly, rounded to the nearest integer with halves away from zero; -1 when c is 0.
 int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 
-inline int32_t RectWidth(const TV32RECT& r) { return r.right - r.left; }
-inline int32_t RectHeight(const TV32RECT& r) { return r.bottom - r.top; }
+inline int32_t RectWidth(const TV32RECT& r) {
+    return r.right - r.left;
+}
+inline int32_t RectHeight(const TV32RECT& r) {
+    return r.bottom - r.top;
+}
 
 // A w x h rectangle centred in area (integer halves).
 TV32RECT CenterRect(const TV32RECT& area, int32_t w, int32_t h);
@@ -29,14 +33,14 @@ TV32RECT AdjustedSelection(const TV32RECT& selection);
 
 // Preview state of one open dialog. Frees what it owns when destroyed.
 struct PreviewState {
-    TV32RECT frame{};  // P: the pane
-    TV32RECT inner{};  // A: P less a twentieth on each side
-    TV32RECT view{};   // V: where the preview image is drawn
+    TV32RECT frame{}; // P: the pane
+    TV32RECT inner{}; // A: P less a twentieth on each side
+    TV32RECT view{};  // V: where the preview image is drawn
     int32_t imageWidth = 0, imageHeight = 0;
-    TV32HBUF image = 0;     // the preview image (sourceImage itself when ownsImage is false)
+    TV32HBUF image = 0; // the preview image (sourceImage itself when ownsImage is false)
     bool ownsImage = false;
     float sx = 1.0f, sy = 1.0f;
-    TV32RECT selection{};   // adjusted selection, image coordinates
+    TV32RECT selection{};        // adjusted selection, image coordinates
     TV32RECT previewSelection{}; // Q
     TV32HBUF selectionImage = 0;
     FrameShadowParams working{};
@@ -75,7 +79,8 @@ int RenderPreview(PreviewState& state, const PlugInRecord& record, const Preview
 // A scaled copy of source, width x height of r, into *slot (a buffer held there is freed first).
 // Above 10 000 pixels the wait cursor shows during the resampling. On failure the common
 // library's message 1001 is shown. Returns nonzero on success.
-int MakePreviewImage(TV32HBUF source, TV32HBUF* slot, const TV32RECT& r, const void* palette, int32_t quality);
+int MakePreviewImage(TV32HBUF source, TV32HBUF* slot, const TV32RECT& r, const void* palette,
+                     int32_t quality);
 
 // Painting; dc is an active QPainter.
 void DrawSunkenBorder(QPainter* dc, const TV32RECT& r);

@@ -41,16 +41,18 @@ struct Area {
 // must not lie wholly inside the excluded rectangle.
 bool visitCell(const TV32RECT& c, const Area& a, const TV32RECT* ex) {
     if (c.right < a.left || c.left > a.right - 1 || c.top > a.bottom - 1 || c.bottom < a.top) return false;
-    if (ex && c.left >= ex->left && c.right < ex->right && c.top >= ex->top && c.bottom < ex->bottom) return false;
+    if (ex && c.left >= ex->left && c.right < ex->right && c.top >= ex->top && c.bottom < ex->bottom)
+        return false;
     return true;
 }
 
 // Calls f(y, x0, x1) for each row piece of the locked cell that lies in the area and outside
 // the excluded rectangle; x0 < x1, image coordinates.
-template <class F>
-void forEachSpan(const BUF32CELL& cell, const Area& a, const TV32RECT* ex, F&& f) {
-    const int64_t y0 = std::max<int64_t>(cell.y, a.top), y1 = std::min<int64_t>(int64_t(cell.y) + cell.height, a.bottom);
-    const int64_t x0 = std::max<int64_t>(cell.x, a.left), x1 = std::min<int64_t>(int64_t(cell.x) + cell.width, a.right);
+template <class F> void forEachSpan(const BUF32CELL& cell, const Area& a, const TV32RECT* ex, F&& f) {
+    const int64_t y0 = std::max<int64_t>(cell.y, a.top),
+                  y1 = std::min<int64_t>(int64_t(cell.y) + cell.height, a.bottom);
+    const int64_t x0 = std::max<int64_t>(cell.x, a.left),
+                  x1 = std::min<int64_t>(int64_t(cell.x) + cell.width, a.right);
     if (x0 >= x1) return;
     for (int64_t y = y0; y < y1; ++y) {
         if (ex && y >= ex->top && y < ex->bottom && ex->left < ex->right) {
@@ -66,7 +68,8 @@ void forEachSpan(const BUF32CELL& cell, const Area& a, const TV32RECT* ex, F&& f
 }
 
 inline uint8_t* pixelAt(const BUF32CELL& cell, int32_t x, int32_t y, int bpp) {
-    return cell.pixels + (std::size_t(y - cell.y) * std::size_t(cell.width) + std::size_t(x - cell.x)) * std::size_t(bpp);
+    return cell.pixels +
+           (std::size_t(y - cell.y) * std::size_t(cell.width) + std::size_t(x - cell.x)) * std::size_t(bpp);
 }
 
 // Per channel: the value of p after a full-strength blend with colour byte c at transparency T,
@@ -199,8 +202,8 @@ int BuildSoftEdgeMask(TV32HBUF* slot, int32_t width, int32_t height, int32_t edg
     return 0;
 }
 
-int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, int32_t t, int32_t left, int32_t top,
-                     const TV32RECT* excluded) {
+int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, int32_t t, int32_t left,
+                     int32_t top, const TV32RECT* excluded) {
     BUF32INFO info;
     int32_t mw = 0, mh = 0;
     if (!color || !buf32GetInfo(buffer, &info) || !buf32GetWHU(mask, &mw, &mh, 0)) return 0;
@@ -219,10 +222,12 @@ int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, in
         CellLock cl(buffer, i);
         if (!cl) return 0;
         const BUF32CELL& cell = cl.cell();
-        if (!buf32GetMemWithBC(mask, cell.x - left, cell.y - top, cell.width, cell.height, scratch.get(), zero))
+        if (!buf32GetMemWithBC(mask, cell.x - left, cell.y - top, cell.width, cell.height, scratch.get(),
+                               zero))
             return 0;
         forEachSpan(cell, area, excluded, [&](int32_t y, int32_t x0, int32_t x1) {
-            const uint8_t* m = scratch.get() + std::size_t(y - cell.y) * std::size_t(cell.width) + std::size_t(x0 - cell.x);
+            const uint8_t* m =
+                scratch.get() + std::size_t(y - cell.y) * std::size_t(cell.width) + std::size_t(x0 - cell.x);
             uint8_t* px = pixelAt(cell, x0, y, channels);
             const int32_t n = x1 - x0;
             if (channels == 3) {
@@ -260,8 +265,8 @@ int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, in
     return 1;
 }
 
-int PaintSolidRect(TV32HBUF buffer, const PixelColor* color, int32_t t, int32_t edge, int32_t left, int32_t top,
-                   int32_t width, int32_t height, const TV32RECT* excluded) {
+int PaintSolidRect(TV32HBUF buffer, const PixelColor* color, int32_t t, int32_t edge, int32_t left,
+                   int32_t top, int32_t width, int32_t height, const TV32RECT* excluded) {
     BUF32INFO info;
     if (!color || !buf32GetInfo(buffer, &info)) return 0;
     if (edge != 0) {
@@ -299,14 +304,16 @@ int PaintSolidRect(TV32HBUF buffer, const PixelColor* color, int32_t t, int32_t 
                     px[2] = table.v[2][px[2]];
                 }
             } else {
-                for (int32_t k = 0; k < n; ++k, ++px) *px = table.v[0][*px];
+                for (int32_t k = 0; k < n; ++k, ++px)
+                    *px = table.v[0][*px];
             }
         });
     }
     return 1;
 }
 
-int PaintTextureRect(TV32HBUF buffer, void* texture, int32_t left, int32_t top, int32_t width, int32_t height) {
+int PaintTextureRect(TV32HBUF buffer, void* texture, int32_t left, int32_t top, int32_t width,
+                     int32_t height) {
     if (!texture) return 0;
     BUF32INFO info;
     if (!buf32GetInfo(buffer, &info)) return 0;
@@ -319,21 +326,24 @@ int PaintTextureRect(TV32HBUF buffer, void* texture, int32_t left, int32_t top, 
         OwnedBuffer colour;
         if (!tv32GenerateTexture(2, 0, texture, width, height, 0, colour.slot(), 0, 0, nullptr)) return 0;
         TV32HBUF target = buffer;
-        return cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, colour.get(), &target, nullptr, 0, 0, nullptr, 0) ? 1
-                                                                                                               : 0;
+        return cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, colour.get(), &target, nullptr, 0, 0, nullptr,
+                            0)
+                   ? 1
+                   : 0;
     }
     OwnedBuffer colour;
     if (!tv32GenerateTexture(2, 0, texture, width, height, 0, colour.slot(), 0, 0, nullptr)) return 0;
     if (!grey) return buf32MergeBuf(colour.get(), 0, 0, width, height, buffer, left, top) ? 1 : 0;
     OwnedBuffer converted;
-    if (!cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, colour.get(), converted.slot(), nullptr, 0, 0, nullptr, 0))
+    if (!cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, colour.get(), converted.slot(), nullptr, 0, 0,
+                      nullptr, 0))
         return 0;
     colour.reset();
     return buf32MergeBuf(converted.get(), 0, 0, width, height, buffer, left, top) ? 1 : 0;
 }
 
-int FillRectWithTexture(TV32HBUF buffer, int32_t kind, void* texture, int32_t left, int32_t top, int32_t width,
-                        int32_t height, const TV32RECT*, void*) {
+int FillRectWithTexture(TV32HBUF buffer, int32_t kind, void* texture, int32_t left, int32_t top,
+                        int32_t width, int32_t height, const TV32RECT*, void*) {
     if (!buf32GetInfo(buffer, nullptr)) return 0;
     if (kind != BFX_FILL_TEXTURE) return 0;
     return PaintTextureRect(buffer, texture, left, top, width, height);
@@ -341,8 +351,10 @@ int FillRectWithTexture(TV32HBUF buffer, int32_t kind, void* texture, int32_t le
 
 int CopyImageAt(TV32HBUF source, TV32HBUF destination, int32_t x, int32_t y) {
     BUF32INFO s, d;
-    if (!buf32GetInfo(source, &s) || !buf32GetInfo(destination, &d) || s.bytesPerPixel != d.bytesPerPixel) return 0;
-    auto scratch = makeScratch(std::size_t(s.bytesPerPixel) * std::size_t(s.cellWidth) * std::size_t(s.cellHeight));
+    if (!buf32GetInfo(source, &s) || !buf32GetInfo(destination, &d) || s.bytesPerPixel != d.bytesPerPixel)
+        return 0;
+    auto scratch =
+        makeScratch(std::size_t(s.bytesPerPixel) * std::size_t(s.cellWidth) * std::size_t(s.cellHeight));
     if (!scratch) return 0;
     BufferLock lock(source, BUF32_LOCK_READ);
     if (!lock) return 0;
@@ -354,13 +366,14 @@ int CopyImageAt(TV32HBUF source, TV32HBUF destination, int32_t x, int32_t y) {
             cell = cl.cell();
         }
         if (!buf32GetMem(source, cell.x, cell.y, cell.width, cell.height, scratch.get())) return 0;
-        if (!buf32MergeMem(destination, x + cell.x, y + cell.y, scratch.get(), cell.width, cell.height)) return 0;
+        if (!buf32MergeMem(destination, x + cell.x, y + cell.y, scratch.get(), cell.width, cell.height))
+            return 0;
     }
     return 1;
 }
 
-int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int32_t, const FrameShadowParams* params,
-                         TV32HBUF* resultSlot, int32_t, void*) {
+int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int32_t,
+                         const FrameShadowParams* params, TV32HBUF* resultSlot, int32_t, void*) {
     BUF32INFO info;
     if (!params || !resultSlot || !buf32GetInfo(source, &info)) return 0;
     const bool grey = info.bytesPerPixel == 1;
@@ -377,16 +390,17 @@ int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int3
     if (!buf32DupBuf(background, copy.slot())) return 0;
 
     const bool shadow = params->shadowOffsetX > 0 || params->shadowOffsetY > 0 || params->blendWidth != 0;
-    if (shadow &&
-        !PaintSolidRect(copy.get(), &shadowColor, params->transparency, params->blendWidth, l.shadow.left, l.shadow.top,
-                        l.shadow.right - l.shadow.left, l.shadow.bottom - l.shadow.top, &l.frame))
+    if (shadow && !PaintSolidRect(copy.get(), &shadowColor, params->transparency, params->blendWidth,
+                                  l.shadow.left, l.shadow.top, l.shadow.right - l.shadow.left,
+                                  l.shadow.bottom - l.shadow.top, &l.frame))
         return 0;
     if (params->frameWidth > 0) {
         const int32_t fw = l.frame.right - l.frame.left, fh = l.frame.bottom - l.frame.top;
         if (params->frameFill == BFX_FILL_COLOR) {
             if (!paintFrameRing(copy.get(), frameColor, l.frame, l.image)) return 0;
         } else if (params->frameFill == BFX_FILL_TEXTURE) {
-            if (!PaintTextureRect(copy.get(), params->textureData, l.frame.left, l.frame.top, fw, fh)) return 0;
+            if (!PaintTextureRect(copy.get(), params->textureData, l.frame.left, l.frame.top, fw, fh))
+                return 0;
         }
     }
     if (!CopyImageAt(source, copy.get(), l.image.left, l.image.top)) return 0;
@@ -395,7 +409,8 @@ int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int3
         *resultSlot = copy.release();
         return 1;
     }
-    return buf32GetBuf(copy.get(), 0, 0, l.canvas.right - l.canvas.left, l.canvas.bottom - l.canvas.top, resultSlot)
+    return buf32GetBuf(copy.get(), 0, 0, l.canvas.right - l.canvas.left, l.canvas.bottom - l.canvas.top,
+                       resultSlot)
                ? 1
                : 0;
 }

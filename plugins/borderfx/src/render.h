@@ -69,13 +69,14 @@ int PaintSolidRect(TV32HBUF buffer, const PixelColor* color, int32_t transparenc
 // Blends color into buffer through mask placed at (left, top):
 //   q = (c m + p (255 - m)) / 255;  new = (q (100 - T) + p T) / 100.
 // Pixels under a mask value 0, outside the mask or inside excluded keep their value exactly.
-int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, int32_t transparency, int32_t left,
-                     int32_t top, const TV32RECT* excluded);
+int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, int32_t transparency,
+                     int32_t left, int32_t top, const TV32RECT* excluded);
 // The picture of texture over the rectangle (converted to grey for an 8-bit buffer).
-int PaintTextureRect(TV32HBUF buffer, void* texture, int32_t left, int32_t top, int32_t width, int32_t height);
+int PaintTextureRect(TV32HBUF buffer, void* texture, int32_t left, int32_t top, int32_t width,
+                     int32_t height);
 // kind BFX_FILL_TEXTURE: PaintTextureRect; other kinds paint nothing and fail.
-int FillRectWithTexture(TV32HBUF buffer, int32_t kind, void* texture, int32_t left, int32_t top, int32_t width,
-                        int32_t height, const TV32RECT* excluded, void* progress);
+int FillRectWithTexture(TV32HBUF buffer, int32_t kind, void* texture, int32_t left, int32_t top,
+                        int32_t width, int32_t height, const TV32RECT* excluded, void* progress);
 // Copies all of source into destination at (x, y), cell by cell; same channel count required.
 int CopyImageAt(TV32HBUF source, TV32HBUF destination, int32_t x, int32_t y);
 

@@ -30,7 +30,8 @@ TV32HBUF makeImage(int w, int h, int bpp) {
     std::vector<uint8_t> px(size_t(w) * h * bpp);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < bpp; ++c) px[(size_t(y) * w + x) * bpp + c] = uint8_t((x * 3 + y * 5 + c * 70) & 0xFF);
+            for (int c = 0; c < bpp; ++c)
+                px[(size_t(y) * w + x) * bpp + c] = uint8_t((x * 3 + y * 5 + c * 70) & 0xFF);
     TV32HBUF b = 0;
     buf32Alloc(&b, bpp * 8, w, h, BUF32_FILL_ZERO, nullptr);
     buf32MergeMem(b, 0, 0, px.data(), w, h);
@@ -83,7 +84,7 @@ int answerChooser(TV32HWND, uint32_t, uint32_t* chosen) {
 
 class DialogTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void mulDivRoundsHalvesAwayFromZero() {
         QCOMPARE(MulDiv(5, 3, 2), 8);   // 7.5
         QCOMPARE(MulDiv(-5, 3, 2), -8); // -7.5
@@ -101,7 +102,7 @@ private slots:
         QCOMPARE(r.top, 70);
         r = FitRect(a, 1000, 10); // very wide: height 1
         QCOMPARE(RectWidth(r), 100);
-        QCOMPARE(RectHeight(r), 2); // 100 * 10 / 1000 = 1 ... MulDiv 1, kept
+        QCOMPARE(RectHeight(r), 2);                      // 100 * 10 / 1000 = 1 ... MulDiv 1, kept
         r = FitRect(TV32RECT{0, 0, 100, 100}, 10000, 1); // rounds to 0: becomes 2
         QCOMPARE(RectHeight(r), 2);
         r = FitRect(TV32RECT{0, 0, 255, 270}, 600, 400); // 255 x 170
@@ -153,8 +154,9 @@ private slots:
         QCOMPARE(ApplyEditValue(100, field, 99), EditOutcome::PutMaximum);
         QCOMPARE(field, 0);
         QCOMPARE(rec.boxes().size(), size_t(1));
-        QCOMPARE(rec.boxes()[0].text, QStringLiteral("This value is not within the valid range. Please try again.\n"
-                                                     "Please input a value between [0 , 99]"));
+        QCOMPARE(rec.boxes()[0].text,
+                 QStringLiteral("This value is not within the valid range. Please try again.\n"
+                                "Please input a value between [0 , 99]"));
         QCOMPARE(rec.boxes()[0].title, QStringLiteral("Frame and Shadow - Talvor Sitecraft"));
     }
 
@@ -181,7 +183,7 @@ private slots:
         QCOMPARE(r.x, 515); // 343 * 6 / 4 = 514.5, half away from zero
         QCOMPARE(r.y, 322); // 198 * 13 / 8 = 321.75
         QCOMPARE(r.w, 9);
-        QCOMPARE(r.h, 21);  // 13 * 13 / 8 = 21.1
+        QCOMPARE(r.h, 21); // 13 * 13 / 8 = 21.1
         QFont f(QStringLiteral("Liberation Sans"));
         f.setPixelSize(11);
         const DialogBase b = DialogBaseOf(f);
@@ -197,7 +199,8 @@ private slots:
         c32SetDLLErrInfo(1, 2, 3, 4, 5, 6);
         ShowLibraryMessage(508, 7, 1, 2, 1); // kept
         QCOMPARE(rec.boxes().size(), size_t(1));
-        QCOMPARE(rec.boxes()[0].text, QStringLiteral("Insufficient memory. \nPlease close some programs and try again."));
+        QCOMPARE(rec.boxes()[0].text,
+                 QStringLiteral("Insufficient memory. \nPlease close some programs and try again."));
         QCOMPARE(rec.boxes()[0].title, QStringLiteral("Frame and Shadow - Talvor Sitecraft"));
         QCOMPARE(rec.boxes()[0].icon, desktop::BoxIcon::Warning);
         QCOMPARE(c32GetDLLErrInfo(info), 1);
@@ -237,13 +240,14 @@ private slots:
         QCOMPARE(d.offsetLimits().xMax, 299 + 10);
         QCOMPARE(d.offsetLimits().yMax, 199 + 10);
         QCOMPARE(d.frameSwatch().color, 0x00FF0000u);
-        for (int id : {3004, 3005, 3012, 3054}) QVERIFY(!d.findChild<QWidget*>(QString::number(id)));
+        for (int id : {3004, 3005, 3012, 3054})
+            QVERIFY(!d.findChild<QWidget*>(QString::number(id)));
         QCOMPARE(d.refreshCount(), 1);
         QVERIFY(d.preview().result != 0);
         // Every control of the template is there.
-        for (int id : {3057, 3058, 3001, 3002, 3007, 3008, 3009, 3061, 3013, 3014, 3015, 3016, 3017, 3018, 3019,
-                       3020, 3021, 3022, 3023, 3024, 3025, 3026, 3027, 3028, 3029, 3030, 3031, 3032, 3033, 3034,
-                       3035, 1, 2, 3060, 3062})
+        for (int id : {3057, 3058, 3001, 3002, 3007, 3008, 3009, 3061, 3013, 3014, 3015, 3016,
+                       3017, 3018, 3019, 3020, 3021, 3022, 3023, 3024, 3025, 3026, 3027, 3028,
+                       3029, 3030, 3031, 3032, 3033, 3034, 3035, 1,    2,    3060, 3062})
             QVERIFY2(d.findChild<QWidget*>(QString::number(id)), qPrintable(QString::number(id)));
     }
 
@@ -360,7 +364,8 @@ private slots:
         QVERIFY(ctl<QRadioButton>(d, 3013)->isChecked());
         // The pipette over a swatch.
         auto move = [&d](QPoint at) {
-            QMouseEvent e(QEvent::MouseMove, at, d.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent e(QEvent::MouseMove, at, d.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
             QApplication::sendEvent(&d, &e);
         };
         move(QPoint(ss.left + 2, ss.top + 2));
@@ -464,7 +469,8 @@ private slots:
             std::vector<uint8_t> want = pixelsOf(expect);
             if (bpp == 1) {
                 std::vector<uint8_t> rgb;
-                for (uint8_t g : want) rgb.insert(rgb.end(), {g, g, g});
+                for (uint8_t g : want)
+                    rgb.insert(rgb.end(), {g, g, g});
                 want = rgb;
             }
             QVERIFY(pixelsOf(p.result) == want);
@@ -477,10 +483,11 @@ private slots:
     void settingsThroughTheDialog() {
         Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
         FrameShadowDialog d(nullptr, &f.rec);
-        QCOMPARE(d.applySettings(QStringLiteral("frameWidth=4,shadowDirection=3,shadowOffsetX=7,shadowOffsetY=8,"
-                                                "transparency=55,blendWidth=3,frameColor=#00FF80,shadowColor=0x10,"
-                                                "frameFill=color")),
-                 QString());
+        QCOMPARE(
+            d.applySettings(QStringLiteral("frameWidth=4,shadowDirection=3,shadowOffsetX=7,shadowOffsetY=8,"
+                                           "transparency=55,blendWidth=3,frameColor=#00FF80,shadowColor=0x10,"
+                                           "frameFill=color")),
+            QString());
         d.pressOk();
         QCOMPARE(d.result(), 1);
         const FrameShadowParams& p = f.rec.params;

@@ -92,7 +92,8 @@ TEST(Defaults, WrittenWhateverTheHostPutAndHostFieldsKept) {
     EXPECT_EQ(r.params.shadowDirection, 2);
     EXPECT_EQ(r.params.shadowOffsetX, 10);
     EXPECT_EQ(r.params.shadowOffsetY, 10);
-    for (int side : r.params.frameSides) EXPECT_EQ(side, 10);
+    for (int side : r.params.frameSides)
+        EXPECT_EQ(side, 10);
     EXPECT_EQ(r.params.frameColor, 0x00FF0000u);
     EXPECT_EQ(r.params.shadowColor, 0u);
     EXPECT_EQ(r.params.backColor, 0x00123456u);
@@ -103,8 +104,12 @@ TEST(Defaults, WrittenWhateverTheHostPutAndHostFieldsKept) {
     EXPECT_EQ(r.textureIndex, 1);
     EXPECT_EQ(std::memcmp(&r.params.placement, &before.params.placement, sizeof r.params.placement), 0);
     EXPECT_EQ(r.params.reserved48, before.params.reserved48);
-    EXPECT_EQ(std::memcmp(&r.selection, &before.selection, offsetof(PlugInRecord, textureIndex) - offsetof(PlugInRecord, selection)), 0);
-    EXPECT_EQ(std::memcmp(&r.bitsPerPixel, &before.bitsPerPixel, sizeof r - offsetof(PlugInRecord, bitsPerPixel)), 0);
+    EXPECT_EQ(std::memcmp(&r.selection, &before.selection,
+                          offsetof(PlugInRecord, textureIndex) - offsetof(PlugInRecord, selection)),
+              0);
+    EXPECT_EQ(
+        std::memcmp(&r.bitsPerPixel, &before.bitsPerPixel, sizeof r - offsetof(PlugInRecord, bitsPerPixel)),
+        0);
 }
 
 TEST(Entry, DeliversTheFramedSelectionAndItsOpacityPlane) {
@@ -257,7 +262,8 @@ TEST(Entry, AllocationFailureShowsInsufficientMemory) {
     const auto boxes = recorder.boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, QStringLiteral("Frame and Shadow - Talvor Sitecraft"));
-    EXPECT_EQ(boxes[0].text, QStringLiteral("Insufficient memory. \nPlease close some programs and try again."));
+    EXPECT_EQ(boxes[0].text,
+              QStringLiteral("Insufficient memory. \nPlease close some programs and try again."));
     EXPECT_EQ(boxes[0].icon, desktop::BoxIcon::Error);
 }
 
@@ -289,9 +295,10 @@ TEST(Strings, TableAsTheHostReadsIt) {
     EXPECT_STREQ(buf, "Software\\Talvor Systems\\Netfold for APS\\1.0\\path");
     BorderfxLoadString(16999, buf, sizeof buf);
     EXPECT_STREQ(buf, "This plug-in requires Adobe Photoshop 2.5.2 or later to function properly");
-    const char* libs[] = {"tv32brows", "tv32print", "tv32feui", "tv32txtur", "tv32tu",    "tv32tx",   "tv32r2v",
-                          "tv32cvt",   nullptr,     "tv32txtur", "tv32base", "tv32base",  "tv32base", "tv32base",
-                          "tv32base",  "tv32comm",  "tv32comm",  "tv32clips", "tv32clips", "tv32sel"};
+    const char* libs[] = {"tv32brows", "tv32print", "tv32feui",  "tv32txtur", "tv32tu",
+                          "tv32tx",    "tv32r2v",   "tv32cvt",   nullptr,     "tv32txtur",
+                          "tv32base",  "tv32base",  "tv32base",  "tv32base",  "tv32base",
+                          "tv32comm",  "tv32comm",  "tv32clips", "tv32clips", "tv32sel"};
     for (int i = 0; i < 20; ++i) {
         const int n = BorderfxLoadString(11900 + i, buf, sizeof buf);
         if (libs[i]) {
@@ -337,7 +344,8 @@ TEST(OutsideAlpha, ShadowOnTransparentPartlyAndFullyOpaquePixels) {
             EXPECT_EQ(out.at(12, 12)[0], 200);
             // Partly opaque: weighted colour, combined opacity.
             EXPECT_EQ(a.at(13, 12)[0], 255 - (255 - 100) * (255 - g) / 255);
-            for (int k = 0; k < ch; ++k) EXPECT_EQ(out.at(13, 12)[k], (s[k] * g + 200 * 100) / (g + 100));
+            for (int k = 0; k < ch; ++k)
+                EXPECT_EQ(out.at(13, 12)[k], (s[k] * g + 200 * 100) / (g + 100));
             // Inside the selection and outside D nothing changes.
             EXPECT_EQ(a.at(5, 5)[0], 0);
             EXPECT_EQ(out.at(5, 5)[0], 200);
@@ -381,6 +389,7 @@ TEST(Entry, OutputAreaBeyondSixteenBitsKeepsItsCoordinates) {
     ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
     const Image out = read(host.resultImage);
     ASSERT_EQ(out.w, 54);
-    for (int y = 0; y < 8; ++y) EXPECT_EQ(std::memcmp(out.at(2, 2 + y), im.at(40000, 2 + y), 150), 0);
+    for (int y = 0; y < 8; ++y)
+        EXPECT_EQ(std::memcmp(out.at(2, 2 + y), im.at(40000, 2 + y), 150), 0);
     EXPECT_EQ(out.at(0, 0)[2], 255) << "blue frame";
 }

@@ -41,7 +41,8 @@ struct Picture {
     TV32HBUF image = 0, alpha = 0;
     Picture(int w, int h) {
         std::vector<uint8_t> px(std::size_t(w) * h * 3);
-        for (std::size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i / 3 % 251);
+        for (std::size_t i = 0; i < px.size(); ++i)
+            px[i] = uint8_t(i / 3 % 251);
         const uint8_t opaque = 255;
         EXPECT_TRUE(buf32Alloc(&image, 24, w, h, BUF32_FILL_ZERO, nullptr));
         EXPECT_TRUE(buf32MergeMem(image, 0, 0, px.data(), w, h));

@@ -26,7 +26,8 @@ HostRun plughost(const QStringList& args) {
 QImage gradient(int w, int h) {
     QImage im(w, h, QImage::Format_RGB888);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) im.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) % 256));
+        for (int x = 0; x < w; ++x)
+            im.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) % 256));
     return im;
 }
 
@@ -37,8 +38,8 @@ TEST(PlughostBorderfx, FramesASelectionOfAPicture) {
     ASSERT_TRUE(dir.isValid());
     const QImage in = gradient(200, 150);
     ASSERT_TRUE(in.save(dir.filePath("in.png")));
-    const HostRun r = plughost({dir.filePath("in.png"), "--select", "50,40,150,110", "--out", dir.filePath("out.png"),
-                            "--out-alpha", dir.filePath("alpha.png")});
+    const HostRun r = plughost({dir.filePath("in.png"), "--select", "50,40,150,110", "--out",
+                                dir.filePath("out.png"), "--out-alpha", dir.filePath("alpha.png")});
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("originX: -30\noriginY: -10\nresult: 1")) << r.out.toStdString();
     const QImage out(dir.filePath("out.png")), alpha(dir.filePath("alpha.png"));
@@ -55,12 +56,15 @@ TEST(PlughostBorderfx, GreyPictureAndRefusedArguments) {
     QTemporaryDir dir;
     QImage grey = gradient(60, 40).convertToFormat(QImage::Format_Grayscale8);
     ASSERT_TRUE(grey.save(dir.filePath("g.png")));
-    const HostRun r = plughost({dir.filePath("g.png"), "--select", "0,0,60,40", "--out", dir.filePath("o.png"),
-                            "--out-alpha", dir.filePath("a.png")});
+    const HostRun r = plughost({dir.filePath("g.png"), "--select", "0,0,60,40", "--out",
+                                dir.filePath("o.png"), "--out-alpha", dir.filePath("a.png")});
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString();
     const QImage out(dir.filePath("o.png"));
     EXPECT_TRUE(out.isGrayscale());
     EXPECT_EQ(qGray(out.pixel(25, 5)), 29) << "blue frame on a grey picture";
-    EXPECT_EQ(plughost({dir.filePath("g.png"), "--select", "0,0,61,40", "--out", "x", "--out-alpha", "y"}).exitCode, 2);
-    EXPECT_EQ(plughost({dir.filePath("g.png"), "--select", "1,2,3", "--out", "x", "--out-alpha", "y"}).exitCode, 2);
+    EXPECT_EQ(
+        plughost({dir.filePath("g.png"), "--select", "0,0,61,40", "--out", "x", "--out-alpha", "y"}).exitCode,
+        2);
+    EXPECT_EQ(
+        plughost({dir.filePath("g.png"), "--select", "1,2,3", "--out", "x", "--out-alpha", "y"}).exitCode, 2);
 }

@@ -69,7 +69,8 @@ Image model(const Image& src, const Image& bg, const FrameShadowParams& p, const
     }
     if (p.frameWidth > 0 && p.frameFill == BFX_FILL_COLOR)
         for (int y = l.frame.top; y < l.frame.bottom; ++y)
-            for (int x = l.frame.left; x < l.frame.right; ++x) std::memcpy(out.at(x, y), fc.c, std::size_t(out.ch));
+            for (int x = l.frame.left; x < l.frame.right; ++x)
+                std::memcpy(out.at(x, y), fc.c, std::size_t(out.ch));
     for (int y = 0; y < src.h; ++y)
         std::memcpy(out.at(l.image.left, l.image.top + y), src.at(0, y), std::size_t(src.w) * src.ch);
     return out;
@@ -148,8 +149,10 @@ TEST(SoftEdgeMask, ClampsTheEdgeAndFallsTowardTheBorder) {
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 100; ++x) {
             const bool inner = x >= 49 && x <= 50 && y >= 49 && y <= 50;
-            if (inner) EXPECT_EQ(mask.at(x, y)[0], 255);
-            else EXPECT_LT(mask.at(x, y)[0], 255) << x << "," << y;
+            if (inner)
+                EXPECT_EQ(mask.at(x, y)[0], 255);
+            else
+                EXPECT_LT(mask.at(x, y)[0], 255) << x << "," << y;
         }
     EXPECT_LT(mask.at(0, 50)[0], mask.at(25, 50)[0]);
     EXPECT_LT(mask.at(25, 50)[0], mask.at(48, 50)[0]);
@@ -186,9 +189,9 @@ TEST(Render, MatchesThePaintingOrderForManyParameterSets) {
         params(2, 3, 30, 25, 40, 10),  // edge wider than the frame rectangle allows
     };
     for (const FrameShadowParams& p : sets) {
-        SCOPED_TRACE(testing::Message() << "frame " << p.frameWidth << " dir " << p.shadowDirection << " x "
-                                        << p.shadowOffsetX << " y " << p.shadowOffsetY << " blend "
-                                        << p.blendWidth << " T " << p.transparency);
+        SCOPED_TRACE(testing::Message()
+                     << "frame " << p.frameWidth << " dir " << p.shadowDirection << " x " << p.shadowOffsetX
+                     << " y " << p.shadowOffsetY << " blend " << p.blendWidth << " T " << p.transparency);
         renderMatchesModel(rgb, p);
         renderMatchesModel(grey, p);
     }
@@ -203,11 +206,13 @@ TEST(Render, TransparencyArithmeticWithoutBlending) {
         const FrameLayout l = LayoutForSize(10, 10, p);
         const Image bg = plain(l.canvas.right, l.canvas.bottom, 3, 200);
         TV32HBUF result = 0;
-        ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &result, 0, nullptr), 1);
+        ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &result, 0, nullptr),
+                  1);
         const Image out = read(bufs.adopt(result));
         const uint8_t* px = out.at(l.canvas.right - 1, l.canvas.bottom - 1);
         const int c[3] = {0x60, 0x40, 0x20};
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(px[k], (200 * T + c[k] * (100 - T)) / 100) << "T " << T;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(px[k], (200 * T + c[k] * (100 - T)) / 100) << "T " << T;
     }
 }
 
@@ -216,8 +221,8 @@ TEST(Render, GreySourceWithBlueFrameGivesTwentyNine) {
     p.frameColor = 0x00FF0000;
     Buffers bufs;
     TV32HBUF result = 0;
-    ASSERT_EQ(RenderFrameAndShadow(bufs.make(plain(8, 8, 1, 200)), bufs.make(plain(14, 14, 1, 0)), nullptr, 2, &p,
-                                   &result, 0, nullptr),
+    ASSERT_EQ(RenderFrameAndShadow(bufs.make(plain(8, 8, 1, 200)), bufs.make(plain(14, 14, 1, 0)), nullptr, 2,
+                                   &p, &result, 0, nullptr),
               1);
     const Image out = read(bufs.adopt(result));
     EXPECT_EQ(out.at(0, 0)[0], 29);
@@ -250,7 +255,8 @@ TEST(Render, FailuresLeaveTheSlotAndNothingAllocated) {
     const TV32HBUF greyBg = bufs.make(plain(18, 18, 1, 0)), rgbBg = bufs.make(plain(18, 18, 3, 0));
     const int32_t live = buf32CountLive();
     TV32HBUF slot = 0;
-    EXPECT_EQ(RenderFrameAndShadow(rgb, greyBg, nullptr, 2, &p, &slot, 0, nullptr), 0) << "channel counts differ";
+    EXPECT_EQ(RenderFrameAndShadow(rgb, greyBg, nullptr, 2, &p, &slot, 0, nullptr), 0)
+        << "channel counts differ";
     EXPECT_EQ(slot, 0u);
     p.frameFill = BFX_FILL_TEXTURE; // no texture can be drawn in this build
     EXPECT_EQ(RenderFrameAndShadow(rgb, rgbBg, nullptr, 2, &p, &slot, 0, nullptr), 0);
@@ -272,8 +278,10 @@ TEST(Painting, MaskZeroAndExcludedPixelsStayBitForBit) {
         const TV32HBUF b = bufs.make(before);
         // A mask with a zero column and a zero row, placed partly outside the buffer.
         Image m = pattern(30, 25, 1, 5);
-        for (int y = 0; y < 25; ++y) m.at(7, y)[0] = 0;
-        for (int x = 0; x < 30; ++x) m.at(x, 11)[0] = 0;
+        for (int y = 0; y < 25; ++y)
+            m.at(7, y)[0] = 0;
+        for (int x = 0; x < 30; ++x)
+            m.at(x, 11)[0] = 0;
         const TV32HBUF mask = bufs.make(m);
         const TV32RECT ex{20, 10, 33, 24};
         const PixelColor c{{10, 200, 90}};
@@ -285,7 +293,8 @@ TEST(Painting, MaskZeroAndExcludedPixelsStayBitForBit) {
                 const bool inMask = mx >= 0 && mx < 30 && my >= 0 && my < 25;
                 const bool keep = !inMask || m.at(mx, my)[0] == 0 || inRect(ex, x, y);
                 if (keep) {
-                    EXPECT_EQ(std::memcmp(after.at(x, y), before.at(x, y), std::size_t(ch)), 0) << x << "," << y;
+                    EXPECT_EQ(std::memcmp(after.at(x, y), before.at(x, y), std::size_t(ch)), 0)
+                        << x << "," << y;
                 } else {
                     for (int k = 0; k < ch; ++k) {
                         const unsigned p = before.at(x, y)[k], mv = m.at(mx, my)[0];
@@ -314,7 +323,8 @@ TEST(Painting, OpaqueFillOfWholeBufferAndOfARectangle) {
     EXPECT_NE(std::memcmp(out.at(6, 3), c.c, 3), 0);
     ASSERT_EQ(PaintSolidRect(b, &c, 0, 0, 0, 0, 9, 7, nullptr), 1);
     Image all{9, 7, 3, {}};
-    for (int i = 0; i < 63; ++i) all.px.insert(all.px.end(), {1, 2, 3});
+    for (int i = 0; i < 63; ++i)
+        all.px.insert(all.px.end(), {1, 2, 3});
     EXPECT_TRUE(read(b) == all);
 }
 
@@ -348,11 +358,29 @@ TEST(Cells, ResultsDoNotDependOnTheCellSize) {
                 ASSERT_TRUE(buf32SetCellSize(sizes[k][0], sizes[k][1]));
                 Buffers bufs;
                 TV32HBUF r = 0;
-                ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &r, 0, nullptr), 1);
+                ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &r, 0, nullptr),
+                          1);
                 results[k] = read(bufs.adopt(r));
             }
             buf32SetCellSize(0, 0);
             EXPECT_TRUE(results[0] == results[1]) << "channels " << ch << " frame " << p.frameWidth;
         }
     }
+}
+
+TEST(Render, PlacementMovesTheDrawingButNotTheCanvas) {
+    // As the preview draws around a selection inside a larger picture.
+    FrameShadowParams p = params(2, 3, 3, 3, 0, 0);
+    p.placement = {20, 15, 0, 0};
+    const Image src = pattern(10, 8, 3, 2);
+    Buffers bufs;
+    const Image bg = plain(50, 40, 3, 7);
+    TV32HBUF fresh = 0;
+    ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &fresh, 0, nullptr), 1);
+    const Image out = read(bufs.adopt(fresh));
+    ASSERT_EQ(out.w, 50) << "a null slot receives the whole working copy";
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(std::memcmp(out.at(20, 15 + y), src.at(0, y), 30), 0);
+    EXPECT_EQ(out.at(18, 13)[2], 255) << "frame corner";
+    EXPECT_EQ(out.at(33, 26)[0], 0x60) << "plain shadow beyond the frame's corner";
+    EXPECT_EQ(out.at(45, 35)[0], 7) << "the background elsewhere";
 }

@@ -37,7 +37,8 @@ inline Image plain(int w, int h, int ch, uint8_t v) {
 class Buffers {
   public:
     ~Buffers() {
-        for (TV32HBUF b : owned_) buf32Free(b);
+        for (TV32HBUF b : owned_)
+            buf32Free(b);
     }
     TV32HBUF make(const Image& im) {
         TV32HBUF h = 0;

@@ -46,13 +46,30 @@ bool parseRect(const QString& text, TV32RECT& r) {
 
 const std::vector<Option>& options() {
     static const std::vector<Option> table = {
-        {"--select", true, [](Options& o, const QString& v) { return o.haveSelect = parseRect(v, o.select); }},
-        {"--alpha", true, [](Options& o, const QString& v) { o.alpha = v; return true; }},
-        {"--out", true, [](Options& o, const QString& v) { o.out = v; return true; }},
-        {"--out-alpha", true, [](Options& o, const QString& v) { o.outAlpha = v; return true; }},
+        {"--select", true,
+         [](Options& o, const QString& v) { return o.haveSelect = parseRect(v, o.select); }},
+        {"--alpha", true,
+         [](Options& o, const QString& v) {
+             o.alpha = v;
+             return true;
+         }},
+        {"--out", true,
+         [](Options& o, const QString& v) {
+             o.out = v;
+             return true;
+         }},
+        {"--out-alpha", true,
+         [](Options& o, const QString& v) {
+             o.outAlpha = v;
+             return true;
+         }},
         {"--dialog", false, [](Options& o, const QString&) { return o.dialog = true; }},
         // Parameters set through the real dialog's controls, then OK (see BFX_DIALOG_SET_VARIABLE).
-        {"--set", true, [](Options& o, const QString& v) { o.settings = v; return o.haveSettings = true; }},
+        {"--set", true,
+         [](Options& o, const QString& v) {
+             o.settings = v;
+             return o.haveSettings = true;
+         }},
         {"--grey", false, [](Options& o, const QString&) { return o.grey = true; }},
     };
     return table;
@@ -74,7 +91,8 @@ TV32HBUF bufferOf(const QImage& im) {
 bool save(TV32HBUF h, const QString& file) {
     BUF32INFO info;
     if (!buf32GetInfo(h, &info)) return false;
-    QImage im(info.width, info.height, info.bytesPerPixel == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    QImage im(info.width, info.height,
+              info.bytesPerPixel == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     for (int y = 0; y < info.height; ++y)
         if (!buf32GetMem(h, 0, y, info.width, 1, im.scanLine(y))) return false;
     return im.save(file, "PNG");
@@ -118,8 +136,8 @@ int runBorderfx(const QStringList& arguments) {
         plane = plane.convertToFormat(QImage::Format_Grayscale8);
     }
     const TV32RECT& s = o.select;
-    if (s.left < 0 || s.top < 0 || s.right > picture.width() || s.bottom > picture.height() || s.left >= s.right ||
-        s.top >= s.bottom)
+    if (s.left < 0 || s.top < 0 || s.right > picture.width() || s.bottom > picture.height() ||
+        s.left >= s.right || s.top >= s.bottom)
         return fail("the selection must lie inside the picture");
 
     void* lib = loadPlugin("borderfx");
@@ -151,8 +169,10 @@ int runBorderfx(const QStringList& arguments) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
     } else {
         unsetenv(BFX_DIALOG_SET_VARIABLE);
-        if (o.dialog) unsetenv(BFX_DIALOG_ANSWER_VARIABLE);
-        else setenv(BFX_DIALOG_ANSWER_VARIABLE, "ok", 1);
+        if (o.dialog)
+            unsetenv(BFX_DIALOG_ANSWER_VARIABLE);
+        else
+            setenv(BFX_DIALOG_ANSWER_VARIABLE, "ok", 1);
     }
 
     const int result = action(0, &rec);
