@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 #include <QtTest>
 
 #include <cstring>
@@ -274,6 +275,13 @@ class DialogTest : public QObject {
         ctl<QRadioButton>(d, 3014)->click(); // direction 1: Y max B - 1 = 169
         QCOMPARE(d.offsetLimits().yMax, 169);
         QCOMPARE(f.rec.params.shadowOffsetY, 10);
+        // The up-down's arrows step the edit within its range.
+        const auto arrows = d.findChild<QWidget*>(QStringLiteral("3029"))->findChildren<QToolButton*>();
+        QCOMPARE(arrows.size(), 2);
+        arrows[0]->click();
+        QCOMPARE(edit(d, 3028)->text(), QStringLiteral("99"));
+        arrows[1]->click();
+        QCOMPARE(f.rec.params.transparency, 98);
         // The arrow key steps by one.
         QTest::keyClick(edit(d, 3032), Qt::Key_Up);
         QCOMPARE(f.rec.params.blendWidth, 11);
