@@ -13,7 +13,10 @@
 #include "imagelib/tv32comm.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -222,6 +225,32 @@ class DialogTest : public QObject {
         }
         QCOMPARE(helps, 1);
         QCOMPARE(quits, 1);
+    }
+
+    void swatchAndBorderPixels() {
+        QImage im(40, 30, QImage::Format_RGB32);
+        im.fill(qRgb(1, 2, 3));
+        {
+            QPainter dc(&im);
+            PaintSwatchOn(&dc, ColorSwatch{0, TV32RECT{5, 4, 25, 20}, 0x00336699});
+        }
+        const QPalette pal = QGuiApplication::palette();
+        const QRgb dark = pal.color(QPalette::Dark).rgb(), light = pal.color(QPalette::Light).rgb();
+        QCOMPARE(im.pixel(10, 10), qRgb(0x99, 0x66, 0x33)); // 0x00BBGGRR
+        QCOMPARE(im.pixel(5, 10), dark);                    // left edge
+        QCOMPARE(im.pixel(10, 4), dark);                    // top edge
+        QCOMPARE(im.pixel(24, 10), light);                  // right edge
+        QCOMPARE(im.pixel(10, 19), light);                  // bottom edge
+        QCOMPARE(im.pixel(25, 10), qRgb(1, 2, 3));          // nothing outside
+        QCOMPARE(im.pixel(10, 20), qRgb(1, 2, 3));
+        // The texture sample without a texture: only its border.
+        im.fill(qRgb(1, 2, 3));
+        {
+            QPainter dc(&im);
+            DrawTextureSwatch(ColorSwatch{0, TV32RECT{5, 4, 25, 20}, 0}, &dc, nullptr);
+        }
+        QCOMPARE(im.pixel(10, 10), qRgb(1, 2, 3));
+        QCOMPARE(im.pixel(5, 10), dark);
     }
 
     void opensWithTheRecordsValues() {
