@@ -14,7 +14,8 @@ int RunFrameShadowDialog(TV32HWND parent, PlugInRecord* record);
 
 // Test seam: when set, the hook answers instead of the window (1 OK, 0 Cancel); it may edit the
 // record like the user would. The environment variable BFX_DIALOG_ANSWER_VARIABLE ("ok" or
-// "cancel") answers the same way for hosts that load the library. Pass {} to remove the hook.
+// "cancel") answers the same way for hosts that load the library, and BFX_DIALOG_SET_VARIABLE
+// sets the real dialog's controls and presses OK. Pass {} to remove the hook.
 using DialogHook = std::function<int(PlugInRecord*)>;
 void SetDialogHook(DialogHook hook);
 

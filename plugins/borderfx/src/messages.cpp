@@ -5,8 +5,10 @@
 
 #include "desktop/services.h"
 #include "desktop/system.h"
+#include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
 
+#include <QApplication>
 #include <QString>
 
 #include <algorithm>
@@ -90,6 +92,51 @@ int ShowError(int32_t id, const char* extra, TV32HWND owner) {
     desktop::messageBoxes().show(tv32::widgetFromHandle(owner),
                                  {forDisplay(StringText(kCaptionId)), body, desktop::BoxIcon::Error});
     return 1;
+}
+
+int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, int32_t reset,
+                       TV32HWND owner) {
+    char caption[260] = {0}, text[260] = {0};
+    auto own = [](int32_t i, char* buffer) {
+        const char* t = StringText(i);
+        if (!t) return;
+        std::strncpy(buffer, t, 259);
+        buffer[259] = '\0';
+    };
+    if (id < 500 || id >= 700)
+        c32GetString(id, text, 260);
+    else
+        own(id, text);
+    own(kCaptionId, caption);
+    C32MSGBOX box{owner, caption, 0x30, text, 1, 1, code, first, second, reset, 0};
+    if (reset == 0) c32ResetDLLErrInfo();
+    if (qApp) QApplication::beep();
+    return c32ShowMb(&box);
+}
+
+namespace {
+bool gHelpOpened = false;
+}
+
+std::string HelpPath() {
+    return ModuleDir() + "nf4ps.hlp >d";
+}
+
+int ShowHelp(TV32HWND window, int32_t context) {
+    if (!tv32::ensureApplication() && qEnvironmentVariableIsEmpty(desktop::kDesktopLogVariable)) return 0;
+    gHelpOpened = desktop::help().showContext(tv32::widgetFromHandle(window),
+                                              QString::fromStdString(HelpPath()), int(context));
+    return gHelpOpened ? 1 : 0;
+}
+
+void CloseHelp(TV32HWND window) {
+    if (!gHelpOpened) return;
+    desktop::help().quit(tv32::widgetFromHandle(window), QString::fromStdString(HelpPath()));
+    gHelpOpened = false;
+}
+
+bool HelpOpened() {
+    return gHelpOpened;
 }
 
 std::string ModuleDir() {

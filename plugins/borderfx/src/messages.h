@@ -23,6 +23,20 @@ int ShowError(int32_t id, const char* extra, TV32HWND owner = 0);
 
 // The folder of this library's own file, ending in the path separator, into buffer (size bytes,
 // the text always zero-terminated). Returns 1, or 0 when it is unknown or does not fit.
+// Message id (the common library's string for ids < 500 or >= 700, the library's own otherwise)
+// through c32ShowMb with caption 700, the exclamation icon, the error code and two values; reset 0
+// clears the common library's error information first. owner: the dialog window.
+int ShowLibraryMessage(int32_t id, int32_t code, int32_t first, int32_t second, int32_t reset,
+                       TV32HWND owner = 0);
+
+// Help: the help file beside the library ("nf4ps.hlp", window "d") at a context (140 the frame
+// and shadow dialog, 150 the texture library, 160 the texture variations); CloseHelp tells the
+// viewer to quit when help was opened. The path as given to the help service:
+std::string HelpPath();
+int ShowHelp(TV32HWND window, int32_t context);
+void CloseHelp(TV32HWND window);
+bool HelpOpened();
+
 int GetModuleDir(char* buffer, std::size_t size);
 std::string ModuleDir();
 

@@ -23,7 +23,8 @@ int fail(const char* message, const QString& detail = {}) {
 }
 
 struct Options {
-    QString image, alpha, out, outAlpha;
+    QString image, alpha, out, outAlpha, settings;
+    bool haveSettings = false;
     TV32RECT select{0, 0, 0, 0};
     bool haveSelect = false, dialog = false, grey = false;
 };
@@ -63,6 +64,12 @@ const std::vector<Option>& options() {
              return true;
          }},
         {"--dialog", false, [](Options& o, const QString&) { return o.dialog = true; }},
+        // Parameters set through the real dialog's controls, then OK (see BFX_DIALOG_SET_VARIABLE).
+        {"--set", true,
+         [](Options& o, const QString& v) {
+             o.settings = v;
+             return o.haveSettings = true;
+         }},
         {"--grey", false, [](Options& o, const QString&) { return o.grey = true; }},
     };
     return table;
@@ -153,10 +160,20 @@ int runBorderfx(const QStringList& arguments) {
     rec.imageWidth = picture.width();
     rec.imageHeight = picture.height();
     rec.hostColor = 0x00FFFFFF;
-    if (o.dialog)
+    if (o.haveSettings) {
         unsetenv(BFX_DIALOG_ANSWER_VARIABLE);
-    else
-        setenv(BFX_DIALOG_ANSWER_VARIABLE, "ok", 1);
+        setenv(BFX_DIALOG_SET_VARIABLE, o.settings.toUtf8().constData(), 1);
+        // The dialog is built without showing: no display is needed.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY") &&
+            !qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else {
+        unsetenv(BFX_DIALOG_SET_VARIABLE);
+        if (o.dialog)
+            unsetenv(BFX_DIALOG_ANSWER_VARIABLE);
+        else
+            setenv(BFX_DIALOG_ANSWER_VARIABLE, "ok", 1);
+    }
 
     const int result = action(0, &rec);
     bool written = true;

@@ -26,7 +26,9 @@ const Command kCommands[] = {
      "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--serve]\n"
      "      [--dialog [--grab FILE.png] [--type ID=TEXT]... [--press ID]...]",
      runHotmap},
-    {"borderfx", "IMAGE.png --select L,T,R,B [--alpha A.png] --out OUT.png --out-alpha A2.png [--dialog] [--grey]",
+    {"borderfx",
+     "IMAGE.png --select L,T,R,B [--alpha A.png] --out OUT.png --out-alpha A2.png [--dialog] "
+     "[--set NAME=VALUE,...] [--grey]",
      runBorderfx},
 };
 

@@ -112,6 +112,11 @@ BFX_STATIC_ASSERT(offsetof(PlugInRecord, hostColor) == 0x9C, "hostColor");
 /* Test seam of the parameter dialog: when this environment variable is "ok" or "cancel", the
  * dialog answers so at once without showing (Cancel still restores the parameter block). */
 #define BFX_DIALOG_ANSWER_VARIABLE "BORDERFX_DIALOG_ANSWER"
+/* When this variable is set, the dialog is built without showing, its controls are set from
+ * "name=value,..." as the user would set them (the names are those of the parameter block, plus
+ * frame, shadow and blending for the three check boxes), and OK is pressed; a bad setting
+ * cancels. It takes precedence over BFX_DIALOG_ANSWER_VARIABLE. */
+#define BFX_DIALOG_SET_VARIABLE "BORDERFX_DIALOG_SET"
 
 TV32_EXTERN_C_BEGIN
 

@@ -1,0 +1,46 @@
+// plughost borderfx --set: parameters go through the real dialog's controls and OK.
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+int runHost(const QStringList& args, QString* out) {
+    QProcess p;
+    p.start(QStringLiteral(KIT_BIN_DIR "/plughost"), QStringList{QStringLiteral("borderfx")} + args);
+    if (!p.waitForFinished(60000)) return -1;
+    *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    return p.exitCode();
+}
+
+} // namespace
+
+TEST(PlughostBorderfxSet, ParametersThroughTheDialog) {
+    QTemporaryDir dir;
+    QImage in(120, 90, QImage::Format_RGB888);
+    in.fill(qRgb(200, 180, 160)); // not grey: a grey picture is filtered as grey
+    ASSERT_TRUE(in.save(dir.filePath("in.png")));
+    const QStringList base{dir.filePath("in.png"), "--select",    "30,20,90,70",        "--out",
+                           dir.filePath("o.png"),  "--out-alpha", dir.filePath("a.png")};
+    QString out;
+    // Frame 4 in green, shadow 6 right and 2 down, opaque, no soft edge.
+    ASSERT_EQ(runHost(base + QStringList{"--set",
+                                         "frameWidth=4,frameColor=#00FF00,shadowDirection=3,shadowOffsetX=6,"
+                                         "shadowOffsetY=2,transparency=0,blending=off,shadowColor=#000080"},
+                      &out),
+              0)
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("originX: -4\noriginY: -4\nresult: 1")) << out.toStdString();
+    const QImage o(dir.filePath("o.png"));
+    ASSERT_EQ(o.size(), QSize(60 + 8 + 6, 50 + 8 + 2));
+    EXPECT_EQ(o.pixel(1, 1), qRgb(0, 255, 0));       // frame
+    EXPECT_EQ(o.pixel(72, 58), qRgb(0, 0, 128));     // shadow, bottom right
+    EXPECT_EQ(o.pixel(10, 10), qRgb(200, 180, 160)); // the selection
+    // A value outside the edit's range is refused and nothing is delivered.
+    EXPECT_EQ(runHost(base + QStringList{"--set", "transparency=100"}, &out), 1);
+    EXPECT_TRUE(out.contains("[0 , 99]")) << out.toStdString();
+    EXPECT_TRUE(out.contains("result: 0")) << out.toStdString();
+    EXPECT_EQ(runHost(base + QStringList{"--set", "frame=off,shadow=off"}, &out), 1);
+}
