@@ -6,4 +6,5 @@
 #include "imagelib/tv32comm.h"
 #include "imagelib/tv32cvt.h"
 #include "imagelib/tv32sel.h"
+#include "imagelib/tv32txtur.h"
 #endif

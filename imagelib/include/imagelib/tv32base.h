@@ -146,6 +146,8 @@ TV32_API int TV32_CALL buf32FillOneColor(TV32HBUF buffer, const void* color);
  * band height of 8-bit buffers); 0, 0 restores the starting value, which the environment
  * variable TV32_CELL_SIZE ("W" or "WxH") sets (default 128 x 128). Meant for tests. */
 TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height);
+/* Number of buffers allocated and not yet freed in this process. Meant for leak tests. */
+TV32_API int32_t TV32_CALL buf32CountLive(void);
 
 /* A copy of source scaled to size->cx x size->cy (area averaging) into *slot: a new buffer when
  * *slot is 0, else the buffer held there, which must have that size and the source's format. */

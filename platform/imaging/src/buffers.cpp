@@ -138,7 +138,7 @@ TV32HBUF insert(std::unique_ptr<Buffer> b) {
     return 0;
 }
 
-std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height) {
+std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed) {
     if (!validBits(bits) || width <= 0 || height <= 0) return nullptr;
     const int bpp = bits / 8;
     if (std::int64_t(width) * height * bpp > INT_MAX) return nullptr;
@@ -158,7 +158,8 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height) {
     b->lastH = height - (b->down - 1) * b->cellH;
     try {
         if (bpp == 1) {
-            b->blocks.emplace_back(new (std::nothrow) uint8_t[std::size_t(width) * std::size_t(height)]());
+            const std::size_t n = std::size_t(width) * std::size_t(height);
+            b->blocks.emplace_back(zeroed ? new (std::nothrow) uint8_t[n]() : new (std::nothrow) uint8_t[n]);
             if (!b->blocks.back()) return nullptr;
         } else {
             b->blocks.reserve(std::size_t(b->cellCount()));
@@ -166,7 +167,7 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height) {
                 for (int cx = 0; cx < b->across; ++cx) {
                     const std::size_t n =
                         std::size_t(b->cellWidthAt(cx)) * std::size_t(b->cellHeightAt(cy)) * 3;
-                    b->blocks.emplace_back(new (std::nothrow) uint8_t[n]());
+                    b->blocks.emplace_back(zeroed ? new (std::nothrow) uint8_t[n]() : new (std::nothrow) uint8_t[n]);
                     if (!b->blocks.back()) return nullptr;
                 }
         }
@@ -219,12 +220,18 @@ TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height) {
     return 1;
 }
 
+TV32_API int32_t TV32_CALL buf32CountLive(void) {
+    Table& t = table();
+    std::lock_guard lock(t.mutex);
+    return int32_t(t.buffers.size());
+}
+
 TV32_API int TV32_CALL buf32Alloc(TV32HBUF* slot, int32_t bitsPerPixel, int32_t width, int32_t height,
                                   int32_t fillMode, const void* fillValue) {
     if (!slot) return 0;
     if (fillMode == BUF32_FILL_VALUE && !fillValue) return 0;
     if (fillMode < 0 || fillMode > 2) return 0;
-    auto b = makeBuffer(bitsPerPixel, width, height);
+    auto b = makeBuffer(bitsPerPixel, width, height, fillMode != BUF32_FILL_VALUE);
     if (!b) return 0;
     if (fillMode == BUF32_FILL_VALUE)
         fillRegion(*b, 0, 0, width, height, static_cast<const uint8_t*>(fillValue));
@@ -398,7 +405,10 @@ TV32_API int TV32_CALL buf32GetBuf(TV32HBUF source, int32_t x, int32_t y, int32_
     if (!s || !slot || width <= 0 || height <= 0) return 0;
     static const uint8_t zero[3] = {0, 0, 0};
     if (*slot == 0) {
-        auto b = makeBuffer(s->bits, width, height);
+        // Zeroed only when part of the block lies outside the source.
+        const bool inside = x >= 0 && y >= 0 && std::int64_t(x) + width <= s->width &&
+                            std::int64_t(y) + height <= s->height;
+        auto b = makeBuffer(s->bits, width, height, !inside);
         if (!b) return 0;
         int sx = x, sy = y, w = width, h = height, offX = 0, offY = 0;
         if (clip(sx, sy, w, h, s->width, s->height, &offX, &offY))
@@ -428,7 +438,7 @@ TV32_API int TV32_CALL buf32GetBuf(TV32HBUF source, int32_t x, int32_t y, int32_
 TV32_API int TV32_CALL buf32DupBuf(TV32HBUF source, TV32HBUF* slot) {
     const Buffer* s = lookup(source);
     if (!s || !slot) return 0;
-    auto b = makeBuffer(s->bits, s->width, s->height);
+    auto b = makeBuffer(s->bits, s->width, s->height, false); // every pixel is copied below
     if (!b) return 0;
     // Same format and size means the same cell grid, unless the cell size changed in between.
     if (b->cellW == s->cellW && b->cellH == s->cellH) {

@@ -155,7 +155,7 @@ TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t 
     const std::int64_t W64 = std::int64_t(ix) + in->width + edge, H64 = std::int64_t(iy) + in->height + edge;
     if (W64 > INT32_MAX || H64 > INT32_MAX) return 0;
     const int W = int(W64), H = int(H64);
-    auto out = makeBuffer(8, W, H);
+    auto out = makeBuffer(8, W, H, false); // every row is written below
     if (!out) return 0;
     // Ramp values by squared distance: v(d) = 255 (e + 1 - d) / (e + 1), rounded.
     const int x0 = ix, y0 = iy, x1 = ix + in->width - 1, y1 = iy + in->height - 1;
@@ -165,7 +165,10 @@ TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t 
         const int dy = y < y0 ? y0 - y : y > y1 ? y - y1 : 0;
         for (int x = 0; x < W; ++x) {
             const int dx = x < x0 ? x0 - x : x > x1 ? x - x1 : 0;
-            if (dx == 0 && dy == 0) continue; // the inner part, copied below
+            if (dx == 0 && dy == 0) { // the inner part, copied below
+                x = x1;
+                continue;
+            }
             const double d = std::sqrt(double(dx) * dx + double(dy) * dy);
             const double v = d >= span ? 0.0 : 255.0 * (span - d) / span;
             row[std::size_t(x)] = uint8_t(std::lround(v));

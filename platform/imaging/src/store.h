@@ -40,8 +40,9 @@ struct Buffer {
 Buffer* lookup(TV32HBUF h);
 // Puts a new buffer in the table; 0 when the table or memory is exhausted.
 TV32HBUF insert(std::unique_ptr<Buffer> b);
-// A new buffer of the given format with zero pixels; nullptr on bad size or no memory.
-std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height);
+// A new buffer of the given format with zero pixels; nullptr on bad size or no memory. With
+// zeroed false the pixels are left as they come, for callers that write every pixel at once.
+std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed = true);
 
 // Packed copies between a buffer and memory; the block must lie inside the buffer.
 void readBlock(const Buffer& b, int x, int y, int w, int h, uint8_t* mem, std::size_t memStride);

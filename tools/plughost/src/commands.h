@@ -23,5 +23,6 @@ void* findExport(void* library, const char* symbol);
 void serveClipboard();
 
 int runHotmap(const QStringList& arguments);
+int runBorderfx(const QStringList& arguments);
 
 } // namespace plughost

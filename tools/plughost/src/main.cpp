@@ -20,6 +20,8 @@ const Command kCommands[] = {
     {"hotmap",
      "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--dialog] [--serve]",
      runHotmap},
+    {"borderfx", "IMAGE.png --select L,T,R,B [--alpha A.png] --out OUT.png --out-alpha A2.png [--dialog] [--grey]",
+     runBorderfx},
 };
 
 int usage() {

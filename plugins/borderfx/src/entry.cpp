@@ -1,0 +1,260 @@
+// TalvorPlugInAction: one call sizes the output area, renders frame and shadow around the
+// selection, composes the opacity plane and hands both images to the host.
+#include "entry.h"
+
+#include "dialog.h"
+#include "guards.h"
+#include "render.h"
+#include "messages.h"
+
+#include "imagelib/scabout.h"
+#include "imagelib/tv32qt.h"
+#include "imagelib/tv32txtur.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace borderfx {
+
+namespace {
+
+// Module-wide state: one call at a time on the host's user-interface thread.
+struct ModuleState {
+    TV32HWND parent = 0;
+    PlugInRecord* record = nullptr;
+    TV32RECT selection{};
+    TV32RECT output{};
+    // The texture library object that the texture picker loads while the dialog is open; the
+    // call releases it at its end so that the next call loads it again.
+    void* textureLibrary = nullptr;
+    void (*releaseTextureLibrary)(void*) = nullptr;
+    // The texture data object left in the record's textureData after the last call: released
+    // at the next call or when the library is unloaded, so repeated calls do not leak. Only an
+    // object that the library itself put there is remembered (the defaults clear the field at
+    // the start of every call, so whatever it holds at the end came from the library).
+    void* pendingTexture = nullptr;
+    TextureRelease releaseTexture = &tv32TextureDataFree;
+};
+
+ModuleState& state() {
+    static ModuleState s;
+    return s;
+}
+
+void releasePendingTexture() {
+    ModuleState& s = state();
+    if (s.pendingTexture && s.releaseTexture) s.releaseTexture(s.pendingTexture);
+    s.pendingTexture = nullptr;
+}
+
+// The library starts the about-box library when it is loaded and releases what it still holds
+// when it is unloaded.
+__attribute__((constructor)) void onLoad() {
+    InitAboutDll();
+}
+
+__attribute__((destructor)) void onUnload() {
+    releasePendingTexture();
+}
+
+TV32RECT intersect(const TV32RECT& a, const TV32RECT& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+bool contains(const TV32RECT& r, int32_t x, int32_t y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+TV32RECT grown(const TV32RECT& r, int32_t by) {
+    return {r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
+// Runs the steps after the dialog; the two work images are freed by their guards on every path.
+int renderAndDeliver(PlugInRecord* rec) {
+    ModuleState& s = state();
+    s.selection = rec->selection;
+    const int32_t sw = s.selection.right - s.selection.left, sh = s.selection.bottom - s.selection.top;
+    OwnedBuffer selectionImage, outputImage;
+    if (!buf32Alloc(selectionImage.slot(), rec->bitsPerPixel, sw, sh, BUF32_FILL_NONE, nullptr)) {
+        ShowError(kInsufficientMemoryId, nullptr, s.parent);
+        return 0;
+    }
+    OutputArea out;
+    if (!ComputeOutputArea(rec, selectionImage.get(), &out)) {
+        ShowError(kInsufficientMemoryId, nullptr, s.parent);
+        return 0;
+    }
+    s.output = out.area;
+    rec->originX -= out.growLeft;
+    rec->originY -= out.growTop;
+    const int32_t ow = out.area.right - out.area.left, oh = out.area.bottom - out.area.top;
+    if (!buf32GetBuf(rec->sourceImage, out.area.left, out.area.top, ow, oh, outputImage.slot()) ||
+        !buf32GetBuf(outputImage.get(), out.growLeft, out.growTop, sw, sh, selectionImage.slot()) ||
+        !RenderFrameAndShadow(selectionImage.get(), outputImage.get(), nullptr, kTargetTrueColor, &rec->params,
+                              rec->resultImage, 0, nullptr)) {
+        ShowError(kInsufficientMemoryId, nullptr, s.parent);
+        return 0;
+    }
+    if (s.textureLibrary) {
+        if (s.releaseTextureLibrary) s.releaseTextureLibrary(s.textureLibrary);
+        s.textureLibrary = nullptr;
+    }
+    if (!ComposeOutsideAlpha(rec, out.area)) {
+        ShowError(kInsufficientMemoryId, nullptr, s.parent);
+        return 0;
+    }
+    return 1;
+}
+
+} // namespace
+
+void SetDefaultParams(PlugInRecord* r) {
+    FrameShadowParams& p = r->params;
+    p.frameWidth = 10;
+    p.shadowDirection = BFX_SHADOW_DOWN_LEFT;
+    p.shadowOffsetX = 10;
+    p.shadowOffsetY = 10;
+    for (int32_t& side : p.frameSides) side = 10;
+    p.frameColor = 0x00FF0000;
+    p.shadowColor = 0;
+    p.backColor = r->hostColor;
+    p.transparency = 20;
+    p.blendWidth = 10;
+    p.frameFill = BFX_FILL_COLOR;
+    p.textureData = nullptr;
+    r->textureIndex = 1;
+}
+
+int ComputeOutputArea(PlugInRecord* r, TV32HBUF selectionImage, OutputArea* out) {
+    TV32RECT image, canvas;
+    if (!out || !GetImageRect(selectionImage, &r->params, &image) ||
+        !GetCanvasRect(selectionImage, &r->params, &canvas))
+        return 0;
+    const int32_t w = canvas.right, h = canvas.bottom;
+    r->params.placement = {0, 0, w, h};
+    out->growLeft = image.left;
+    out->growTop = image.top;
+    const int32_t left = r->selection.left - image.left, top = r->selection.top - image.top;
+    out->area = {left, top, left + w, top + h};
+    return 1;
+}
+
+int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
+    if (!r || !r->resultAlpha || !r->resultImage) return 0;
+    const TV32RECT c = intersect(o, {0, 0, r->imageWidth, r->imageHeight});
+    const int32_t cw = c.right - c.left, ch = c.bottom - c.top;
+    if (!buf32GetBuf(r->alphaSource, c.left, c.top, cw, ch, r->resultAlpha)) return 0;
+    const FrameShadowParams& p = r->params;
+    const bool frameOn = p.frameWidth > 0;
+    const bool shadowOn = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
+    const bool blendOn = p.blendWidth > 0;
+    if (!frameOn && !shadowOn) return 1;
+
+    const TV32RECT s = r->selection;
+    const TV32RECT f = grown(s, p.frameWidth);
+    TV32RECT d = grown(f, p.blendWidth);
+    {
+        const int32_t dir = p.shadowDirection;
+        const int32_t dx = (dir == 0 || dir == 2) ? -p.shadowOffsetX : p.shadowOffsetX;
+        const int32_t dy = (dir == 0 || dir == 1) ? -p.shadowOffsetY : p.shadowOffsetY;
+        d = {d.left + dx, d.top + dy, d.right + dx, d.bottom + dy};
+    }
+    const int32_t dw = d.right - d.left;
+    OwnedBuffer mask;
+    if (blendOn && !BuildSoftEdgeMask(mask.slot(), dw, d.bottom - d.top, p.blendWidth, nullptr)) mask.reset();
+
+    const TV32HBUF result = *r->resultImage;
+    const TV32HBUF plane = *r->resultAlpha;
+    BUF32INFO info;
+    if (!buf32GetInfo(result, &info)) return 0;
+    BufferLock resultLock(result, BUF32_LOCK_READWRITE);
+    BufferLock planeLock(plane, BUF32_LOCK_READWRITE);
+    if (!resultLock || !planeLock) return 0;
+    uint8_t* const alpha = buf32PointAddr(plane, 0, 0);
+    if (!alpha) return 0;
+    const uint8_t* maskBits = nullptr;
+    BufferLock maskLock(mask.get(), BUF32_LOCK_READ);
+    if (mask.get()) {
+        if (!maskLock) return 0;
+        maskBits = buf32PointAddr(mask.get(), 0, 0);
+        if (!maskBits) return 0;
+    }
+    const int channels = info.bytesPerPixel;
+    const uint8_t g0 = uint8_t((100 - p.transparency) * 255 / 100);
+    uint8_t shade[3] = {uint8_t(p.shadowColor & 0xFF), uint8_t((p.shadowColor >> 8) & 0xFF),
+                        uint8_t((p.shadowColor >> 16) & 0xFF)};
+    if (channels == 1) shade[0] = GreyOf(p.shadowColor);
+
+    auto pixel = [&](const BUF32CELL& cell, int32_t x, int32_t y) {
+        uint8_t& a = alpha[std::size_t(y - c.top) * std::size_t(cw) + std::size_t(x - c.left)];
+        if (frameOn && contains(f, x, y)) {
+            a = 255;
+            return;
+        }
+        if (!shadowOn || !contains(d, x, y) || a == 255) return;
+        uint32_t g = g0;
+        if (maskBits) g = uint32_t(maskBits[std::size_t(y - d.top) * std::size_t(dw) + std::size_t(x - d.left)]) * g / 255;
+        uint8_t* px = cell.pixels + (std::size_t(y - o.top - cell.y) * std::size_t(cell.width) +
+                                     std::size_t(x - o.left - cell.x)) * std::size_t(channels);
+        if (a == 0) {
+            for (int k = 0; k < channels; ++k) px[k] = shade[k];
+            a = uint8_t(g);
+            return;
+        }
+        const uint32_t av = a;
+        for (int k = 0; k < channels; ++k) px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
+        a = uint8_t(255 - (255 - av) * (255 - g) / 255);
+    };
+
+    if (channels != 1 && channels != 3) return 1;
+    for (int32_t i = 0; i < info.cellCount; ++i) {
+        CellLock cl(result, i);
+        if (!cl) return 0;
+        const BUF32CELL& cell = cl.cell();
+        const int32_t xa = std::max(c.left, o.left + cell.x), xb = std::min(c.right, o.left + cell.x + cell.width);
+        if (xa >= xb) continue;
+        const int32_t ya = std::max(c.top, o.top + cell.y), yb = std::min(c.bottom, o.top + cell.y + cell.height);
+        for (int32_t y = ya; y < yb; ++y) {
+            // The selection itself is left alone: only the pieces of the row beside it are visited.
+            if (y >= s.top && y < s.bottom) {
+                for (int32_t x = xa; x < std::min(xb, s.left); ++x) pixel(cell, x, y);
+                for (int32_t x = std::max(xa, s.right); x < xb; ++x) pixel(cell, x, y);
+            } else {
+                for (int32_t x = xa; x < xb; ++x) pixel(cell, x, y);
+            }
+        }
+    }
+    return 1;
+}
+
+TextureRelease SetTextureRelease(TextureRelease release) {
+    TextureRelease previous = state().releaseTexture;
+    state().releaseTexture = release;
+    return previous;
+}
+
+void* PendingTexture() {
+    return state().pendingTexture;
+}
+
+} // namespace borderfx
+
+extern "C" {
+
+TV32_API int TV32_CALL TalvorPlugInAction(TV32HWND parent, PlugInRecord* record) {
+    using namespace borderfx;
+    if (!record || !record->resultImage || !record->resultAlpha) return 0;
+    ModuleState& s = state();
+    releasePendingTexture();
+    s.parent = parent;
+    s.record = record;
+    SetDefaultParams(record);
+    tv32::ensureApplication();
+    int result = 0;
+    if (RunFrameShadowDialog(parent, record)) result = renderAndDeliver(record);
+    s.pendingTexture = record->params.textureData;
+    s.record = nullptr;
+    return result;
+}
+
+} // extern "C"

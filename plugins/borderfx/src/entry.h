@@ -1,0 +1,37 @@
+// The host protocol: the steps of one call of TalvorPlugInAction, as plain functions.
+#pragma once
+#include "borderfx/borderfx.h"
+
+#include <cstdint>
+
+namespace borderfx {
+
+// Writes the defaults into the parameter block and textureIndex; backColor = hostColor.
+// placement, the reserved words and the host's fields are left alone.
+void SetDefaultParams(PlugInRecord* record);
+
+// Output area of a selection image of the record's selection size: the canvas placed in image
+// coordinates, O = (S.left - gL, S.top - gT, S.left - gL + W', S.top - gT + H'), with gL, gT
+// the growth on the left and on the top. Writes placement = (0, 0, W', H'). Coordinates keep
+// 32 bits.
+struct OutputArea {
+    TV32RECT area;
+    int32_t growLeft, growTop;
+};
+int ComputeOutputArea(PlugInRecord* record, TV32HBUF selectionImage, OutputArea* out);
+
+// Copies the opacity plane of the output area (clipped to the image) into *resultAlpha and lays
+// the shadow into *resultImage where it falls on transparent or partly transparent pixels
+// outside the selection. output is the output area in image coordinates. Returns 1 or 0 and
+// shows nothing.
+int ComposeOutsideAlpha(const PlugInRecord* record, const TV32RECT& output);
+
+// Releaser of texture data objects left in textureData (tv32TextureDataFree unless a test
+// replaces it); returns the previous one.
+using TextureRelease = int (*)(void*);
+TextureRelease SetTextureRelease(TextureRelease release);
+// The texture object the library left in a record at its last call and will release at its
+// next call or when it is unloaded; null when there is none.
+void* PendingTexture();
+
+} // namespace borderfx

@@ -1,0 +1,403 @@
+// Frame and shadow rendering.
+#include "render.h"
+
+#include "guards.h"
+
+#include "imagelib/tv32cvt.h"
+#include "imagelib/tv32sel.h"
+#include "imagelib/tv32txtur.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace borderfx {
+
+namespace {
+
+bool isEmpty(const TV32RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+void offsetRect(TV32RECT& r, int32_t dx, int32_t dy) {
+    r.left += dx;
+    r.right += dx;
+    r.top += dy;
+    r.bottom += dy;
+}
+
+TV32RECT unionRect(const TV32RECT& a, const TV32RECT& b) {
+    if (isEmpty(a)) return b;
+    if (isEmpty(b)) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// A painted area: [left, right) x [top, bottom), in 64 bits so that no sum overflows.
+struct Area {
+    int64_t left, top, right, bottom;
+};
+
+// Whether a pass visits the cell (inclusive rectangle c): it must meet the painted area and
+// must not lie wholly inside the excluded rectangle.
+bool visitCell(const TV32RECT& c, const Area& a, const TV32RECT* ex) {
+    if (c.right < a.left || c.left > a.right - 1 || c.top > a.bottom - 1 || c.bottom < a.top) return false;
+    if (ex && c.left >= ex->left && c.right < ex->right && c.top >= ex->top && c.bottom < ex->bottom) return false;
+    return true;
+}
+
+// Calls f(y, x0, x1) for each row piece of the locked cell that lies in the area and outside
+// the excluded rectangle; x0 < x1, image coordinates.
+template <class F>
+void forEachSpan(const BUF32CELL& cell, const Area& a, const TV32RECT* ex, F&& f) {
+    const int64_t y0 = std::max<int64_t>(cell.y, a.top), y1 = std::min<int64_t>(int64_t(cell.y) + cell.height, a.bottom);
+    const int64_t x0 = std::max<int64_t>(cell.x, a.left), x1 = std::min<int64_t>(int64_t(cell.x) + cell.width, a.right);
+    if (x0 >= x1) return;
+    for (int64_t y = y0; y < y1; ++y) {
+        if (ex && y >= ex->top && y < ex->bottom && ex->left < ex->right) {
+            const int64_t e0 = std::max<int64_t>(x0, ex->left), e1 = std::min<int64_t>(x1, ex->right);
+            if (e0 < e1) {
+                if (x0 < e0) f(int32_t(y), int32_t(x0), int32_t(e0));
+                if (e1 < x1) f(int32_t(y), int32_t(e1), int32_t(x1));
+                continue;
+            }
+        }
+        f(int32_t(y), int32_t(x0), int32_t(x1));
+    }
+}
+
+inline uint8_t* pixelAt(const BUF32CELL& cell, int32_t x, int32_t y, int bpp) {
+    return cell.pixels + (std::size_t(y - cell.y) * std::size_t(cell.width) + std::size_t(x - cell.x)) * std::size_t(bpp);
+}
+
+// Per channel: the value of p after a full-strength blend with colour byte c at transparency T,
+// (p T + c (100 - T)) / 100, for every p.
+struct BlendTable {
+    uint8_t v[3][256];
+    BlendTable(const PixelColor& color, int32_t t, int channels) {
+        for (int ch = 0; ch < channels; ++ch)
+            for (uint32_t p = 0; p < 256; ++p)
+                v[ch][p] = uint8_t((p * uint32_t(t) + uint32_t(color.c[ch]) * uint32_t(100 - t)) / 100);
+    }
+};
+
+// The opaque frame: the frame rectangle less the image rectangle, as up to four opaque strips.
+// The image is copied over its own rectangle right afterwards, so the result is that of one
+// opaque fill of the whole frame rectangle, without filling and copying the (large) inner part.
+int paintFrameRing(TV32HBUF buffer, const PixelColor& color, const TV32RECT& frame, const TV32RECT& image) {
+    const TV32RECT strips[4] = {
+        {frame.left, frame.top, frame.right, image.top},       // above
+        {frame.left, image.bottom, frame.right, frame.bottom}, // below
+        {frame.left, image.top, image.left, image.bottom},     // left
+        {image.right, image.top, frame.right, image.bottom},   // right
+    };
+    for (const TV32RECT& r : strips)
+        if (!isEmpty(r) &&
+            !PaintSolidRect(buffer, &color, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr))
+            return 0;
+    return 1;
+}
+
+} // namespace
+
+uint8_t GreyOf(uint32_t color) {
+    const uint32_t r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
+    return uint8_t((299 * r + 587 * g + 114 * b) / 1000);
+}
+
+PixelColor MakePixelColor(uint32_t color, bool grey) {
+    PixelColor p{{uint8_t(color & 0xFF), uint8_t((color >> 8) & 0xFF), uint8_t((color >> 16) & 0xFF)}};
+    if (grey) p.c[0] = GreyOf(color);
+    return p;
+}
+
+TV32RECT CellRect(const BUF32INFO& info, int32_t index) {
+    const int32_t across = std::max(info.cellsAcross, 1);
+    const int32_t column = index % across, row = index / across;
+    TV32RECT r;
+    r.left = column * info.cellWidth;
+    r.top = row * info.cellHeight;
+    r.right = r.left + (column == across - 1 ? info.lastCellWidth : info.cellWidth) - 1;
+    r.bottom = r.top + (row == info.cellsDown - 1 ? info.lastCellHeight : info.cellHeight) - 1;
+    return r;
+}
+
+FrameLayout LayoutForSize(int32_t width, int32_t height, const FrameShadowParams& p) {
+    FrameLayout l;
+    l.image = {0, 0, width, height};
+    const int32_t f = p.frameWidth;
+    l.frame = {-f, -f, width + f, height + f};
+    const int32_t e = p.blendWidth;
+    l.shadow = {l.frame.left - e, l.frame.top - e, l.frame.right + e, l.frame.bottom + e};
+    const int32_t d = p.shadowDirection;
+    const int32_t dx = (d == 0 || d == 2) ? -p.shadowOffsetX : p.shadowOffsetX;
+    const int32_t dy = (d == 0 || d == 1) ? -p.shadowOffsetY : p.shadowOffsetY;
+    offsetRect(l.shadow, dx, dy);
+    l.canvas = unionRect(l.frame, l.shadow);
+    const int32_t ox = -l.canvas.left, oy = -l.canvas.top;
+    offsetRect(l.image, ox, oy);
+    offsetRect(l.frame, ox, oy);
+    offsetRect(l.shadow, ox, oy);
+    offsetRect(l.canvas, ox, oy);
+    return l;
+}
+
+int ComputeFrameLayout(TV32HBUF source, const FrameShadowParams* params, FrameLayout* layout) {
+    int32_t w = 0, h = 0;
+    if (!params || !layout || !buf32GetWHU(source, &w, &h, 0)) return 0;
+    *layout = LayoutForSize(w, h, *params);
+    return 1;
+}
+
+int GetImageRect(TV32HBUF source, const FrameShadowParams* params, TV32RECT* rect) {
+    FrameLayout l;
+    if (!rect || !ComputeFrameLayout(source, params, &l)) return 0;
+    *rect = l.image;
+    return 1;
+}
+
+int GetCanvasRect(TV32HBUF source, const FrameShadowParams* params, TV32RECT* rect) {
+    FrameLayout l;
+    if (!rect || !ComputeFrameLayout(source, params, &l)) return 0;
+    *rect = {0, 0, l.canvas.right - l.canvas.left, l.canvas.bottom - l.canvas.top};
+    return 1;
+}
+
+int32_t SoftEdgeUsed(int32_t width, int32_t height, int32_t edge) {
+    if (edge <= 0) return 0;
+    if (int64_t(width) - 2 * int64_t(edge) > 0 && int64_t(height) - 2 * int64_t(edge) > 0) return edge;
+    const int32_t e = std::min(width / 2 - 1, height / 2 - 1);
+    return e <= 0 ? 0 : e;
+}
+
+int BuildSoftEdgeMask(TV32HBUF* slot, int32_t width, int32_t height, int32_t edge, void* progress) {
+    if (!slot) return 0;
+    if (edge <= 0) {
+        *slot = 0;
+        return 1;
+    }
+    const int32_t e = SoftEdgeUsed(width, height, edge);
+    const int32_t iw = width - 2 * e, ih = height - 2 * e;
+    SEL32RECORD rec;
+    std::memset(&rec, 0, sizeof rec);
+    const uint8_t full = 255;
+    const bool allocated = buf32Alloc(&rec.mask, 8, iw, ih, BUF32_FILL_VALUE, &full) != 0;
+    rec.x = e;
+    rec.y = e;
+    rec.width = iw;
+    rec.height = ih;
+    rec.kind = 1;
+    rec.flags = 0;
+    const int32_t r[4] = {e, e, iw, ih};
+    std::memcpy(rec.bounds, r, sizeof r);
+    std::memcpy(rec.inner, r, sizeof r);
+    if (allocated && sel32SoftEdgeMakeMask(&rec, 1, e, 0, 0, 0, progress)) {
+        *slot = rec.mask;
+        return 1;
+    }
+    if (rec.mask) buf32Free(rec.mask);
+    *slot = 0;
+    return 0;
+}
+
+int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, int32_t t, int32_t left, int32_t top,
+                     const TV32RECT* excluded) {
+    BUF32INFO info;
+    int32_t mw = 0, mh = 0;
+    if (!color || !buf32GetInfo(buffer, &info) || !buf32GetWHU(mask, &mw, &mh, 0)) return 0;
+    auto scratch = makeScratch(std::size_t(info.cellWidth) * std::size_t(info.cellHeight));
+    if (!scratch) return 0;
+    BufferLock lock(buffer, BUF32_LOCK_READWRITE);
+    if (!lock) return 0;
+    const int channels = info.bytesPerPixel;
+    if (channels != 1 && channels != 3) return 1; // another channel count stays unchanged
+    const Area area{left, top, int64_t(left) + mw, int64_t(top) + mh};
+    const BlendTable full(*color, t, channels);
+    const uint32_t keep = uint32_t(t), share = uint32_t(100 - t);
+    static const uint8_t zero[4] = {0, 0, 0, 0};
+    for (int32_t i = 0; i < info.cellCount; ++i) {
+        if (!visitCell(CellRect(info, i), area, excluded)) continue;
+        CellLock cl(buffer, i);
+        if (!cl) return 0;
+        const BUF32CELL& cell = cl.cell();
+        if (!buf32GetMemWithBC(mask, cell.x - left, cell.y - top, cell.width, cell.height, scratch.get(), zero))
+            return 0;
+        forEachSpan(cell, area, excluded, [&](int32_t y, int32_t x0, int32_t x1) {
+            const uint8_t* m = scratch.get() + std::size_t(y - cell.y) * std::size_t(cell.width) + std::size_t(x0 - cell.x);
+            uint8_t* px = pixelAt(cell, x0, y, channels);
+            const int32_t n = x1 - x0;
+            if (channels == 3) {
+                for (int32_t k = 0; k < n; ++k, px += 3) {
+                    const uint32_t mv = m[k];
+                    if (mv == 0) continue;
+                    if (mv == 255) {
+                        px[0] = full.v[0][px[0]];
+                        px[1] = full.v[1][px[1]];
+                        px[2] = full.v[2][px[2]];
+                        continue;
+                    }
+                    for (int ch = 0; ch < 3; ++ch) {
+                        const uint32_t p = px[ch];
+                        const uint32_t q = (uint32_t(color->c[ch]) * mv + p * (255 - mv)) / 255;
+                        px[ch] = uint8_t((q * share + p * keep) / 100);
+                    }
+                }
+            } else {
+                const uint32_t c = color->c[0];
+                for (int32_t k = 0; k < n; ++k, ++px) {
+                    const uint32_t mv = m[k];
+                    if (mv == 0) continue;
+                    if (mv == 255) {
+                        *px = full.v[0][*px];
+                        continue;
+                    }
+                    const uint32_t p = *px;
+                    const uint32_t q = (c * mv + p * (255 - mv)) / 255;
+                    *px = uint8_t((q * share + p * keep) / 100);
+                }
+            }
+        });
+    }
+    return 1;
+}
+
+int PaintSolidRect(TV32HBUF buffer, const PixelColor* color, int32_t t, int32_t edge, int32_t left, int32_t top,
+                   int32_t width, int32_t height, const TV32RECT* excluded) {
+    BUF32INFO info;
+    if (!color || !buf32GetInfo(buffer, &info)) return 0;
+    if (edge != 0) {
+        BufferLock lock(buffer, BUF32_LOCK_READWRITE);
+        if (!lock || !buf32GetInfo(buffer, &info)) return 0;
+        OwnedBuffer mask;
+        if (!BuildSoftEdgeMask(mask.slot(), width, height, edge, nullptr)) return 0;
+        return BlendThroughMask(buffer, mask.get(), color, t, left, top, excluded);
+    }
+    if (t == 0) {
+        if (left == 0 && top == 0 && width == info.width && height == info.height)
+            return buf32FillOneColor(buffer, color->c) ? 1 : 0;
+        OwnedBuffer block;
+        if (!buf32Alloc(block.slot(), info.bitsPerPixel, width, height, BUF32_FILL_VALUE, color->c)) return 0;
+        return buf32MergeBuf(block.get(), 0, 0, width, height, buffer, left, top) ? 1 : 0;
+    }
+    BufferLock lock(buffer, BUF32_LOCK_READWRITE);
+    if (!lock) return 0;
+    const int channels = info.bytesPerPixel;
+    if (channels != 1 && channels != 3) return 1;
+    const Area area{left, top, int64_t(left) + width, int64_t(top) + height};
+    const BlendTable table(*color, t, channels);
+    for (int32_t i = 0; i < info.cellCount; ++i) {
+        if (!visitCell(CellRect(info, i), area, excluded)) continue;
+        CellLock cl(buffer, i);
+        if (!cl) return 0;
+        const BUF32CELL& cell = cl.cell();
+        forEachSpan(cell, area, excluded, [&](int32_t y, int32_t x0, int32_t x1) {
+            uint8_t* px = pixelAt(cell, x0, y, channels);
+            const int32_t n = x1 - x0;
+            if (channels == 3) {
+                for (int32_t k = 0; k < n; ++k, px += 3) {
+                    px[0] = table.v[0][px[0]];
+                    px[1] = table.v[1][px[1]];
+                    px[2] = table.v[2][px[2]];
+                }
+            } else {
+                for (int32_t k = 0; k < n; ++k, ++px) *px = table.v[0][*px];
+            }
+        });
+    }
+    return 1;
+}
+
+int PaintTextureRect(TV32HBUF buffer, void* texture, int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (!texture) return 0;
+    BUF32INFO info;
+    if (!buf32GetInfo(buffer, &info)) return 0;
+    const bool grey = info.bytesPerPixel == 1;
+    if (left == 0 && top == 0 && width == info.width && height == info.height) {
+        if (!grey) {
+            TV32HBUF slot = buffer;
+            return tv32GenerateTexture(2, 0, texture, width, height, 0, &slot, 0, 0, nullptr) ? 1 : 0;
+        }
+        OwnedBuffer colour;
+        if (!tv32GenerateTexture(2, 0, texture, width, height, 0, colour.slot(), 0, 0, nullptr)) return 0;
+        TV32HBUF target = buffer;
+        return cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, colour.get(), &target, nullptr, 0, 0, nullptr, 0) ? 1
+                                                                                                               : 0;
+    }
+    OwnedBuffer colour;
+    if (!tv32GenerateTexture(2, 0, texture, width, height, 0, colour.slot(), 0, 0, nullptr)) return 0;
+    if (!grey) return buf32MergeBuf(colour.get(), 0, 0, width, height, buffer, left, top) ? 1 : 0;
+    OwnedBuffer converted;
+    if (!cvt32BufType(2, 0, CVT32_TRUECOLOR, CVT32_GREY, colour.get(), converted.slot(), nullptr, 0, 0, nullptr, 0))
+        return 0;
+    colour.reset();
+    return buf32MergeBuf(converted.get(), 0, 0, width, height, buffer, left, top) ? 1 : 0;
+}
+
+int FillRectWithTexture(TV32HBUF buffer, int32_t kind, void* texture, int32_t left, int32_t top, int32_t width,
+                        int32_t height, const TV32RECT*, void*) {
+    if (!buf32GetInfo(buffer, nullptr)) return 0;
+    if (kind != BFX_FILL_TEXTURE) return 0;
+    return PaintTextureRect(buffer, texture, left, top, width, height);
+}
+
+int CopyImageAt(TV32HBUF source, TV32HBUF destination, int32_t x, int32_t y) {
+    BUF32INFO s, d;
+    if (!buf32GetInfo(source, &s) || !buf32GetInfo(destination, &d) || s.bytesPerPixel != d.bytesPerPixel) return 0;
+    auto scratch = makeScratch(std::size_t(s.bytesPerPixel) * std::size_t(s.cellWidth) * std::size_t(s.cellHeight));
+    if (!scratch) return 0;
+    BufferLock lock(source, BUF32_LOCK_READ);
+    if (!lock) return 0;
+    for (int32_t i = 0; i < s.cellCount; ++i) {
+        BUF32CELL cell;
+        {
+            CellLock cl(source, i);
+            if (!cl) return 0;
+            cell = cl.cell();
+        }
+        if (!buf32GetMem(source, cell.x, cell.y, cell.width, cell.height, scratch.get())) return 0;
+        if (!buf32MergeMem(destination, x + cell.x, y + cell.y, scratch.get(), cell.width, cell.height)) return 0;
+    }
+    return 1;
+}
+
+int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int32_t, const FrameShadowParams* params,
+                         TV32HBUF* resultSlot, int32_t, void*) {
+    BUF32INFO info;
+    if (!params || !resultSlot || !buf32GetInfo(source, &info)) return 0;
+    const bool grey = info.bytesPerPixel == 1;
+    const PixelColor frameColor = MakePixelColor(params->frameColor, grey);
+    const PixelColor shadowColor = MakePixelColor(params->shadowColor, grey);
+    FrameLayout l = LayoutForSize(info.width, info.height, *params);
+    if (params->placement.left != 0 || params->placement.top != 0) {
+        const int32_t dx = params->placement.left - l.image.left, dy = params->placement.top - l.image.top;
+        offsetRect(l.image, dx, dy);
+        offsetRect(l.frame, dx, dy);
+        offsetRect(l.shadow, dx, dy);
+    }
+    OwnedBuffer copy;
+    if (!buf32DupBuf(background, copy.slot())) return 0;
+
+    const bool shadow = params->shadowOffsetX > 0 || params->shadowOffsetY > 0 || params->blendWidth != 0;
+    if (shadow &&
+        !PaintSolidRect(copy.get(), &shadowColor, params->transparency, params->blendWidth, l.shadow.left, l.shadow.top,
+                        l.shadow.right - l.shadow.left, l.shadow.bottom - l.shadow.top, &l.frame))
+        return 0;
+    if (params->frameWidth > 0) {
+        const int32_t fw = l.frame.right - l.frame.left, fh = l.frame.bottom - l.frame.top;
+        if (params->frameFill == BFX_FILL_COLOR) {
+            if (!paintFrameRing(copy.get(), frameColor, l.frame, l.image)) return 0;
+        } else if (params->frameFill == BFX_FILL_TEXTURE) {
+            if (!PaintTextureRect(copy.get(), params->textureData, l.frame.left, l.frame.top, fw, fh)) return 0;
+        }
+    }
+    if (!CopyImageAt(source, copy.get(), l.image.left, l.image.top)) return 0;
+
+    if (*resultSlot == 0) {
+        *resultSlot = copy.release();
+        return 1;
+    }
+    return buf32GetBuf(copy.get(), 0, 0, l.canvas.right - l.canvas.left, l.canvas.bottom - l.canvas.top, resultSlot)
+               ? 1
+               : 0;
+}
+
+} // namespace borderfx

@@ -1,0 +1,386 @@
+// The host protocol: defaults, the dialog's OK and Cancel, the output area, the opacity plane,
+// messages, the string table and what a call leaves behind.
+#include "dialog.h"
+#include "entry.h"
+#include "messages.h"
+#include "render.h"
+
+#include "testbuffers.h"
+
+#include "desktop/services.h"
+#include "imagelib/tv32comm.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace borderfx;
+using namespace bfxtest;
+
+namespace {
+
+// A host: an image, its opacity plane, a selection and the two result handles.
+struct Host {
+    Buffers bufs;
+    Image image, alpha;
+    TV32HBUF resultImage = 0, resultAlpha = 0;
+    PlugInRecord rec;
+
+    Host(const Image& im, const Image& a, TV32RECT selection) : image(im), alpha(a) {
+        std::memset(&rec, 0xA5, sizeof rec); // the library must not rely on zeroed fields
+        rec.selection = selection;
+        rec.sourceImage = bufs.make(image);
+        rec.alphaSource = bufs.make(alpha);
+        rec.resultImage = &resultImage;
+        rec.resultAlpha = &resultAlpha;
+        rec.bitsPerPixel = im.ch * 8;
+        rec.originX = 100;
+        rec.originY = 200;
+        rec.imageWidth = im.w;
+        rec.imageHeight = im.h;
+        rec.hostColor = 0x00FFFFFF;
+    }
+    ~Host() {
+        bufs.adopt(resultImage);
+        bufs.adopt(resultAlpha);
+    }
+};
+
+// Answers the dialog: sets the parameters a test wants, then OK.
+struct DialogAnswer {
+    explicit DialogAnswer(DialogHook h) { SetDialogHook(std::move(h)); }
+    ~DialogAnswer() { SetDialogHook({}); }
+};
+
+void setParams(FrameShadowParams& p, int frame, int dir, int x, int y, int blend, int t) {
+    p.frameWidth = frame;
+    p.shadowDirection = dir;
+    p.shadowOffsetX = x;
+    p.shadowOffsetY = y;
+    p.blendWidth = blend;
+    p.transparency = t;
+}
+
+// A record for ComposeOutsideAlpha alone: a result image already rendered (here: a plain one).
+struct ComposeCase {
+    Buffers bufs;
+    TV32HBUF result = 0, plane = 0;
+    PlugInRecord rec;
+    ComposeCase(int ch, const Image& alpha, TV32RECT sel, TV32RECT out, uint8_t pixel) {
+        std::memset(&rec, 0, sizeof rec);
+        rec.selection = sel;
+        rec.alphaSource = bufs.make(alpha);
+        rec.imageWidth = alpha.w;
+        rec.imageHeight = alpha.h;
+        result = bufs.make(plain(out.right - out.left, out.bottom - out.top, ch, pixel));
+        rec.resultImage = &result;
+        rec.resultAlpha = &plane;
+        rec.params.shadowColor = 0x00306090;
+    }
+    ~ComposeCase() { bufs.adopt(plane); }
+};
+
+} // namespace
+
+TEST(Defaults, WrittenWhateverTheHostPutAndHostFieldsKept) {
+    PlugInRecord r;
+    std::memset(&r, 0x5A, sizeof r);
+    r.hostColor = 0x00123456;
+    const PlugInRecord before = r;
+    SetDefaultParams(&r);
+    EXPECT_EQ(r.params.frameWidth, 10);
+    EXPECT_EQ(r.params.shadowDirection, 2);
+    EXPECT_EQ(r.params.shadowOffsetX, 10);
+    EXPECT_EQ(r.params.shadowOffsetY, 10);
+    for (int side : r.params.frameSides) EXPECT_EQ(side, 10);
+    EXPECT_EQ(r.params.frameColor, 0x00FF0000u);
+    EXPECT_EQ(r.params.shadowColor, 0u);
+    EXPECT_EQ(r.params.backColor, 0x00123456u);
+    EXPECT_EQ(r.params.transparency, 20);
+    EXPECT_EQ(r.params.blendWidth, 10);
+    EXPECT_EQ(r.params.frameFill, 0);
+    EXPECT_EQ(r.params.textureData, nullptr);
+    EXPECT_EQ(r.textureIndex, 1);
+    EXPECT_EQ(std::memcmp(&r.params.placement, &before.params.placement, sizeof r.params.placement), 0);
+    EXPECT_EQ(r.params.reserved48, before.params.reserved48);
+    EXPECT_EQ(std::memcmp(&r.selection, &before.selection, offsetof(PlugInRecord, textureIndex) - offsetof(PlugInRecord, selection)), 0);
+    EXPECT_EQ(std::memcmp(&r.bitsPerPixel, &before.bitsPerPixel, sizeof r - offsetof(PlugInRecord, bitsPerPixel)), 0);
+}
+
+TEST(Entry, DeliversTheFramedSelectionAndItsOpacityPlane) {
+    const Image im = pattern(80, 60, 3, 21);
+    Host host(im, plain(80, 60, 1, 0), {30, 20, 50, 40});
+    DialogAnswer ok([](PlugInRecord*) { return 1; });
+    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+    // Defaults: frame 10, shadow 10, 10 down and to the left, blend 10: grows 30 left, 10 top.
+    EXPECT_EQ(host.rec.originX, 100 - 30);
+    EXPECT_EQ(host.rec.originY, 200 - 10);
+    EXPECT_EQ(host.rec.params.placement.right, 60);
+    EXPECT_EQ(host.rec.params.placement.bottom, 60);
+    const Image out = read(host.resultImage), a = read(host.resultAlpha);
+    ASSERT_EQ(out.w, 60);
+    ASSERT_EQ(out.h, 60);
+    // Output area (0, 10, 60, 70) clipped to the image: (0, 10, 60, 60).
+    ASSERT_EQ(a.w, 60);
+    ASSERT_EQ(a.h, 50);
+    for (int y = 0; y < 20; ++y)
+        EXPECT_EQ(std::memcmp(out.at(30, 10 + y), im.at(30, 20 + y), 60), 0) << "selection row " << y;
+    EXPECT_EQ(out.at(20, 0)[2], 0xFF) << "blue frame";
+    EXPECT_EQ(a.at(25, 5)[0], 255) << "frame opaque";
+    EXPECT_EQ(a.at(35, 15)[0], 0) << "selection keeps its opacity";
+    // Deep in the shadow, on a transparent pixel: plain shadow colour, opacity g = 204.
+    EXPECT_EQ(a.at(15, 45)[0], 204);
+    EXPECT_EQ(out.at(15, 45)[0], 0);
+    // In its soft edge the opacity falls.
+    EXPECT_LT(a.at(5, 45)[0], 204);
+}
+
+TEST(Entry, ZeroParametersGiveAPlainCopy) {
+    const Image im = pattern(40, 30, 3, 3), al = pattern(40, 30, 1, 4);
+    Host host(im, al, {5, 6, 25, 26});
+    DialogAnswer ok([](PlugInRecord* r) {
+        setParams(r->params, 0, 2, 0, 0, 0, 20);
+        return 1;
+    });
+    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+    EXPECT_EQ(host.rec.originX, 100);
+    EXPECT_EQ(host.rec.originY, 200);
+    const Image out = read(host.resultImage), a = read(host.resultAlpha);
+    ASSERT_EQ(out.w, 20);
+    ASSERT_EQ(a.h, 20);
+    for (int y = 0; y < 20; ++y) {
+        EXPECT_EQ(std::memcmp(out.at(0, y), im.at(5, 6 + y), 60), 0);
+        EXPECT_EQ(std::memcmp(a.at(0, y), al.at(5, 6 + y), 20), 0);
+    }
+}
+
+TEST(Entry, SelectionAtTheTopLeftEdgeAndGivenResultBuffers) {
+    const Image im = pattern(50, 40, 1, 7);
+    Host host(im, plain(50, 40, 1, 255), {0, 0, 20, 10});
+    DialogAnswer ok([](PlugInRecord* r) {
+        setParams(r->params, 4, 0, 6, 6, 3, 20); // up and to the left: grows 13 on both sides
+        return 1;
+    });
+    // The host hands in buffers of its own: the results are copied into them.
+    host.resultImage = host.bufs.make(plain(33, 23, 1, 9));
+    host.resultAlpha = host.bufs.make(plain(20, 10, 1, 9));
+    const TV32HBUF givenImage = host.resultImage, givenAlpha = host.resultAlpha;
+    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+    EXPECT_EQ(host.resultImage, givenImage);
+    EXPECT_EQ(host.resultAlpha, givenAlpha);
+    host.resultImage = host.resultAlpha = 0; // owned by bufs already
+    EXPECT_EQ(host.rec.originX, 100 - 13);
+    const Image out = read(givenImage), a = read(givenAlpha);
+    EXPECT_EQ(std::memcmp(out.at(13, 13), im.at(0, 0), 20), 0);
+    // The plane covers only the part of the output area inside the image: (0, 0, 20, 10) here.
+    EXPECT_EQ(a.at(0, 0)[0], 255);
+}
+
+TEST(Entry, CancelRestoresTheBlockAndRecordsTheCancellation) {
+    Host host(pattern(30, 30, 3, 1), plain(30, 30, 1, 0), {5, 5, 15, 15});
+    c32ResetDLLErrInfo();
+    DialogAnswer cancel([](PlugInRecord* r) {
+        setParams(r->params, 33, 1, 4, 4, 0, 50);
+        r->params.frameColor = 0x123;
+        return 0;
+    });
+    const int32_t live = buf32CountLive();
+    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+    EXPECT_EQ(host.resultImage, 0u);
+    EXPECT_EQ(host.resultAlpha, 0u);
+    EXPECT_EQ(buf32CountLive(), live);
+    EXPECT_EQ(host.rec.params.frameWidth, 10);
+    EXPECT_EQ(host.rec.params.frameColor, 0x00FF0000u);
+    int32_t info[6];
+    ASSERT_EQ(c32GetDLLErrInfo(info), 1);
+    const int32_t expected[6] = {0, 0, 5200, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(info, expected, sizeof info), 0);
+}
+
+TEST(Entry, EveryCallStartsFromTheDefaultsAndLeavesNoBuffers) {
+    int calls = 0;
+    DialogAnswer ok([&](PlugInRecord* r) {
+        EXPECT_EQ(r->params.frameWidth, 10) << "call " << calls;
+        EXPECT_EQ(r->params.shadowDirection, 2);
+        EXPECT_EQ(r->params.transparency, 20);
+        setParams(r->params, 3, 3, 2, 9, 4, 70);
+        ++calls;
+        return 1;
+    });
+    const int32_t live = buf32CountLive();
+    for (int k = 0; k < 3; ++k) {
+        Host host(pattern(30, 30, 3, uint32_t(k)), plain(30, 30, 1, 0), {5, 5, 15, 15});
+        ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+    }
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(buf32CountLive(), live) << "the work images are freed, the delivered ones released by the host";
+}
+
+TEST(Entry, TextureObjectLeftInTheRecordIsReleasedAtTheNextCall) {
+    static int released = 0;
+    static int object = 0;
+    TextureRelease previous = SetTextureRelease([](void* t) {
+        EXPECT_EQ(t, &object);
+        ++released;
+        return 1;
+    });
+    {
+        DialogAnswer ok([](PlugInRecord* r) {
+            setParams(r->params, 0, 2, 0, 0, 0, 20);
+            r->params.textureData = &object; // as the texture picker leaves it
+            return 1;
+        });
+        Host host(pattern(10, 10, 3, 1), plain(10, 10, 1, 0), {2, 2, 8, 8});
+        ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+        EXPECT_EQ(host.rec.params.textureData, &object) << "left for the host to look at";
+        EXPECT_EQ(released, 0);
+        EXPECT_EQ(PendingTexture(), &object);
+    }
+    {
+        DialogAnswer cancel([](PlugInRecord*) { return 0; });
+        Host host(pattern(10, 10, 3, 1), plain(10, 10, 1, 0), {2, 2, 8, 8});
+        ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+        EXPECT_EQ(released, 1);
+        EXPECT_EQ(PendingTexture(), nullptr);
+    }
+    SetTextureRelease(previous);
+}
+
+TEST(Entry, AllocationFailureShowsInsufficientMemory) {
+    desktop::Recorder recorder;
+    Host host(pattern(10, 10, 3, 1), plain(10, 10, 1, 0), {2, 2, 8, 8});
+    host.rec.bitsPerPixel = 16; // no such buffer can be made
+    DialogAnswer ok([](PlugInRecord*) { return 1; });
+    const int32_t live = buf32CountLive();
+    EXPECT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+    EXPECT_EQ(buf32CountLive(), live);
+    const auto boxes = recorder.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Frame and Shadow - Talvor Sitecraft"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Insufficient memory. \nPlease close some programs and try again."));
+    EXPECT_EQ(boxes[0].icon, desktop::BoxIcon::Error);
+}
+
+TEST(Messages, OnlyMessageIdsAreShownAndExtraTextGoesOnANewLine) {
+    desktop::Recorder recorder;
+    EXPECT_EQ(ShowError(505, "/opt/kit/qxmagic.smp"), 1);
+    EXPECT_EQ(ShowError(700, nullptr), 0);
+    EXPECT_EQ(ShowError(11900, nullptr), 0);
+    EXPECT_EQ(ShowError(500, nullptr), 0) << "no text for 500";
+    const auto boxes = recorder.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, QStringLiteral("Unable to load texture file.\n/opt/kit/qxmagic.smp"));
+    char dir[4096];
+    ASSERT_EQ(GetModuleDir(dir, sizeof dir), 1);
+    EXPECT_EQ(dir[std::strlen(dir) - 1], '/');
+    char small[2];
+    EXPECT_EQ(GetModuleDir(small, sizeof small), 0);
+    EXPECT_EQ(small[0], '\0');
+}
+
+TEST(Strings, TableAsTheHostReadsIt) {
+    char buf[300];
+    const char* dll = "Unable to load DLL. \n\rPlease re-install Talvor Sitecraft for Photoshop.";
+    EXPECT_EQ(BorderfxLoadString(502, buf, sizeof buf), int(std::strlen(dll)));
+    EXPECT_STREQ(buf, dll);
+    BorderfxLoadString(510, buf, sizeof buf);
+    EXPECT_STREQ(buf, "Please input a value between ");
+    BorderfxLoadString(701, buf, sizeof buf);
+    EXPECT_STREQ(buf, "Software\\Talvor Systems\\Netfold for APS\\1.0\\path");
+    BorderfxLoadString(16999, buf, sizeof buf);
+    EXPECT_STREQ(buf, "This plug-in requires Adobe Photoshop 2.5.2 or later to function properly");
+    const char* libs[] = {"tv32brows", "tv32print", "tv32feui", "tv32txtur", "tv32tu",    "tv32tx",   "tv32r2v",
+                          "tv32cvt",   nullptr,     "tv32txtur", "tv32base", "tv32base",  "tv32base", "tv32base",
+                          "tv32base",  "tv32comm",  "tv32comm",  "tv32clips", "tv32clips", "tv32sel"};
+    for (int i = 0; i < 20; ++i) {
+        const int n = BorderfxLoadString(11900 + i, buf, sizeof buf);
+        if (libs[i]) {
+            EXPECT_STREQ(buf, libs[i]) << 11900 + i;
+        } else {
+            EXPECT_EQ(n, 0) << "11908 is absent";
+        }
+    }
+    EXPECT_EQ(BorderfxLoadString(500, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(BorderfxLoadString(700, buf, 6), 5);
+    EXPECT_STREQ(buf, "Frame");
+    EXPECT_EQ(BorderfxFilterOutside(), 1);
+}
+
+TEST(OutsideAlpha, ShadowOnTransparentPartlyAndFullyOpaquePixels) {
+    // Selection (10, 10, 20, 20) of a 40 x 40 image, no frame, shadow 5 down-right, no blending:
+    // D = (15, 15, 25, 25); output O = (10, 10, 25, 25).
+    for (int ch : {1, 3}) {
+        Image al = plain(40, 40, 1, 0);
+        al.at(22, 22)[0] = 255;
+        al.at(23, 22)[0] = 100;
+        for (int T : {0, 20, 99}) {
+            ComposeCase cc(ch, al, {10, 10, 20, 20}, {10, 10, 25, 25}, 200);
+            setParams(cc.rec.params, 0, 3, 5, 5, 0, T);
+            ASSERT_EQ(ComposeOutsideAlpha(&cc.rec, {10, 10, 25, 25}), 1);
+            const Image out = read(cc.result), a = read(cc.plane);
+            const unsigned g = unsigned(uint8_t((100 - T) * 255 / 100));
+            if (T == 99) {
+                EXPECT_EQ(g, 2u);
+            }
+            if (T == 0) {
+                EXPECT_EQ(g, 255u);
+            }
+            const uint8_t shade3[3] = {0x90, 0x60, 0x30};
+            const uint8_t grey = uint8_t((0x90 * 299 + 0x60 * 587 + 0x30 * 114) / 1000);
+            const uint8_t* s = ch == 3 ? shade3 : &grey;
+            // a = 0: the plain shadow colour, opacity g.
+            EXPECT_EQ(a.at(22 - 10, 21 - 10)[0], g);
+            EXPECT_EQ(std::memcmp(out.at(12, 11), s, std::size_t(ch)), 0);
+            // a = 255: unchanged.
+            EXPECT_EQ(a.at(12, 12)[0], 255);
+            EXPECT_EQ(out.at(12, 12)[0], 200);
+            // Partly opaque: weighted colour, combined opacity.
+            EXPECT_EQ(a.at(13, 12)[0], 255 - (255 - 100) * (255 - g) / 255);
+            for (int k = 0; k < ch; ++k) EXPECT_EQ(out.at(13, 12)[k], (s[k] * g + 200 * 100) / (g + 100));
+            // Inside the selection and outside D nothing changes.
+            EXPECT_EQ(a.at(5, 5)[0], 0);
+            EXPECT_EQ(out.at(5, 5)[0], 200);
+            EXPECT_EQ(a.at(2, 12)[0], 0);
+            EXPECT_EQ(out.at(2, 12)[0], 200);
+        }
+    }
+}
+
+TEST(OutsideAlpha, FrameIsOpaqueAndTheMaskScalesTheShadow) {
+    const Image al = plain(60, 60, 1, 0);
+    // Selection (20, 20, 30, 30), frame 2, blend 4, shadow 3 up-left: F = (18, 18, 32, 32),
+    // D = (14, 14, 36, 36) moved by (-3, -3) = (11, 11, 33, 33); O = (11, 11, 32, 32).
+    const TV32RECT o{11, 11, 32, 32};
+    ComposeCase cc(3, al, {20, 20, 30, 30}, o, 50);
+    setParams(cc.rec.params, 2, 0, 3, 3, 4, 20);
+    ASSERT_EQ(ComposeOutsideAlpha(&cc.rec, o), 1);
+    const Image a = read(cc.plane);
+    TV32HBUF m = 0;
+    ASSERT_EQ(BuildSoftEdgeMask(&m, 22, 22, 4, nullptr), 1);
+    const Image mask = read(m);
+    buf32Free(m);
+    for (int y = 11; y < 32; ++y)
+        for (int x = 11; x < 32; ++x) {
+            const bool inS = x >= 20 && x < 30 && y >= 20 && y < 30;
+            const bool inF = x >= 18 && x < 32 && y >= 18 && y < 32;
+            const unsigned expected = inS ? 0 : inF ? 255 : mask.at(x - 11, y - 11)[0] * 204u / 255;
+            EXPECT_EQ(a.at(x - 11, y - 11)[0], expected) << x << "," << y;
+        }
+}
+
+TEST(Entry, OutputAreaBeyondSixteenBitsKeepsItsCoordinates) {
+    // A selection right of x = 32767: cut to 16 bits the output area would wrap to negative x
+    // and copy the wrong pixels.
+    const Image im = pattern(40100, 12, 3, 31);
+    Host host(im, plain(40100, 12, 1, 255), {40000, 2, 40050, 10});
+    DialogAnswer ok([](PlugInRecord* r) {
+        setParams(r->params, 2, 3, 0, 0, 0, 20);
+        return 1;
+    });
+    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+    const Image out = read(host.resultImage);
+    ASSERT_EQ(out.w, 54);
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(std::memcmp(out.at(2, 2 + y), im.at(40000, 2 + y), 150), 0);
+    EXPECT_EQ(out.at(0, 0)[2], 255) << "blue frame";
+}
