@@ -98,15 +98,31 @@ TV32TEXTURERECORD defaultRecord() {
 
 // ---- noise ----------------------------------------------------------------------------------
 
-inline uint32_t hash2(int32_t x, int32_t y, uint32_t seed) {
-    uint32_t h = uint32_t(x) * 0x8DA6B343u ^ uint32_t(y) * 0xD8163841u ^ seed;
-    h ^= h >> 15;
-    h *= 0x2C1B3C6Du;
-    h ^= h >> 12;
-    h *= 0x297A2D39u;
-    h ^= h >> 15;
-    return h;
+// Lattice hashing through a fixed permutation of 0..255 (repeated, so two lookups never need a
+// wrap). The permutation comes from a fixed linear congruential shuffle: the same in every run.
+struct Permutation {
+    uint8_t p[512];
+    Permutation() {
+        uint32_t state = 0x2545F491u;
+        uint8_t v[256];
+        for (int i = 0; i < 256; ++i) v[i] = uint8_t(i);
+        for (int i = 255; i > 0; --i) {
+            state = state * 1664525u + 1013904223u;
+            const int j = int((state >> 8) % uint32_t(i + 1));
+            std::swap(v[i], v[j]);
+        }
+        for (int i = 0; i < 512; ++i) p[i] = v[i & 255];
+    }
+};
+const Permutation& permutation() {
+    static const Permutation p;
+    return p;
 }
+
+// A noise field: its lattice is shifted by (dx, dy) cells against the others.
+struct Field {
+    int32_t dx, dy;
+};
 
 struct Gradients {
     float x[16], y[16];
@@ -126,19 +142,20 @@ const Gradients& gradients() {
 inline float fade(float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); }
 
 // Gradient noise, about -1..1. Coordinates are kept positive by the caller's offset, so the
-// integer conversion is a floor.
-inline float noise(const Gradients& g, float x, float y, uint32_t seed) {
+// integer conversion is a floor. The lattice repeats every 256 cells.
+[[gnu::always_inline]] inline float noise(const Gradients& g, const uint8_t* perm, float x, float y, Field f) {
     const int32_t ix = int32_t(x), iy = int32_t(y);
     const float dx = x - float(ix), dy = y - float(iy);
-    const uint32_t h00 = hash2(ix, iy, seed) & 15, h10 = hash2(ix + 1, iy, seed) & 15;
-    const uint32_t h01 = hash2(ix, iy + 1, seed) & 15, h11 = hash2(ix + 1, iy + 1, seed) & 15;
+    const int xi = (ix + f.dx) & 255, yi = (iy + f.dy) & 255;
+    const int a = perm[xi] + yi, b = perm[xi + 1] + yi;
+    const int h00 = perm[a] & 15, h01 = perm[a + 1] & 15, h10 = perm[b] & 15, h11 = perm[b + 1] & 15;
     const float n00 = g.x[h00] * dx + g.y[h00] * dy;
     const float n10 = g.x[h10] * (dx - 1.0f) + g.y[h10] * dy;
     const float n01 = g.x[h01] * dx + g.y[h01] * (dy - 1.0f);
     const float n11 = g.x[h11] * (dx - 1.0f) + g.y[h11] * (dy - 1.0f);
     const float u = fade(dx), v = fade(dy);
-    const float a = n00 + (n10 - n00) * u, b = n01 + (n11 - n01) * u;
-    return (a + (b - a) * v) * 1.414f;
+    const float a0 = n00 + (n10 - n00) * u, b0 = n01 + (n11 - n01) * u;
+    return (a0 + (b0 - a0) * v) * 1.414f;
 }
 
 constexpr int kSineSize = 4096;
@@ -238,31 +255,46 @@ bool buildLookup(const TV32TEXTURERECORD& r, const uint8_t* table, int entries, 
     return true;
 }
 
-constexpr uint32_t kSeeds[4] = {0x9E3779B9u, 0x85EBCA6Bu, 0xC2B2AE35u, 0x27D4EB2Fu};
-constexpr uint32_t kWarpSeedU = 0x165667B1u, kWarpSeedV = 0xD3A2646Cu;
+constexpr Field kOctaveFields[4] = {{0, 0}, {91, 37}, {173, 211}, {59, 149}};
+constexpr Field kWarpU = {17, 233}, kWarpV = {199, 83};
 constexpr float kOrigin = 4096.0f; // keeps noise coordinates positive
 
-// One row of the picture, packed RGB.
-void drawRow(const Params& p, const Lookup& lut, int width, int height, int y, uint8_t* out) {
+// Warp field samples are taken every kWarpStep pixels of a row and blended between: the field is
+// smooth on that scale (at most 17 features across the picture).
+constexpr int kWarpStep = 4;
+
+// One row of the picture, packed RGB. warp: scratch of width / kWarpStep + 2 pairs.
+void drawRow(const Params& p, const Lookup& lut, int width, int height, int y, uint8_t* out, float* warp) {
     const Gradients& gr = gradients();
     const Sine& sn = sine();
+    const uint8_t* perm = permutation().p;
     const float scale = 1.0f / float(std::max(width, height));
     const float t = (float(y) + 0.5f - float(height) * 0.5f) * scale;
     const float warpFreqX = std::max(1.0f, p.freqX * 0.5f), warpFreqY = std::max(1.0f, p.freqY * 0.5f);
+    if (p.warp > 0.0f) {
+        for (int k = 0; k <= width / kWarpStep + 1; ++k) {
+            const float s = (float(k * kWarpStep) + 0.5f - float(width) * 0.5f) * scale;
+            const float u = p.cosA * s - p.sinA * t, v = p.sinA * s + p.cosA * t;
+            warp[2 * k] = p.warp * noise(gr, perm, u * warpFreqX + kOrigin + 0.3f, v * warpFreqY + kOrigin + 0.1f, kWarpU);
+            warp[2 * k + 1] =
+                p.warp * noise(gr, perm, u * warpFreqX + kOrigin + 0.7f, v * warpFreqY + kOrigin + 0.9f, kWarpV);
+        }
+    }
     for (int x = 0; x < width; ++x) {
         const float s = (float(x) + 0.5f - float(width) * 0.5f) * scale;
         // Rotated coordinates, centred on the picture.
         float u = p.cosA * s - p.sinA * t;
         float v = p.sinA * s + p.cosA * t;
         if (p.warp > 0.0f) {
-            const float wu = noise(gr, u * warpFreqX + kOrigin + 17.3f, v * warpFreqY + kOrigin + 5.1f, kWarpSeedU);
-            const float wv = noise(gr, u * warpFreqX + kOrigin + 3.7f, v * warpFreqY + kOrigin + 29.9f, kWarpSeedV);
-            u += wu * p.warp;
-            v += wv * p.warp;
+            const int k = x / kWarpStep;
+            const float w = float(x % kWarpStep) / float(kWarpStep);
+            const float* a = warp + 2 * k;
+            u += a[0] + (a[2] - a[0]) * w;
+            v += a[1] + (a[3] - a[1]) * w;
         }
         float sum = 0.0f, absSum = 0.0f, norm = 0.0f, amp = 1.0f, f = 1.0f;
         for (int o = 0; o < p.octaves; ++o) {
-            const float n = noise(gr, u * p.freqX * f + kOrigin, v * p.freqY * f + kOrigin, kSeeds[o]);
+            const float n = noise(gr, perm, u * p.freqX * f + kOrigin, v * p.freqY * f + kOrigin, kOctaveFields[o]);
             sum += amp * n;
             absSum += amp * std::fabs(n);
             norm += amp;
@@ -471,14 +503,16 @@ TV32_API int TV32_CALL tv32GenerateTexture(int32_t version, int32_t, void* textu
         target = made.get();
     }
     std::vector<uint8_t> row;
+    std::vector<float> warp;
     try {
         row.resize(std::size_t(width) * 3);
+        warp.resize((std::size_t(width) / kWarpStep + 2) * 2);
     } catch (const std::bad_alloc&) {
         return 0;
     }
     const Params p = paramsOf(rec);
     for (int y = 0; y < height; ++y) {
-        drawRow(p, lut, width, height, y, row.data());
+        drawRow(p, lut, width, height, y, row.data(), warp.data());
         writeBlock(*target, 0, y, width, 1, row.data(), row.size());
     }
     if (made) {
