@@ -11,7 +11,8 @@ namespace {
 template <class F> double perCallMs(int reps, F&& f) {
     f(); // warm-up: tables, caches
     const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < reps; ++i) f();
+    for (int i = 0; i < reps; ++i)
+        f();
     const auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double, std::milli>(t1 - t0).count() / reps;
 }

@@ -47,7 +47,8 @@ TV32_EXTERN_C_BEGIN
 
 /* The item data block of a texture object (layout above) into data (capacity bytes; data may
  * be 0 to measure). Returns the size of the block, 0 on failure (not an object, or too small). */
-TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* name, void* data, int32_t capacity);
+TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* name, void* data,
+                                               int32_t capacity);
 
 /* Writes a library file of count textures with thumbnails of width x height drawn from them.
  * The file is written under a temporary name and renamed, so a failure leaves any existing file

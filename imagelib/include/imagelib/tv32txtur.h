@@ -40,22 +40,22 @@
 #include "imagelib/tv32types.h"
 
 typedef struct TV32TEXTURERECORD {
-    int32_t reserved;     /*  0 */
-    int32_t kind;         /*  4 */
-    int32_t frequencyX;   /*  8 */
-    int32_t frequencyY;   /* 12 */
-    int32_t octaves;      /* 16 */
-    int32_t turbulence;   /* 20 */
-    int32_t distortion;   /* 24 */
-    int32_t pattern;      /* 28 */
-    int32_t contrast;     /* 32 */
-    int32_t brightness;   /* 36 */
-    int32_t colorAmount;  /* 40 */
-    int32_t colorOffset;  /* 44 */
-    int32_t angle;        /* 48 */
-    int32_t repetitions;  /* 52 */
-    int32_t colorCount;   /* 56 */
-    uint32_t colorTable;  /* 60 */
+    int32_t reserved;    /*  0 */
+    int32_t kind;        /*  4 */
+    int32_t frequencyX;  /*  8 */
+    int32_t frequencyY;  /* 12 */
+    int32_t octaves;     /* 16 */
+    int32_t turbulence;  /* 20 */
+    int32_t distortion;  /* 24 */
+    int32_t pattern;     /* 28 */
+    int32_t contrast;    /* 32 */
+    int32_t brightness;  /* 36 */
+    int32_t colorAmount; /* 40 */
+    int32_t colorOffset; /* 44 */
+    int32_t angle;       /* 48 */
+    int32_t repetitions; /* 52 */
+    int32_t colorCount;  /* 56 */
+    uint32_t colorTable; /* 60 */
 } TV32TEXTURERECORD;
 
 #ifdef __cplusplus

@@ -89,7 +89,8 @@ struct Tables {
                     const int shift = 16 - 8 * k;
                     const int a = int((stops[std::size_t(s0)] >> shift) & 0xFF);
                     const int b = int((stops[std::size_t(s1)] >> shift) & 0xFF);
-                    rgb[std::size_t(t)][std::size_t(i) * 3 + std::size_t(k)] = uint8_t((a * (256 - w) + b * w) / 256);
+                    rgb[std::size_t(t)][std::size_t(i) * 3 + std::size_t(k)] =
+                        uint8_t((a * (256 - w) + b * w) / 256);
                 }
             }
         }
@@ -103,8 +104,12 @@ const Tables& tables() {
 
 } // namespace
 
-const char* predefinedTableName(int n) { return ramps()[std::size_t(n)].name; }
+const char* predefinedTableName(int n) {
+    return ramps()[std::size_t(n)].name;
+}
 
-const uint8_t* predefinedTable(int n) { return tables().rgb[std::size_t(n)].data(); }
+const uint8_t* predefinedTable(int n) {
+    return tables().rgb[std::size_t(n)].data();
+}
 
 } // namespace tv32

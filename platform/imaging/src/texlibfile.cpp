@@ -18,12 +18,16 @@ constexpr int32_t kVersion = 1;
 constexpr int32_t kMaxThumbSide = 1024;
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(v >> (8 * i)));
 }
 void set32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
 }
-uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 // The record and colour entries of a texture, as stored: N bytes.
 bool textureData(const void* texture, std::vector<uint8_t>& out) {
@@ -34,7 +38,8 @@ bool textureData(const void* texture, std::vector<uint8_t>& out) {
     rec.colorCount = entries;
     rec.colorTable = 0;
     const auto* fields = reinterpret_cast<const int32_t*>(&rec);
-    for (int i = 0; i < 16; ++i) set32(out.data() + i * 4, uint32_t(fields[i]));
+    for (int i = 0; i < 16; ++i)
+        set32(out.data() + i * 4, uint32_t(fields[i]));
     if (entries > 0 && tv32TextureGetColorEntries(texture, out.data() + 64, entries) != entries) return false;
     return true;
 }
@@ -43,7 +48,8 @@ bool textureData(const void* texture, std::vector<uint8_t>& out) {
 
 extern "C" {
 
-TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* name, void* data, int32_t capacity) {
+TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* name, void* data,
+                                               int32_t capacity) {
     std::vector<uint8_t> tex;
     // Duplicating an object into itself changes nothing and succeeds only for a live object.
     void* self = const_cast<void*>(texture);
@@ -88,8 +94,8 @@ TV32_API int TV32_CALL tv32TextureLibraryWrite(const char* path, const TV32TEXLI
             out.resize(at + std::size_t(size) + thumbSize);
             if (tv32TextureItemData(items[i].texture, items[i].name, out.data() + at, size) != size) return 0;
             TV32HBUF thumb = 0;
-            if (!tv32GenerateTexture(2, 0, const_cast<void*>(items[i].texture), width, height, 0, &thumb, 0, 0,
-                                     nullptr))
+            if (!tv32GenerateTexture(2, 0, const_cast<void*>(items[i].texture), width, height, 0, &thumb, 0,
+                                     0, nullptr))
                 return 0;
             const int ok = buf32GetMem(thumb, 0, 0, width, height, out.data() + at + std::size_t(size));
             buf32Free(thumb);
@@ -115,7 +121,8 @@ TV32_API int32_t TV32_CALL tv32TextureLibraryRead(const char* path, TV32TEXLIBIT
     if (file.error() != QFileDevice::NoError) return -1;
     const auto* d = reinterpret_cast<const uint8_t*>(bytes.constData());
     const std::size_t size = std::size_t(bytes.size());
-    if (size < TV32_TEXLIB_HEADER_SIZE || std::memcmp(d, kMagic, 8) != 0 || get32(d + 8) != uint32_t(kVersion))
+    if (size < TV32_TEXLIB_HEADER_SIZE || std::memcmp(d, kMagic, 8) != 0 ||
+        get32(d + 8) != uint32_t(kVersion))
         return -1;
     const uint32_t count = get32(d + 12), w = get32(d + 16), h = get32(d + 20), first = get32(d + 24);
     if (count > 0x7FFFFFFFu || w == 0 || h == 0 || w > kMaxThumbSide || h > kMaxThumbSide ||

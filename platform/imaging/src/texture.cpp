@@ -47,9 +47,13 @@ Library& library() {
     return *l;
 }
 
-bool isObject(const Library& l, const void* p) { return p && l.objects.count(p); }
+bool isObject(const Library& l, const void* p) {
+    return p && l.objects.count(p);
+}
 
-bool isPredefined(uint32_t ref) { return ref >= kPredefinedBase && ref < kPredefinedBase + TV32_PREDEFINED_TABLES; }
+bool isPredefined(uint32_t ref) {
+    return ref >= kPredefinedBase && ref < kPredefinedBase + TV32_PREDEFINED_TABLES;
+}
 
 void addRef(Library& l, uint32_t ref) {
     auto it = l.tables.find(ref);
@@ -105,13 +109,15 @@ struct Permutation {
     Permutation() {
         uint32_t state = 0x2545F491u;
         uint8_t v[256];
-        for (int i = 0; i < 256; ++i) v[i] = uint8_t(i);
+        for (int i = 0; i < 256; ++i)
+            v[i] = uint8_t(i);
         for (int i = 255; i > 0; --i) {
             state = state * 1664525u + 1013904223u;
             const int j = int((state >> 8) % uint32_t(i + 1));
             std::swap(v[i], v[j]);
         }
-        for (int i = 0; i < 512; ++i) p[i] = v[i & 255];
+        for (int i = 0; i < 512; ++i)
+            p[i] = v[i & 255];
     }
 };
 const Permutation& permutation() {
@@ -139,11 +145,14 @@ const Gradients& gradients() {
     return g;
 }
 
-inline float fade(float t) { return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f); }
+inline float fade(float t) {
+    return t * t * t * (t * (t * 6.0f - 15.0f) + 10.0f);
+}
 
 // Gradient noise, about -1..1. Coordinates are kept positive by the caller's offset, so the
 // integer conversion is a floor. The lattice repeats every 256 cells.
-[[gnu::always_inline]] inline float noise(const Gradients& g, const uint8_t* perm, float x, float y, Field f) {
+[[gnu::always_inline]] inline float noise(const Gradients& g, const uint8_t* perm, float x, float y,
+                                          Field f) {
     const int32_t ix = int32_t(x), iy = int32_t(y);
     const float dx = x - float(ix), dy = y - float(iy);
     const int xi = (ix + f.dx) & 255, yi = (iy + f.dy) & 255;
@@ -162,7 +171,8 @@ constexpr int kSineSize = 4096;
 struct Sine {
     float v[kSineSize];
     Sine() {
-        for (int i = 0; i < kSineSize; ++i) v[i] = float(0.5 + 0.5 * std::sin(i * 6.283185307179586 / kSineSize));
+        for (int i = 0; i < kSineSize; ++i)
+            v[i] = float(0.5 + 0.5 * std::sin(i * 6.283185307179586 / kSineSize));
     }
 };
 const Sine& sine() {
@@ -170,11 +180,17 @@ const Sine& sine() {
     return s;
 }
 // 0.5 + 0.5 sin(2 pi phase)
-inline float wave(const Sine& s, float phase) { return s.v[int32_t(phase * kSineSize + 1048576.0f) & (kSineSize - 1)]; }
+inline float wave(const Sine& s, float phase) {
+    return s.v[int32_t(phase * kSineSize + 1048576.0f) & (kSineSize - 1)];
+}
 
-inline float frac(float v) { return v - std::floor(v); }
+inline float frac(float v) {
+    return v - std::floor(v);
+}
 
-int clampField(int32_t v, int lo, int hi) { return std::clamp(int(v), lo, hi); }
+int clampField(int32_t v, int lo, int hi) {
+    return std::clamp(int(v), lo, hi);
+}
 
 // ---- drawing --------------------------------------------------------------------------------
 
@@ -210,12 +226,14 @@ Params paramsOf(const TV32TEXTURERECORD& r) {
 // Applies the profile to a value 0..1 (kind 0) or to a wave phase already turned into 0..1.
 inline float profileOf(int profile, float g) {
     switch (profile) {
-    case 2: return 1.0f - std::fabs(2.0f * g - 1.0f);
+    case 2:
+        return 1.0f - std::fabs(2.0f * g - 1.0f);
     case 3: {
         const float s = g * 5.0f, f = s - std::floor(s);
         return (std::floor(s) + f * f * f * 1.0f) / 5.0f;
     }
-    default: return g;
+    default:
+        return g;
     }
 }
 
@@ -240,9 +258,11 @@ bool buildLookup(const TV32TEXTURERECORD& r, const uint8_t* table, int entries, 
         int c[3];
         if (entries > 0) {
             // Position in the table, in 1/256 of an entry; the table is cyclic, neighbours blended.
-            const int64_t pos = (int64_t(i) * (entries - 1) * 256) / (kLevels - 1) + int64_t(offset) * entries;
+            const int64_t pos =
+                (int64_t(i) * (entries - 1) * 256) / (kLevels - 1) + int64_t(offset) * entries;
             const int e0 = int((pos >> 8) % entries), e1 = (e0 + 1) % entries, w = int(pos & 255);
-            for (int k = 0; k < 3; ++k) c[k] = (table[e0 * 3 + k] * (256 - w) + table[e1 * 3 + k] * w) >> 8;
+            for (int k = 0; k < 3; ++k)
+                c[k] = (table[e0 * 3 + k] * (256 - w) + table[e1 * 3 + k] * w) >> 8;
         } else {
             c[0] = c[1] = c[2] = (i * 255) / (kLevels - 1);
         }
@@ -275,9 +295,10 @@ void drawRow(const Params& p, const Lookup& lut, int width, int height, int y, u
         for (int k = 0; k <= width / kWarpStep + 1; ++k) {
             const float s = (float(k * kWarpStep) + 0.5f - float(width) * 0.5f) * scale;
             const float u = p.cosA * s - p.sinA * t, v = p.sinA * s + p.cosA * t;
-            warp[2 * k] = p.warp * noise(gr, perm, u * warpFreqX + kOrigin + 0.3f, v * warpFreqY + kOrigin + 0.1f, kWarpU);
-            warp[2 * k + 1] =
-                p.warp * noise(gr, perm, u * warpFreqX + kOrigin + 0.7f, v * warpFreqY + kOrigin + 0.9f, kWarpV);
+            warp[2 * k] = p.warp * noise(gr, perm, u * warpFreqX + kOrigin + 0.3f,
+                                         v * warpFreqY + kOrigin + 0.1f, kWarpU);
+            warp[2 * k + 1] = p.warp * noise(gr, perm, u * warpFreqX + kOrigin + 0.7f,
+                                             v * warpFreqY + kOrigin + 0.9f, kWarpV);
         }
     }
     for (int x = 0; x < width; ++x) {
@@ -294,7 +315,8 @@ void drawRow(const Params& p, const Lookup& lut, int width, int height, int y, u
         }
         float sum = 0.0f, absSum = 0.0f, norm = 0.0f, amp = 1.0f, f = 1.0f;
         for (int o = 0; o < p.octaves; ++o) {
-            const float n = noise(gr, perm, u * p.freqX * f + kOrigin, v * p.freqY * f + kOrigin, kOctaveFields[o]);
+            const float n =
+                noise(gr, perm, u * p.freqX * f + kOrigin, v * p.freqY * f + kOrigin, kOctaveFields[o]);
             sum += amp * n;
             absSum += amp * std::fabs(n);
             norm += amp;
@@ -415,7 +437,8 @@ TV32_API int TV32_CALL tv32TextureSetColorEntry(void* texture, int32_t count, co
             table.rgb.resize(std::size_t(count) * 3);
             const auto* in = static_cast<const uint8_t*>(entries);
             for (int i = 0; i < count; ++i)
-                for (int k = 0; k < 3; ++k) table.rgb[std::size_t(i) * 3 + k] = in[i * 4 + k];
+                for (int k = 0; k < 3; ++k)
+                    table.rgb[std::size_t(i) * 3 + k] = in[i * 4 + k];
             ref = newReference(l);
             l.tables.emplace(ref, std::move(table));
         } catch (const std::bad_alloc&) {
@@ -441,7 +464,8 @@ TV32_API const char* TV32_CALL tv32PredefinedColorTableName(int32_t tableNumber)
     return predefinedTableName(tableNumber);
 }
 
-TV32_API int32_t TV32_CALL tv32TextureGetColorEntries(const void* texture, void* entries, int32_t maxEntries) {
+TV32_API int32_t TV32_CALL tv32TextureGetColorEntries(const void* texture, void* entries,
+                                                      int32_t maxEntries) {
     Library& l = library();
     std::lock_guard lock(l.mutex);
     if (!isObject(l, texture)) return 0;
@@ -465,8 +489,8 @@ TV32_API int32_t TV32_CALL tv32TextureGetColorEntries(const void* texture, void*
     return n;
 }
 
-TV32_API int TV32_CALL tv32GenerateTexture(int32_t version, int32_t, void* texture, int32_t width, int32_t height,
-                                           int32_t, TV32HBUF* slot, int32_t, int32_t, void*) {
+TV32_API int TV32_CALL tv32GenerateTexture(int32_t version, int32_t, void* texture, int32_t width,
+                                           int32_t height, int32_t, TV32HBUF* slot, int32_t, int32_t, void*) {
     if (version != 2 || !texture || !slot || width <= 0 || height <= 0) return 0;
     TV32TEXTURERECORD rec;
     Lookup lut;

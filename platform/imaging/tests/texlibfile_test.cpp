@@ -18,8 +18,8 @@ struct Item {
     int32_t w, h;
 };
 
-int collect(void* context, int32_t number, int32_t value, const void* data, int32_t length, const uint8_t* thumb,
-            int32_t w, int32_t h) {
+int collect(void* context, int32_t number, int32_t value, const void* data, int32_t length,
+            const uint8_t* thumb, int32_t w, int32_t h) {
     auto* items = static_cast<std::vector<Item>*>(context);
     const auto* d = static_cast<const uint8_t*>(data);
     items->push_back({number, value, std::vector<uint8_t>(d, d + length),
@@ -27,7 +27,9 @@ int collect(void* context, int32_t number, int32_t value, const void* data, int3
     return 1;
 }
 
-uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 std::vector<uint8_t> draw(void* t, int w, int h) {
     TV32HBUF b = 0;
@@ -56,7 +58,9 @@ void* fromItem(const Item& it) {
     return t;
 }
 
-std::string path(const QTemporaryDir& dir, const char* name) { return dir.filePath(name).toStdString(); }
+std::string path(const QTemporaryDir& dir, const char* name) {
+    return dir.filePath(name).toStdString();
+}
 
 TEST(TextureLibraryFile, TexturesAndThumbnailsComeBackAsWritten) {
     const int live = tv32TextureCountLive();
@@ -93,8 +97,9 @@ TEST(TextureLibraryFile, TexturesAndThumbnailsComeBackAsWritten) {
         EXPECT_EQ(28u, get32(it.data.data()));
         EXPECT_EQ(it.data.size() - 28, get32(it.data.data() + 4));
         EXPECT_EQ(1u, get32(it.data.data() + 8));
-        EXPECT_EQ(std::string(names[i]), std::string(reinterpret_cast<const char*>(it.data.data() + 12),
-                                                     strnlen(reinterpret_cast<const char*>(it.data.data() + 12), 16)));
+        EXPECT_EQ(std::string(names[i]),
+                  std::string(reinterpret_cast<const char*>(it.data.data() + 12),
+                              strnlen(reinterpret_cast<const char*>(it.data.data() + 12), 16)));
         EXPECT_EQ(entries[i], get32(it.data.data() + 28 + 56));
         EXPECT_EQ(0u, get32(it.data.data() + 28 + 60)) << "no library reference stored";
         EXPECT_EQ(0, std::memcmp(it.data.data() + 28, t[i], 56)) << "record fields";
@@ -103,7 +108,8 @@ TEST(TextureLibraryFile, TexturesAndThumbnailsComeBackAsWritten) {
         EXPECT_EQ(draw(t[i], 33, 21), draw(back, 33, 21)) << "item " << i;
         tv32TextureDataFree(back);
     }
-    for (void* p : t) tv32TextureDataFree(p);
+    for (void* p : t)
+        tv32TextureDataFree(p);
     EXPECT_EQ(live, tv32TextureCountLive());
 }
 

@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
     auto* r = static_cast<TV32TEXTURERECORD*>(tex);
     for (int i = 0; i < across * down; ++i) {
         // A spread of values from a small fixed sequence.
-        const auto pick = [i](int k, int lo, int hi) { return lo + (i * k * 7919 + k * 104729) % (hi - lo + 1); };
+        const auto pick = [i](int k, int lo, int hi) {
+            return lo + (i * k * 7919 + k * 104729) % (hi - lo + 1);
+        };
         r->kind = i % 4;
         r->frequencyX = pick(3, 1, 24);
         r->frequencyY = r->kind == 2 ? pick(5, 1, 12) : pick(5, 1, 24);

@@ -9,7 +9,9 @@
 
 namespace {
 
-TV32TEXTURERECORD* rec(void* t) { return static_cast<TV32TEXTURERECORD*>(t); }
+TV32TEXTURERECORD* rec(void* t) {
+    return static_cast<TV32TEXTURERECORD*>(t);
+}
 
 // RAII holder of a texture data object.
 struct Tex {
@@ -144,7 +146,8 @@ TEST(Texture, PredefinedTablesAreDistinctAndNamed) {
         EXPECT_EQ(256, t->colorCount);
         std::vector<uint8_t> e(256 * 4);
         ASSERT_EQ(256, tv32TextureGetColorEntries(t.p, e.data(), 256));
-        for (const auto& other : tables) EXPECT_NE(other, e) << "table " << n;
+        for (const auto& other : tables)
+            EXPECT_NE(other, e) << "table " << n;
         tables.push_back(e);
         ASSERT_NE(nullptr, tv32PredefinedColorTableName(n));
         EXPECT_GT(std::strlen(tv32PredefinedColorTableName(n)), 2u);

@@ -91,7 +91,8 @@ bool sheet(const std::vector<void*>& textures, const char* path) {
         buf32Free(b);
         const int ox = gap + int(i % across) * (cell + gap), oy = gap + int(i / across) * (cell + gap);
         for (int y = 0; y < cell; ++y)
-            std::memcpy(image.scanLine(oy + y) + ox * 3, px.data() + std::size_t(y) * cell * 3, std::size_t(cell) * 3);
+            std::memcpy(image.scanLine(oy + y) + ox * 3, px.data() + std::size_t(y) * cell * 3,
+                        std::size_t(cell) * 3);
     }
     return image.save(QString::fromLocal8Bit(path));
 }
@@ -148,6 +149,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "texlib: cannot write %s\n", sheetPath);
         status = 1;
     }
-    for (void* t : textures) tv32TextureDataFree(t);
+    for (void* t : textures)
+        tv32TextureDataFree(t);
     return status;
 }
