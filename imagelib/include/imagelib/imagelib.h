@@ -6,5 +6,6 @@
 #include "imagelib/tv32comm.h"
 #include "imagelib/tv32cvt.h"
 #include "imagelib/tv32sel.h"
+#include "imagelib/tv32txlib.h"
 #include "imagelib/tv32txtur.h"
 #endif

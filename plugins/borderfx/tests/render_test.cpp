@@ -4,6 +4,9 @@
 
 #include "testbuffers.h"
 
+#include "imagelib/tv32cvt.h"
+#include "imagelib/tv32txtur.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -230,6 +233,50 @@ TEST(Render, GreySourceWithBlueFrameGivesTwentyNine) {
     EXPECT_EQ(out.at(5, 5)[0], 200);
 }
 
+// A textured frame shows the texture's picture drawn at the frame's size (in grey for a grey
+// image), with the image over it.
+TEST(Render, TexturedFrameShowsTheTexturePicture) {
+    void* texture = nullptr;
+    ASSERT_TRUE(tv32TextureDataAlloc(&texture, 0, 0));
+    auto* rec = static_cast<TV32TEXTURERECORD*>(texture);
+    rec->kind = 1;
+    rec->repetitions = 4;
+    ASSERT_TRUE(tv32GetPredefined256ColorTable(19, 0, &rec->colorCount, &rec->colorTable, 0));
+    for (int ch : {3, 1}) {
+        FrameShadowParams p = params(4, 3, 0, 0, 0, 0);
+        p.frameFill = BFX_FILL_TEXTURE;
+        p.textureData = texture;
+        const Image src = pattern(9, 7, ch, 3);
+        const FrameLayout l = LayoutForSize(9, 7, p);
+        const int fw = l.frame.right - l.frame.left, fh = l.frame.bottom - l.frame.top;
+        Buffers bufs;
+        TV32HBUF result = 0;
+        ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(plain(l.canvas.right, l.canvas.bottom, ch, 0)),
+                                       nullptr, 2, &p, &result, 0, nullptr),
+                  1);
+        const Image out = read(bufs.adopt(result));
+        TV32HBUF picture = 0;
+        ASSERT_TRUE(tv32GenerateTexture(2, 0, texture, fw, fh, 0, &picture, 0, 0, nullptr));
+        bufs.adopt(picture);
+        if (ch == 1) {
+            TV32HBUF grey = 0;
+            ASSERT_TRUE(cvt32BufType(2, 0, 2, 32, picture, &grey, 0, 0, 0, nullptr, 0));
+            picture = bufs.adopt(grey);
+        }
+        const Image expected = read(picture);
+        int differing = 0;
+        for (int y = l.frame.top; y < l.frame.bottom; ++y)
+            for (int x = l.frame.left; x < l.frame.right; ++x) {
+                const bool inImage = inRect(l.image, x, y);
+                const uint8_t* want =
+                    inImage ? src.at(x - l.image.left, y - l.image.top) : expected.at(x - l.frame.left, y - l.frame.top);
+                differing += std::memcmp(out.at(x, y), want, std::size_t(ch)) != 0;
+            }
+        EXPECT_EQ(differing, 0) << ch << " channels";
+    }
+    EXPECT_TRUE(tv32TextureDataFree(texture));
+}
+
 TEST(Render, GivenResultSlotReceivesTheCanvasBlock) {
     const Image src = pattern(20, 15, 3, 8);
     const FrameShadowParams p = params(4, 2, 5, 5, 3, 20);
@@ -258,7 +305,7 @@ TEST(Render, FailuresLeaveTheSlotAndNothingAllocated) {
     EXPECT_EQ(RenderFrameAndShadow(rgb, greyBg, nullptr, 2, &p, &slot, 0, nullptr), 0)
         << "channel counts differ";
     EXPECT_EQ(slot, 0u);
-    p.frameFill = BFX_FILL_TEXTURE; // no texture can be drawn in this build
+    p.frameFill = BFX_FILL_TEXTURE; // without a texture data object
     EXPECT_EQ(RenderFrameAndShadow(rgb, rgbBg, nullptr, 2, &p, &slot, 0, nullptr), 0);
     EXPECT_EQ(slot, 0u);
     EXPECT_EQ(buf32CountLive(), live);
