@@ -5,7 +5,13 @@
 
 #include <algorithm>
 
-TImage::TImage(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+TGraphicControl::TGraphicControl(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+void TGraphicControl::mouseMoveEvent(QMouseEvent*) { emit mouseMoved(); }
+
+void TGraphicControl::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
+}
 
 void TImage::setPicture(const QImage& picture) {
     picture_ = picture;
@@ -17,13 +23,6 @@ void TImage::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, picture_);
 }
 
-void TImage::mouseMoveEvent(QMouseEvent*) { emit mouseMoved(); }
-
-void TImage::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
-}
-
-TLabel::TLabel(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
 
 void TLabel::setCaption(const QString& text) {
     caption_ = text;
@@ -44,11 +43,6 @@ void TLabel::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption_);
 }
 
-void TLabel::mouseMoveEvent(QMouseEvent*) { emit mouseMoved(); }
-
-void TLabel::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
-}
 
 TSpeedButton::TSpeedButton(QWidget* parent, const QString& caption) : QToolButton(parent) {
     setText(caption);

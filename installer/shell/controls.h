@@ -2,48 +2,52 @@
 // Simple window-less controls of the installer's windows: a picture drawn unscaled from its top-left
 // corner and clipped, and a transparent one-line text label. Both report mouse moves and clicks.
 #include <QImage>
-
-#include <cstdint>
 #include <QToolButton>
 #include <QWidget>
 
-class TImage : public QWidget {
+#include <cstdint>
+
+// A control painted on its parent's surface that reports mouse moves (without a button held) and
+// left clicks released inside it.
+class TGraphicControl : public QWidget {
     Q_OBJECT
 public:
-    explicit TImage(QWidget* parent);
-    void setPicture(const QImage& picture);
-    const QImage& picture() const { return picture_; }
+    explicit TGraphicControl(QWidget* parent);
 
 signals:
     void mouseMoved();
     void clicked();
 
 protected:
-    void paintEvent(QPaintEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+};
+
+class TImage : public TGraphicControl {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* parent) : TGraphicControl(parent) {}
+    void setPicture(const QImage& picture);
+    const QImage& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
 
 private:
     QImage picture_;
 };
 
-class TLabel : public QWidget {
+class TLabel : public TGraphicControl {
     Q_OBJECT
 public:
-    explicit TLabel(QWidget* parent);
+    explicit TLabel(QWidget* parent) : TGraphicControl(parent) {}
     void setCaption(const QString& text);
     QString caption() const { return caption_; }
     void setFontColor(const QColor& color);
     QColor fontColor() const { return color_; }
 
-signals:
-    void mouseMoved();
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent*) override;
-    void mouseMoveEvent(QMouseEvent*) override;
-    void mouseReleaseEvent(QMouseEvent*) override;
 
 private:
     QString caption_;

@@ -1,5 +1,6 @@
 // Common services: window handles, the Qt application, strings and message boxes, error
 // information, colour choice, window placement, path helpers.
+#include "imagelib/stringtable.h"
 #include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
 
@@ -87,11 +88,7 @@ using namespace tv32;
 namespace {
 
 // The common library's string table.
-struct StringEntry {
-    int id;
-    const char* text;
-};
-constexpr StringEntry kStrings[] = {
+constexpr tv32::StringEntry kStrings[] = {
     {1000, "Not enough memory to complete the operation."},
     {1001, "The image could not be resampled.\n\rPlease close some programs and try again."},
     {1002, "The image could not be converted."},
@@ -127,16 +124,7 @@ QString boxText(const char* text) {
 extern "C" {
 
 TV32_API int TV32_CALL c32GetString(int32_t id, char* buffer, int32_t size) {
-    if (!buffer || size <= 0) return 0;
-    buffer[0] = 0;
-    for (const auto& e : kStrings) {
-        if (e.id != id) continue;
-        const std::size_t n = std::min(std::strlen(e.text), std::size_t(size - 1));
-        std::memcpy(buffer, e.text, n);
-        buffer[n] = 0;
-        return int(n);
-    }
-    return 0;
+    return tv32::CopyTableText(tv32::TableText(kStrings, id), buffer, size);
 }
 
 TV32_API int TV32_CALL c32ShowMb(const C32MSGBOX* box) {

@@ -12,19 +12,16 @@
 #include <QString>
 
 #include <algorithm>
+#include "imagelib/stringtable.h"
+
 #include <cstring>
 
 namespace borderfx {
 
 namespace {
 
-struct Entry {
-    int32_t id;
-    const char* text;
-};
-
 // In the texts "\n\r" is a line feed followed by a carriage return, stored in that order.
-const Entry kStrings[] = {
+const tv32::StringEntry kStrings[] = {
     {501, "Unable to obtain installation information from registry."},
     {502, "Unable to load DLL. \n\rPlease re-install Talvor Sitecraft for Photoshop."},
     {503, "Unable to execute the specified function."},
@@ -76,11 +73,7 @@ QString forDisplay(const char* text) {
 
 } // namespace
 
-const char* StringText(int32_t id) {
-    for (const Entry& e : kStrings)
-        if (e.id == id) return e.text;
-    return nullptr;
-}
+const char* StringText(int32_t id) { return tv32::TableText(kStrings, id); }
 
 int ShowError(int32_t id, const char* extra, TV32HWND owner) {
     if (id < 500 || id > 699) return 0;
@@ -159,16 +152,7 @@ int GetModuleDir(char* buffer, std::size_t size) {
 extern "C" {
 
 TV32_API int TV32_CALL BorderfxLoadString(int32_t id, char* buffer, int32_t size) {
-    if (!buffer || size <= 0) return 0;
-    const char* text = borderfx::StringText(id);
-    if (!text) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    const std::size_t n = std::min(std::strlen(text), std::size_t(size - 1));
-    std::memcpy(buffer, text, n);
-    buffer[n] = '\0';
-    return int(n);
+    return tv32::CopyTableText(borderfx::StringText(id), buffer, size);
 }
 
 TV32_API int32_t TV32_CALL BorderfxFilterOutside(void) {

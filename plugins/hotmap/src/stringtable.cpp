@@ -1,17 +1,15 @@
 // The library's string table.
 #include "stringtable.h"
 
+#include "imagelib/stringtable.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace hotmap {
 namespace {
 
-struct Entry {
-    int id;
-    const char* text;
-};
-constexpr Entry kTable[] = {
+constexpr tv32::StringEntry kTable[] = {
     {kStrRect, "RECT"},
     {kStrCircle, "CIRCLE"},
     {kStrPoly, "POLY"},
@@ -23,18 +21,7 @@ constexpr Entry kTable[] = {
 
 } // namespace
 
-int loadString(int id, char* buffer, int size) {
-    if (!buffer || size <= 0) return 0;
-    buffer[0] = 0;
-    for (const Entry& e : kTable) {
-        if (e.id != id) continue;
-        const std::size_t n = std::min(std::strlen(e.text), std::size_t(size - 1));
-        std::memcpy(buffer, e.text, n);
-        buffer[n] = 0;
-        return int(n);
-    }
-    return 0;
-}
+int loadString(int id, char* buffer, int size) { return tv32::CopyTableText(tv32::TableText(kTable, id), buffer, size); }
 
 std::string loadString(int id) {
     char buffer[260];
