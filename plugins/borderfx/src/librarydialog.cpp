@@ -154,6 +154,7 @@ TextureLibraryDialog::TextureLibraryDialog(QWidget* parent, PlugInRecord* record
     buttons_[2]->setGeometry(r.options);
     buttons_[3]->setGeometry(r.help);
     tv32MoveWindow(tv32::handleOfWidget(this), TV32_PARENT_OF_WINDOW, 1);
+    grid_->setFocus(); // the arrow keys move the selection at once
 }
 
 TextureLibraryDialog::~TextureLibraryDialog() {
