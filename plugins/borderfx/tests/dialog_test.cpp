@@ -624,6 +624,21 @@ class DialogTest : public QObject {
         QCOMPARE(rec.boxes()[0].text,
                  QStringLiteral("Unable to load texture file.\n") + empty.filePath(QStringLiteral("qxmagic.smp")));
         QVERIFY(!f.rec.params.textureData);
+        // A well-formed library without items: the dialog ends at once too, without a message.
+        {
+            QFile file(empty.filePath(QStringLiteral("qxmagic.smp")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const uint32_t header[8] = {0x32335654, 0x00504D53, 1, 0, 16, 12, 32, 0}; // "TV32SMP"
+            file.write(reinterpret_cast<const char*>(header), sizeof header);
+        }
+        {
+            TextureLibraryDialog lib(nullptr, &f.rec);
+            QVERIFY(LoadedLibrary());
+            QVERIFY(lib.failed());
+            QCOMPARE(lib.run(), 2);
+        }
+        QCOMPARE(rec.boxes().size(), size_t(1));
+        ReleaseTextureLibrary();
         SetLibraryFolder(libraryDir_.path().toStdString() + "/");
     }
 
