@@ -9,7 +9,8 @@
  *    24  offset of the first item (32)
  *    28  0
  *   then the items, one after the other:
- *     0  item number (0, 1, 2, ... in file order)
+ *     0  item number (1, 2, 3, ... in file order: the item number an image list reports for the
+ *        item and the texture number a caller asks for, so texture number 1 is the first texture)
  *     4  item value (handed on with the item data; 0 for textures)
  *     8  L, the length of the item data
  *    12  T, the length of the thumbnail (width * height * 3)

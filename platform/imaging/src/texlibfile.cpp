@@ -86,7 +86,7 @@ TV32_API int TV32_CALL tv32TextureLibraryWrite(const char* path, const TV32TEXLI
         for (int32_t i = 0; i < count; ++i) {
             const int32_t size = tv32TextureItemData(items[i].texture, items[i].name, nullptr, 0);
             if (size <= 0) return 0;
-            put32(out, uint32_t(i));
+            put32(out, uint32_t(i + 1));
             put32(out, 0);
             put32(out, uint32_t(size));
             put32(out, uint32_t(thumbSize));

@@ -13,3 +13,10 @@ _Static_assert(offsetof(TV32TEXTURERECORD, angle) == 48, "angle at 48");
 _Static_assert(offsetof(TV32TEXTURERECORD, repetitions) == 52, "repetitions at 52");
 _Static_assert(offsetof(TV32TEXTURERECORD, colorCount) == 56, "colour count at 56");
 _Static_assert(offsetof(TV32TEXTURERECORD, colorTable) == 60, "colour table at 60");
+
+#include "imagelib/tv32clips.h"
+_Static_assert(offsetof(TV32IIOSETTINGS, callbackActive) == 44, "callback switch at byte 44");
+_Static_assert(offsetof(TV32IIOSETTINGS, store) == 68, "store address at byte 68");
+_Static_assert(offsetof(TV32IIOSETTINGS, callback) == 72, "callback at byte 72");
+_Static_assert(offsetof(TV32IIINFO, dataLength) == 268, "data length at byte 268");
+_Static_assert(offsetof(TV32IIOTHUMBSIZE, width) == 8 && offsetof(TV32IIOTHUMBSIZE, height) == 12, "size");

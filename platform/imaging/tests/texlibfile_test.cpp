@@ -89,7 +89,7 @@ TEST(TextureLibraryFile, TexturesAndThumbnailsComeBackAsWritten) {
     const uint32_t entries[3] = {256, 256, 3};
     for (int i = 0; i < 3; ++i) {
         const Item& it = read[std::size_t(i)];
-        EXPECT_EQ(i, it.number);
+        EXPECT_EQ(i + 1, it.number);
         EXPECT_EQ(0, it.value);
         EXPECT_EQ(20, it.w);
         EXPECT_EQ(12, it.h);

@@ -2,12 +2,15 @@
 // the swatches, the direction pictures and the live preview.
 #include "dialog.h"
 #include "dialogwindow.h"
+#include "librarydialog.h"
+#include "texturelib.h"
 
 #include "messages.h"
 
 #include "imagelib/scabout.h"
 #include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
+#include "imagelib/tv32txtur.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -335,8 +338,8 @@ bool FrameShadowDialog::openDialog() {
     blendOn_ = p.blendWidth > 0;
     blendCheck_->setChecked(blendOn_);
     setEditInt(3032, p.blendWidth);
-    // The texture library comes with the texture pickers; until then textureData stays as the
-    // host left it (null: the sample stays empty).
+    // A textured frame needs a texture: the library's texture textureIndex when there is none.
+    EnsureTexture(record_->textureIndex, &p.textureData);
 
     setOffsetLimits(p.shadowDirection);
     frameMax_ = FrameMaximum(preview_.selection, preview_.imageWidth, preview_.imageHeight);
@@ -478,11 +481,26 @@ void FrameShadowDialog::directionCommand(int id) {
 }
 
 void FrameShadowDialog::libraryCommand() {
-    // The texture library file is not installed with this version: say so and keep the texture
-    // and its index as they were.
+    FrameShadowParams& p = record_->params;
+    void* backup = nullptr;
+    if (p.textureData) tv32TextureDataDuplicate(p.textureData, &backup);
     const int32_t index = record_->textureIndex;
-    ShowError(505, nullptr); // message boxes of the library have no owner
-    record_->textureIndex = index;
+    int result = 2;
+    {
+        TextureLibraryDialog library(this, record_);
+        result = library.run();
+    }
+    // "&Options..." takes the texture as OK does.
+    if (result == 1 || result == 3121) {
+        if (backup) tv32TextureDataFree(backup);
+        textureRadio_->setChecked(true);
+        p.frameFill = BFX_FILL_TEXTURE;
+        refreshPreview();
+    } else if (backup) {
+        record_->textureIndex = index;
+        if (p.textureData) tv32TextureDataFree(p.textureData);
+        p.textureData = backup;
+    }
     update(toQRect(textureSwatch_.rect));
 }
 
@@ -526,7 +544,11 @@ void FrameShadowDialog::pressCancel() {
     if (ending_) return;
     ending_ = true;
     qtimer_.stop();
+    // Every field comes back but the texture object: the one held now stays (the call releases
+    // it later), since the pickers may have released the one the backup names.
+    void* texture = record_->params.textureData;
     std::memcpy(&record_->params, &backup_, sizeof backup_);
+    record_->params.textureData = texture;
     c32SetDLLErrInfo(0, 0, 5200, 0, 0, 0);
     done(0);
 }

@@ -1,6 +1,7 @@
 // TalvorPlugInAction: one call sizes the output area, renders frame and shadow around the
 // selection, composes the opacity plane and hands both images to the host.
 #include "entry.h"
+#include "texturelib.h"
 
 #include "dialog.h"
 #include "guards.h"
@@ -24,10 +25,6 @@ struct ModuleState {
     PlugInRecord* record = nullptr;
     TV32RECT selection{};
     TV32RECT output{};
-    // The texture library object that the texture picker loads while the dialog is open; the
-    // call releases it at its end so that the next call loads it again.
-    void* textureLibrary = nullptr;
-    void (*releaseTextureLibrary)(void*) = nullptr;
     // The texture data object left in the record's textureData after the last call: released
     // at the next call or when the library is unloaded, so repeated calls do not leak. Only an
     // object that the library itself put there is remembered (the defaults clear the field at
@@ -92,10 +89,8 @@ int renderAndDeliver(PlugInRecord* rec) {
         ShowError(kInsufficientMemoryId, nullptr, s.parent);
         return 0;
     }
-    if (s.textureLibrary) {
-        if (s.releaseTextureLibrary) s.releaseTextureLibrary(s.textureLibrary);
-        s.textureLibrary = nullptr;
-    }
+    // The texture library loaded while the dialog was open: the next call loads it again.
+    ReleaseTextureLibrary();
     if (!ComposeOutsideAlpha(rec, out.area)) {
         ShowError(kInsufficientMemoryId, nullptr, s.parent);
         return 0;

@@ -7,11 +7,17 @@
 #include "messages.h"
 #include "preview.h"
 #include "render.h"
+#include "librarydialog.h"
+#include "texturelib.h"
 
 #include "desktop/services.h"
 #include "imagelib/tv32base.h"
+#include "imagelib/tv32clips.h"
 #include "imagelib/tv32comm.h"
+#include "imagelib/tv32txlib.h"
+#include "imagelib/tv32txtur.h"
 
+#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -19,6 +25,8 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -62,8 +70,26 @@ struct Fixture {
         rec.hostColor = 0x00FFFFFF;
         SetDefaultParams(&rec);
     }
-    ~Fixture() { buf32Free(image); }
+    ~Fixture() {
+        buf32Free(image);
+        if (rec.params.textureData) tv32TextureDataFree(rec.params.textureData);
+    }
 };
+
+// The texture library the dialogs load: count textures, texture n with angle 10 * n.
+void writeLibrary(const QString& folder, int count) {
+    std::vector<void*> t(size_t(count), nullptr);
+    std::vector<TV32TEXLIBITEM> items;
+    for (int i = 0; i < count; ++i) {
+        tv32TextureDataAlloc(&t[size_t(i)], 0, 0);
+        static_cast<TV32TEXTURERECORD*>(t[size_t(i)])->angle = 10 * (i + 1);
+        items.push_back({t[size_t(i)], "T"});
+    }
+    QVERIFY(tv32TextureLibraryWrite((folder + QStringLiteral("/qxmagic.smp")).toUtf8().constData(), items.data(),
+                                    count, 16, 12));
+    for (void* x : t)
+        tv32TextureDataFree(x);
+}
 
 QLineEdit* edit(QWidget& d, int id) {
     return d.findChild<QLineEdit*>(QString::number(id));
@@ -88,7 +114,28 @@ int answerChooser(TV32HWND, uint32_t, uint32_t* chosen) {
 
 class DialogTest : public QObject {
     Q_OBJECT
+    QTemporaryDir libraryDir_;
+
   private slots:
+    void initTestCase() {
+        QVERIFY(libraryDir_.isValid());
+        writeLibrary(libraryDir_.path(), 9);
+        SetLibraryFolder(libraryDir_.path().toStdString() + "/");
+    }
+
+    void cleanupTestCase() {
+        ReleaseTextureLibrary();
+        SetLibraryFolder({});
+    }
+
+    void openingTakesTheLibraryTexture() {
+        Fixture f(120, 100, TV32RECT{10, 10, 100, 90});
+        f.rec.textureIndex = 4;
+        FrameShadowDialog d(nullptr, &f.rec);
+        QVERIFY(f.rec.params.textureData);
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 40);
+    }
+
     void mulDivRoundsHalvesAwayFromZero() {
         QCOMPARE(MulDiv(5, 3, 2), 8);   // 7.5
         QCOMPARE(MulDiv(-5, 3, 2), -8); // -7.5
@@ -426,7 +473,12 @@ class DialogTest : public QObject {
         c32ResetDLLErrInfo();
         ctl<QPushButton>(d, 2)->click();
         QCOMPARE(d.result(), 0);
-        QCOMPARE(std::memcmp(&before, &f.rec.params, sizeof before), 0);
+        // The texture the dialog took from the library stays: the call releases it.
+        QVERIFY(f.rec.params.textureData);
+        FrameShadowParams expected;
+        std::memcpy(&expected, &before, sizeof expected);
+        expected.textureData = f.rec.params.textureData;
+        QCOMPARE(std::memcmp(&expected, &f.rec.params, sizeof expected), 0);
         QCOMPARE(f.rec.textureIndex, 7);
         int32_t info[6];
         QCOMPARE(c32GetDLLErrInfo(info), 1);
@@ -439,13 +491,155 @@ class DialogTest : public QObject {
         {
             FrameShadowDialog d(nullptr, &f.rec);
             ctl<QPushButton>(d, 3060)->click();
+            // The library dialog: its help, then Cancel.
+            QTimer::singleShot(0, [] {
+                QWidget* lib = QApplication::activeModalWidget();
+                QVERIFY(lib && lib->objectName() == QStringLiteral("111"));
+                ctl<QPushButton>(*lib, 3060)->click();
+                ctl<QPushButton>(*lib, 2)->click();
+            });
             ctl<QPushButton>(d, 3061)->click();
         }
         QCOMPARE(rec.entries.size(), size_t(3));
         QCOMPARE(rec.entries[0].kind, desktop::Recorder::Entry::Kind::Help);
         QCOMPARE(rec.entries[0].context, 140);
-        QCOMPARE(rec.entries[1].text, QStringLiteral("Unable to load texture file."));
-        QCOMPARE(rec.entries[2].kind, desktop::Recorder::Entry::Kind::HelpQuit); // closed with the dialog
+        QCOMPARE(rec.entries[1].kind, desktop::Recorder::Entry::Kind::Help);
+        QCOMPARE(rec.entries[1].context, 150);
+        QCOMPARE(rec.entries[2].kind, desktop::Recorder::Entry::Kind::HelpQuit); // one viewer, closed once
+    }
+
+    void libraryOkTakesTheSelectedTexture() {
+        Fixture f(120, 100, TV32RECT{10, 10, 100, 90});
+        FrameShadowDialog d(nullptr, &f.rec);
+        void* first = f.rec.params.textureData;
+        QVERIFY(first);
+        const int live = tv32TextureCountLive();
+        QTimer::singleShot(0, [] {
+            QWidget* lib = QApplication::activeModalWidget();
+            QVERIFY(lib);
+            int32_t seven = 7;
+            TV32IIOSELECTION sel{1, &seven};
+            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
+            ctl<QPushButton>(*lib, 1)->click();
+        });
+        ctl<QPushButton>(d, 3061)->click();
+        QCOMPARE(f.rec.textureIndex, 7);
+        QVERIFY(f.rec.params.textureData != first);
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
+        QCOMPARE(f.rec.params.frameFill, 5);
+        QVERIFY(ctl<QRadioButton>(d, 3002)->isChecked());
+        QCOMPARE(tv32TextureCountLive(), live); // the old object (and its table) released
+
+        // Cancel puts the texture and its index back.
+        void* taken = f.rec.params.textureData;
+        QTimer::singleShot(0, [] {
+            QWidget* lib = QApplication::activeModalWidget();
+            QVERIFY(lib);
+            int32_t two = 2;
+            TV32IIOSELECTION sel{1, &two};
+            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
+            ctl<QPushButton>(*lib, 2)->click();
+        });
+        ctl<QPushButton>(d, 3061)->click();
+        QCOMPARE(f.rec.textureIndex, 7);
+        QVERIFY(f.rec.params.textureData != taken); // the backup copy took its place
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
+        QCOMPARE(tv32TextureCountLive(), live);
+    }
+
+    void libraryGridFitAndButtons() {
+        // 64 x 64 thumbnails in 336 x 273 with 16-pixel scroll bars: one more column than fits
+        // beside the scroll bar, three rows, 2-pixel border.
+        GridFit f = FitThumbnailGrid(336, 273, 16, 16, 64, 64, 2, 2);
+        QCOMPARE(f.columns, 6);
+        QVERIFY(f.resize);
+        QCOMPARE(f.width, 6 * 64 + 2 + 16);
+        QCOMPARE(f.height, 3 * 64 + 2);
+        // Thumbnails narrower than a scroll bar: the columns beside it, two rows, not resized.
+        f = FitThumbnailGrid(100, 100, 16, 16, 10, 10, 2, 2);
+        QCOMPARE(f.columns, 8);
+        QVERIFY(!f.resize);
+        QCOMPARE(f.height, 22);
+        f = FitThumbnailGrid(100, 100, 16, 16, 0, 10, 2, 2);
+        QCOMPARE(f.columns, 4);
+        QCOMPARE(f.width, 0);
+        const LibraryButtons b = LayoutLibraryButtons(400, 300, 75, 23, 9, 10);
+        QCOMPARE(b.help, QRect(316, 267, 75, 23));
+        QCOMPARE(b.options.x(), 316 - 75 - 12);
+        QCOMPARE(b.cancel.x(), 316 - 2 * 87);
+        QCOMPARE(b.ok.x(), 316 - 2 * 87 - 84);
+        QCOMPARE(RowOfItem(7, 3), 2);
+        QCOMPARE(RowOfItem(1, 3), 0);
+        QCOMPARE(RowOfItem(0, 3), 0);
+    }
+
+    void libraryDialogAlone() {
+        Fixture f(120, 100, TV32RECT{10, 10, 100, 90});
+        f.rec.textureIndex = 0; // the list keeps its selection
+        int32_t five = 5;
+        TV32IIOSELECTION sel{1, &five};
+        EnsureTexture(1, &f.rec.params.textureData);
+        tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
+        {
+            TextureLibraryDialog lib(nullptr, &f.rec);
+            QVERIFY(!lib.failed());
+            QCOMPARE(tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECTED, 0, nullptr), 1);
+            int32_t shown = 0;
+            TV32IIOSELECTION r{1, &shown};
+            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECTED, 0, &r);
+            QCOMPARE(shown, 5);
+            // Whole thumbnails across, the grid's columns in the list settings.
+            const int c = lib.columns();
+            QVERIFY(c >= 1);
+            TV32IIOSETTINGS s{};
+            tv32IIOAction(LoadedLibrary(), TV32_IIO_GET_SETTINGS, 0, &s);
+            QCOMPARE(s.columns, c);
+            QCOMPARE(s.callbackActive, 0);
+            QVERIFY(lib.grid()->width() >= c * 16 && lib.grid()->width() < (c + 1) * 16 + 40);
+            // 12 pixels are less than a scroll bar: two rows.
+            QCOMPARE(lib.grid()->height() - 2 * lib.grid()->frameWidth(), 2 * 12);
+            lib.pressCommand(3121);
+            QCOMPARE(lib.result(), 3121);
+            tv32IIOAction(LoadedLibrary(), TV32_IIO_GET_SETTINGS, 0, &s);
+            QCOMPARE(s.callbackActive, 1);
+            QVERIFY(s.callback == &LibraryItemCallback);
+        }
+        QCOMPARE(f.rec.textureIndex, 5);
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 50);
+    }
+
+    void libraryMissingOrEmpty() {
+        desktop::Recorder rec;
+        QTemporaryDir empty;
+        ReleaseTextureLibrary();
+        SetLibraryFolder(empty.path().toStdString() + "/");
+        Fixture f(120, 100, TV32RECT{10, 10, 100, 90});
+        {
+            TextureLibraryDialog lib(nullptr, &f.rec);
+            QVERIFY(lib.failed());
+            QCOMPARE(lib.run(), 2);
+            QVERIFY(!lib.grid()->isEnabled());
+        }
+        QCOMPARE(rec.boxes().size(), size_t(1));
+        QCOMPARE(rec.boxes()[0].text,
+                 QStringLiteral("Unable to load texture file.\n") + empty.filePath(QStringLiteral("qxmagic.smp")));
+        QVERIFY(!f.rec.params.textureData);
+        // A well-formed library without items: the dialog ends at once too, without a message.
+        {
+            QFile file(empty.filePath(QStringLiteral("qxmagic.smp")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const uint32_t header[8] = {0x32335654, 0x00504D53, 1, 0, 16, 12, 32, 0}; // "TV32SMP"
+            file.write(reinterpret_cast<const char*>(header), sizeof header);
+        }
+        {
+            TextureLibraryDialog lib(nullptr, &f.rec);
+            QVERIFY(LoadedLibrary());
+            QVERIFY(lib.failed());
+            QCOMPARE(lib.run(), 2);
+        }
+        QCOMPARE(rec.boxes().size(), size_t(1));
+        ReleaseTextureLibrary();
+        SetLibraryFolder(libraryDir_.path().toStdString() + "/");
     }
 
     void smallImagePreviewedAtFullSize() {

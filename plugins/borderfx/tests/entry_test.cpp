@@ -4,11 +4,16 @@
 #include "entry.h"
 #include "messages.h"
 #include "render.h"
+#include "texturelib.h"
 
 #include "testbuffers.h"
 
 #include "desktop/services.h"
 #include "imagelib/tv32comm.h"
+#include "imagelib/tv32txlib.h"
+#include "imagelib/tv32txtur.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -392,4 +397,29 @@ TEST(Entry, OutputAreaBeyondSixteenBitsKeepsItsCoordinates) {
     for (int y = 0; y < 8; ++y)
         EXPECT_EQ(std::memcmp(out.at(2, 2 + y), im.at(40000, 2 + y), 150), 0);
     EXPECT_EQ(out.at(0, 0)[2], 255) << "blue frame";
+}
+
+// The texture library loaded while the dialog is open is released after rendering; the
+// texture it gave stays in the record until the next call.
+TEST(Entry, ReleasesTheLoadedTextureLibraryAfterRendering) {
+    QTemporaryDir dir;
+    void* t = nullptr;
+    ASSERT_TRUE(tv32TextureDataAlloc(&t, 0, 0));
+    const TV32TEXLIBITEM item{t, "One"};
+    ASSERT_TRUE(tv32TextureLibraryWrite(dir.filePath("qxmagic.smp").toUtf8().constData(), &item, 1, 8, 8));
+    tv32TextureDataFree(t);
+    borderfx::SetLibraryFolder(dir.path().toStdString() + "/");
+    {
+        DialogAnswer ok([](PlugInRecord* r) {
+            borderfx::EnsureTexture(r->textureIndex, &r->params.textureData);
+            EXPECT_NE(borderfx::LoadedLibrary(), nullptr);
+            r->params.frameFill = BFX_FILL_TEXTURE;
+            return 1;
+        });
+        Host host(pattern(40, 40, 3, 1), plain(40, 40, 1, 0), {10, 10, 30, 30});
+        ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+        EXPECT_NE(host.rec.params.textureData, nullptr);
+        EXPECT_EQ(borderfx::LoadedLibrary(), nullptr);
+    }
+    borderfx::SetLibraryFolder({});
 }

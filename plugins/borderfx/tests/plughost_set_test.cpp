@@ -1,5 +1,7 @@
 // plughost borderfx --set: parameters go through the real dialog's controls and OK.
+#include <QFile>
 #include <QImage>
+#include <QSet>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -43,4 +45,36 @@ TEST(PlughostBorderfxSet, ParametersThroughTheDialog) {
     EXPECT_TRUE(out.contains("[0 , 99]")) << out.toStdString();
     EXPECT_TRUE(out.contains("result: 0")) << out.toStdString();
     EXPECT_EQ(runHost(base + QStringList{"--set", "frame=off,shadow=off"}, &out), 1);
+}
+
+// A textured frame: the library beside the plug-in gives texture 1 when the dialog opens.
+TEST(PlughostBorderfxSet, TexturedFrameFromTheLibrary) {
+    if (!QFile::exists(QStringLiteral(KIT_BIN_DIR "/qxmagic.smp"))) GTEST_SKIP() << "no texture library built";
+    QTemporaryDir dir;
+    for (const bool grey : {false, true}) {
+        QImage in(120, 90, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+        in.fill(grey ? qRgb(128, 128, 128) : qRgb(200, 180, 160));
+        ASSERT_TRUE(in.save(dir.filePath("in.png")));
+        const QStringList base{dir.filePath("in.png"), "--select",    "30,20,90,70",        "--out",
+                               dir.filePath("o.png"),  "--out-alpha", dir.filePath("a.png"), "--set"};
+        QString out;
+        ASSERT_EQ(runHost(base + QStringList{"frameWidth=8,frameFill=texture,shadow=off"}, &out), 0)
+            << out.toStdString();
+        const QImage textured(dir.filePath("o.png"));
+        ASSERT_EQ(runHost(base + QStringList{"frameWidth=8,frameColor=#FF0000,shadow=off"}, &out), 0)
+            << out.toStdString();
+        const QImage plain(dir.filePath("o.png"));
+        ASSERT_EQ(textured.size(), QSize(76, 66));
+        ASSERT_EQ(plain.size(), textured.size());
+        QSet<QRgb> colours;
+        int differ = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 76; ++x) {
+                colours.insert(textured.pixel(x, y));
+                differ += textured.pixel(x, y) != plain.pixel(x, y);
+            }
+        EXPECT_GT(differ, 76 * 8 * 9 / 10) << "grey " << grey;
+        EXPECT_GT(colours.size(), 20) << "a texture, not one colour; grey " << grey;
+        EXPECT_EQ(textured.pixel(38, 33), in.pixel(38 - 8 + 30, 33 - 8 + 20)) << "the selection";
+    }
 }
