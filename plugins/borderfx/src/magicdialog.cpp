@@ -16,14 +16,19 @@
 #include <QPushButton>
 #include <QThread>
 
+#include <map>
 #include <utility>
 
 namespace borderfx {
 
 namespace {
 
-// One dialog at a time: the grid's callback reaches it through this.
-MagicTexturesDialog* g_current = nullptr;
+// The dialog of each grid; while a grid is being made its dialog is the one opening.
+std::map<void*, MagicTexturesDialog*>& g_dialogs() {
+    static std::map<void*, MagicTexturesDialog*> m;
+    return m;
+}
+MagicTexturesDialog* g_opening = nullptr;
 
 // An outline over the grid, drawn inverted so that it shows on any picture.
 class Outline : public QWidget {
@@ -82,7 +87,6 @@ MagicTexturesDialog::MagicTexturesDialog(QWidget* parent, void* texture) : QDial
     frame->setFrameStyle(QFrame::Box | QFrame::Plain);
     frame->setGeometry(px(6, 6, 132, 132));
     gridControl_ = frame;
-    g_current = this;
 
     // Opening.
     busy_ = true;
@@ -99,8 +103,11 @@ MagicTexturesDialog::MagicTexturesDialog(QWidget* parent, void* texture) : QDial
     for (int i = 0; ok && i < 9; ++i)
         ok = buf32Alloc(&pictures_[i], 24, w, h, BUF32_FILL_ZERO, nullptr) == 1;
     if (ok) {
+        g_opening = this;
         gridObject_ = tv32VarCreateIIO(gridHandle, pictures_, nullptr, w, h, GridCellCallback);
+        g_opening = nullptr;
         ok = gridObject_ != nullptr;
+        if (ok) g_dialogs()[gridObject_] = this;
     }
     if (ok) {
         buf32GetWHU(pictures_[0], &cw_, &ch_, 0);
@@ -122,6 +129,7 @@ MagicTexturesDialog::~MagicTexturesDialog() {
     if (gridObject_) {
         tv32IIOAction(gridObject_, TV32_IIO_SHOW, 0, nullptr);
         tv32DestroyIIO(gridObject_);
+        g_dialogs().erase(gridObject_);
     }
     for (TV32HBUF& p : pictures_) {
         if (p) buf32Free(p);
@@ -132,7 +140,6 @@ MagicTexturesDialog::~MagicTexturesDialog() {
         o = nullptr;
     }
     CloseHelp(tv32::handleOfWidget(this));
-    if (g_current == this) g_current = nullptr;
 }
 
 int MagicTexturesDialog::run() {
@@ -162,8 +169,9 @@ bool MagicTexturesDialog::drawOtherCells() {
     return tv32VarSetII(gridObject_, pictures_, nullptr) == 1;
 }
 
-int32_t TV32_CALL MagicTexturesDialog::GridCellCallback(void*, int32_t event, int32_t cell, void* data) {
-    MagicTexturesDialog* d = g_current;
+int32_t TV32_CALL MagicTexturesDialog::GridCellCallback(void* object, int32_t event, int32_t cell, void* data) {
+    const auto it = g_dialogs().find(object);
+    MagicTexturesDialog* d = it != g_dialogs().end() ? it->second : g_opening;
     if (!d) return 0;
     if (event == TV32_VAR_CELL_RECT && data && cell >= 0 && cell < 9) {
         const auto* info = static_cast<const TV32VARCELLINFO*>(data);

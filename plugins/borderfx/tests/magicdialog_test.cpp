@@ -7,6 +7,7 @@
 #include "imagelib/tv32qt.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,12 @@ TEST(MagicTextures, SameStartSameVariationsAndPicks) {
             for (int i = 0; i < 9; ++i)
                 EXPECT_EQ(0, std::memcmp(&seen[i], b.variations().objects[i], 56)) << "cell " << i;
         }
+        // The first dialog's grid still reaches its own dialog.
+        QWidget* cellWidget = a.grid()->findChild<QWidget*>();
+        ASSERT_TRUE(cellWidget);
+        const QRect corner = a.cellRect(6).translated(-cellWidget->pos());
+        QTest::mouseClick(cellWidget, Qt::LeftButton, {}, corner.center());
+        EXPECT_EQ(0, std::memcmp(&seen[6], a.variations().objects[4], 56)) << "a click on cell 6 recentres";
     }
     {
         MagicTexturesDialog d(nullptr, given);
