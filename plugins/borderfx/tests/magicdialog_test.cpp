@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,9 @@ TEST(MagicTextures, SameStartSameVariationsAndPicks) {
         MagicTexturesDialog d(nullptr, given);
         ASSERT_FALSE(d.failed());
         EXPECT_GT(d.cellRect(8).left(), d.cellRect(4).left()) << "cell rectangles reported by the grid";
+        // A picture of the dialog for looking at, when asked for.
+        if (const QByteArray dir = qgetenv("KIT_SHOT_DIR"); !dir.isEmpty())
+            d.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/magic-textures.png"));
         TV32TEXTURERECORD middle = rec(d.variations().objects[4]);
         d.clickCell(4);
         EXPECT_EQ(0, std::memcmp(&middle, d.variations().objects[4], 56)) << "the middle changes nothing";
