@@ -9,4 +9,5 @@
 #include "imagelib/tv32sel.h"
 #include "imagelib/tv32txlib.h"
 #include "imagelib/tv32txtur.h"
+#include "imagelib/tv32vargrid.h"
 #endif

@@ -4,6 +4,7 @@
 #include "imagelib/tv32clips.h"
 #include "imagelib/tv32qt.h"
 #include "imagelib/tv32txlib.h"
+#include "imagelib/tv32vargrid.h"
 
 #include "clipsgrid.h"
 
@@ -234,6 +235,7 @@ TV32_API void* TV32_CALL tv32LoadIIO(const char* path, TV32IIOPROC callback) {
 }
 
 TV32_API int32_t TV32_CALL tv32IIOAction(void* handle, int32_t command, int32_t value, void* data) {
+    if (int32_t result = 0; tv32::varGridAction(handle, command, value, data, &result)) return result;
     ImageList* list = asList(handle);
     if (!list) return -1;
     switch (command) {
@@ -329,6 +331,7 @@ TV32_API int32_t TV32_CALL tv32IIOItemData(void* handle, int32_t itemNumber, voi
 }
 
 TV32_API int TV32_CALL tv32DestroyIIO(void* handle) {
+    if (tv32::varGridDestroy(handle)) return 1;
     ImageList* list = asList(handle);
     if (!list) return 0;
     if (list->grid) list->grid->setList(nullptr);

@@ -3,6 +3,7 @@
 #include "dialog.h"
 #include "dialogwindow.h"
 #include "librarydialog.h"
+#include "magicdialog.h"
 #include "texturelib.h"
 
 #include "messages.h"
@@ -490,8 +491,12 @@ void FrameShadowDialog::libraryCommand() {
         TextureLibraryDialog library(this, record_);
         result = library.run();
     }
-    // "&Options..." takes the texture as OK does.
-    if (result == 1 || result == 3121) {
+    // "&Options...": the variations of the texture just taken decide instead.
+    if (result == 3121) {
+        MagicTexturesDialog variations(this, p.textureData);
+        result = variations.run();
+    }
+    if (result == 1) {
         if (backup) tv32TextureDataFree(backup);
         textureRadio_->setChecked(true);
         p.frameFill = BFX_FILL_TEXTURE;

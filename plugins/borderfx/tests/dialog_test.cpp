@@ -8,6 +8,7 @@
 #include "preview.h"
 #include "render.h"
 #include "librarydialog.h"
+#include "magicdialog.h"
 #include "texturelib.h"
 
 #include "desktop/services.h"
@@ -506,6 +507,39 @@ class DialogTest : public QObject {
         QCOMPARE(rec.entries[1].kind, desktop::Recorder::Entry::Kind::Help);
         QCOMPARE(rec.entries[1].context, 150);
         QCOMPARE(rec.entries[2].kind, desktop::Recorder::Entry::Kind::HelpQuit); // one viewer, closed once
+    }
+
+    void libraryOptionsRunsTheVariations() {
+        Fixture f(120, 100, TV32RECT{10, 10, 100, 90});
+        FrameShadowDialog d(nullptr, &f.rec);
+        // Take library texture 7 with "&Options...", pick cell 8 in the variations, then end them
+        // with button `end`.
+        auto run = [&d](int end) {
+            QTimer::singleShot(0, [end] {
+                QWidget* lib = QApplication::activeModalWidget();
+                QVERIFY(lib);
+                int32_t seven = 7;
+                TV32IIOSELECTION sel{1, &seven};
+                tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
+                QTimer::singleShot(0, [end] {
+                    auto* magic = dynamic_cast<MagicTexturesDialog*>(QApplication::activeModalWidget());
+                    QVERIFY(magic);
+                    magic->clickCell(8);
+                    ctl<QPushButton>(*magic, end)->click();
+                });
+                ctl<QPushButton>(*lib, 3121)->click();
+            });
+            ctl<QPushButton>(d, 3061)->click();
+        };
+        run(1);
+        QCOMPARE(f.rec.textureIndex, 7);
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, (70 + 188) % 360);
+        QCOMPARE(f.rec.params.frameFill, 5);
+        // Cancel in the variations puts the texture back as it was before the library.
+        const int live = tv32TextureCountLive();
+        run(2);
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, (70 + 188) % 360);
+        QCOMPARE(tv32TextureCountLive(), live);
     }
 
     void libraryOkTakesTheSelectedTexture() {

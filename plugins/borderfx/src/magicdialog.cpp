@@ -1,0 +1,260 @@
+// The texture variations dialog: a 3 x 3 grid of the middle texture and its variations.
+#include "magicdialog.h"
+
+#include "dialogmodel.h"
+#include "messages.h"
+
+#include "imagelib/tv32base.h"
+#include "imagelib/tv32comm.h"
+#include "imagelib/tv32qt.h"
+#include "imagelib/tv32txtur.h"
+#include "imagelib/tv32vargrid.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QPainter>
+#include <QPushButton>
+#include <QThread>
+
+#include <map>
+#include <utility>
+
+namespace borderfx {
+
+namespace {
+
+// The dialog of each grid; while a grid is being made its dialog is the one opening.
+std::map<void*, MagicTexturesDialog*>& g_dialogs() {
+    static std::map<void*, MagicTexturesDialog*> m;
+    return m;
+}
+MagicTexturesDialog* g_opening = nullptr;
+
+// An outline over the grid, drawn inverted so that it shows on any picture.
+class Outline : public QWidget {
+  public:
+    explicit Outline(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        resize(parent->size());
+    }
+    QRect rect_;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Qt::white, 1));
+        p.drawRect(rect_.adjusted(0, 0, -1, -1));
+    }
+};
+
+} // namespace
+
+MagicTexturesDialog::MagicTexturesDialog(QWidget* parent, void* texture) : QDialog(parent), given_(texture) {
+    setWindowTitle(QStringLiteral("Magic Textures - Talvor Sitecraft"));
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    setFont(font);
+    const DialogBase base = DialogBaseOf(font);
+    auto px = [&base](int x, int y, int w, int h) {
+        const PixelRect r = DialogToPixels(x, y, w, h, base);
+        return QRect(r.x, r.y, r.w, r.h);
+    };
+    resize(px(0, 0, 200, 144).size());
+    const struct {
+        int id;
+        const char* text;
+        QRect at;
+    } buttons[4] = {{1, "OK", px(144, 6, 50, 14)},
+                    {2, "Cancel", px(144, 26, 50, 14)},
+                    {3106, "&Random", px(144, 48, 50, 14)},
+                    {3060, "&Help", px(144, 70, 50, 14)}};
+    for (const auto& def : buttons) {
+        auto* b = new QPushButton(QString::fromUtf8(def.text), this);
+        b->setObjectName(QString::number(def.id));
+        b->setGeometry(def.at);
+        b->setAutoDefault(false);
+        b->setDefault(def.id == 1);
+        const int id = def.id;
+        connect(b, &QPushButton::clicked, this, [this, id] { pressCommand(id); });
+    }
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("3100"));
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame->setGeometry(px(6, 6, 132, 132));
+    gridControl_ = frame;
+
+    // Opening.
+    busy_ = true;
+    for (int i = 0; i < 9; ++i) {
+        if (!tv32TextureDataDuplicate(given_, &set_.objects[i])) {
+            failed_ = true;
+            return;
+        }
+    }
+    MakeVariations(set_);
+    const TV32HWND gridHandle = tv32::handleOfWidget(frame);
+    int32_t w = 0, h = 0;
+    bool ok = tv32IIOGetWH(gridHandle, 1, 3, 3, &w, &h, 320) == 1;
+    for (int i = 0; ok && i < 9; ++i)
+        ok = buf32Alloc(&pictures_[i], 24, w, h, BUF32_FILL_ZERO, nullptr) == 1;
+    if (ok) {
+        g_opening = this;
+        gridObject_ = tv32VarCreateIIO(gridHandle, pictures_, nullptr, w, h, GridCellCallback);
+        g_opening = nullptr;
+        ok = gridObject_ != nullptr;
+        if (ok) g_dialogs()[gridObject_] = this;
+    }
+    if (ok) {
+        buf32GetWHU(pictures_[0], &cw_, &ch_, 0);
+        int32_t middle = 4;
+        TV32IIOSELECTION sel{1, &middle};
+        tv32IIOAction(gridObject_, TV32_IIO_SELECT, 0, &sel);
+        ok = drawCell(4);
+    }
+    busy_ = false;
+    if (ok) ok = drawOtherCells();
+    if (!ok) {
+        failed_ = true;
+        return;
+    }
+    tv32MoveWindow(tv32::handleOfWidget(this), TV32_PARENT_OF_WINDOW, 1);
+}
+
+MagicTexturesDialog::~MagicTexturesDialog() {
+    if (gridObject_) {
+        tv32IIOAction(gridObject_, TV32_IIO_SHOW, 0, nullptr);
+        tv32DestroyIIO(gridObject_);
+        g_dialogs().erase(gridObject_);
+    }
+    for (TV32HBUF& p : pictures_) {
+        if (p) buf32Free(p);
+        p = 0;
+    }
+    for (void*& o : set_.objects) {
+        tv32TextureDataFree(o);
+        o = nullptr;
+    }
+    CloseHelp(tv32::handleOfWidget(this));
+}
+
+int MagicTexturesDialog::run() {
+    if (failed_) return 2;
+    return exec() == 1 ? 1 : 2;
+}
+
+bool MagicTexturesDialog::drawCell(int cell) {
+    TV32HBUF picture = 0;
+    if (!tv32GenerateTexture(2, 0, set_.objects[cell], cw_, ch_, 0, &picture, 0, 0, nullptr)) return false;
+    if (pictures_[cell]) buf32Free(pictures_[cell]);
+    pictures_[cell] = picture;
+    return true;
+}
+
+bool MagicTexturesDialog::drawOtherCells() {
+    if (busy_) return true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (int i = 0; i < 9; ++i) {
+        if (i == 4) continue;
+        if (!drawCell(i)) {
+            QApplication::restoreOverrideCursor();
+            return false;
+        }
+    }
+    QApplication::restoreOverrideCursor();
+    return tv32VarSetII(gridObject_, pictures_, nullptr) == 1;
+}
+
+int32_t TV32_CALL MagicTexturesDialog::GridCellCallback(void* object, int32_t event, int32_t cell, void* data) {
+    const auto it = g_dialogs().find(object);
+    MagicTexturesDialog* d = it != g_dialogs().end() ? it->second : g_opening;
+    if (!d) return 0;
+    if (event == TV32_VAR_CELL_RECT && data && cell >= 0 && cell < 9) {
+        const auto* info = static_cast<const TV32VARCELLINFO*>(data);
+        if (info->what != 4) return 0;
+        d->cells_[cell] = QRect(QPoint(info->left, info->top), QPoint(info->right - 1, info->bottom - 1));
+        return 0;
+    }
+    if (event == TV32_VAR_CELL_CLICK && cell >= 0) {
+        d->clickCell(cell);
+        return 1;
+    }
+    return 0;
+}
+
+void MagicTexturesDialog::clickCell(int cell) {
+    if (cell == 4 || cell < 0 || cell > 8) return;
+    animateOutline(cell);
+    pickVariation(cell);
+}
+
+void MagicTexturesDialog::animateOutline(int from) {
+    if (!gridControl_) return;
+    Outline outline(gridControl_);
+    QRect cur = cells_[from];
+    const QRect target = cells_[4];
+    int dx = cur.left() == target.left() ? 0 : (cur.left() < target.left() ? 5 : -5);
+    int dy = cur.top() == target.top() ? 0 : (cur.top() < target.top() ? 5 : -5);
+    outline.show();
+    outline.raise();
+    for (;;) {
+        outline.rect_ = cur;
+        outline.repaint();
+        if (cur.left() == target.left() && cur.top() == target.top()) break;
+        cur.translate(dx, dy);
+        QThread::msleep(1);
+        if ((dx > 0 && cur.left() >= target.left()) || (dx < 0 && cur.left() <= target.left())) {
+            cur.moveLeft(target.left());
+            dx = 0;
+        }
+        if ((dy > 0 && cur.top() >= target.top()) || (dy < 0 && cur.top() <= target.top())) {
+            cur.moveTop(target.top());
+            dy = 0;
+        }
+    }
+}
+
+void MagicTexturesDialog::pickVariation(int cell) {
+    tv32TextureDataDuplicate(set_.objects[cell], &set_.objects[4]);
+    std::swap(pictures_[cell], pictures_[4]);
+    set_.tables[4] = set_.tables[cell];
+    MakeVariations(set_);
+    if (!drawOtherCells()) end(2);
+}
+
+void MagicTexturesDialog::pressCommand(int id) {
+    switch (id) {
+    case 1:
+        tv32TextureDataDuplicate(set_.objects[4], &given_);
+        end(1);
+        break;
+    case 2: end(2); break;
+    case 3106: {
+        RandomizeTexture(&set_.objects[4]);
+        MakeVariations(set_);
+        int c = 4;
+        while (c == 4)
+            c = int(int64_t(RuntimeRand()) * 8 / 32767);
+        tv32TextureDataDuplicate(set_.objects[c], &set_.objects[4]);
+        MakeVariations(set_);
+        if (!drawCell(4)) {
+            end(2);
+            break;
+        }
+        if (!drawOtherCells()) end(2);
+        break;
+    }
+    case 3060: ShowHelp(tv32::handleOfWidget(this), 160); break;
+    default: break;
+    }
+}
+
+void MagicTexturesDialog::end(int result) { done(result); }
+void MagicTexturesDialog::accept() { pressCommand(1); }
+void MagicTexturesDialog::reject() { end(2); }
+
+} // namespace borderfx
