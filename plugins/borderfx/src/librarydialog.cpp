@@ -1,6 +1,8 @@
 // The texture library dialog: thumbnails of the library file, taking one texture.
 #include "librarydialog.h"
 
+#include "templatedialog.h"
+
 #include "dialogmodel.h"
 #include "messages.h"
 #include "texturelib.h"
@@ -96,39 +98,18 @@ int32_t TakeLibraryTexture(PlugInRecord* record) {
 TextureLibraryDialog::TextureLibraryDialog(QWidget* parent, PlugInRecord* record)
     : QDialog(parent), record_(record) {
     setObjectName(QStringLiteral("111"));
-    setWindowTitle(QStringLiteral("Texture Library - Talvor Sitecraft"));
-    setModal(true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
-    const DialogBase base = DialogBaseOf(font);
-    auto px = [&base](int x, int y, int w, int h) {
-        const PixelRect r = DialogToPixels(x, y, w, h, base);
-        return QRect(r.x, r.y, r.w, r.h);
-    };
-    resize(px(0, 0, 236, 200).size());
-    const struct {
-        int id;
-        const char* text;
-        QRect at;
-    } buttons[4] = {{1, "OK", px(6, 180, 50, 14)},
-                    {2, "Cancel", px(64, 180, 50, 14)},
-                    {3121, "&Options...", px(122, 180, 50, 14)},
-                    {3060, "&Help", px(180, 180, 50, 14)}};
-    for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(QString::fromUtf8(buttons[i].text), this);
-        b->setObjectName(QString::number(buttons[i].id));
-        b->setGeometry(buttons[i].at);
-        b->setAutoDefault(false);
-        const int id = buttons[i].id;
-        connect(b, &QPushButton::clicked, this, [this, id] { pressCommand(id); });
-        buttons_[i] = b;
-    }
-    buttons_[0]->setDefault(true);
+    const TemplateLayout layout =
+        SetUpTemplateDialog(this, QStringLiteral("Texture Library - Talvor Sitecraft"), 236, 200);
+    const std::vector<QPushButton*> made = AddCommandButtons(this,
+                                                             {{1, "OK", layout.rect(6, 180, 50, 14)},
+                                                              {2, "Cancel", layout.rect(64, 180, 50, 14)},
+                                                              {3121, "&Options...", layout.rect(122, 180, 50, 14)},
+                                                              {3060, "&Help", layout.rect(180, 180, 50, 14)}},
+                                                             [this](int id) { pressCommand(id); });
+    std::copy(made.begin(), made.end(), buttons_);
     grid_ = tv32::createImageListControl(this);
     grid_->setObjectName(QStringLiteral("3120"));
-    grid_->setGeometry(px(6, 6, 224, 168));
+    grid_->setGeometry(layout.rect(6, 6, 224, 168));
     // A double click (or Return) on a thumbnail takes it as OK does.
     connect(grid_, SIGNAL(itemActivated(int)), this, SLOT(accept()));
 

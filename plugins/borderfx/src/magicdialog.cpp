@@ -1,6 +1,8 @@
 // The texture variations dialog: a 3 x 3 grid of the middle texture and its variations.
 #include "magicdialog.h"
 
+#include "templatedialog.h"
+
 #include "dialogmodel.h"
 #include "messages.h"
 
@@ -53,39 +55,18 @@ class Outline : public QWidget {
 } // namespace
 
 MagicTexturesDialog::MagicTexturesDialog(QWidget* parent, void* texture) : QDialog(parent), given_(texture) {
-    setWindowTitle(QStringLiteral("Magic Textures - Talvor Sitecraft"));
-    setModal(true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
-    const DialogBase base = DialogBaseOf(font);
-    auto px = [&base](int x, int y, int w, int h) {
-        const PixelRect r = DialogToPixels(x, y, w, h, base);
-        return QRect(r.x, r.y, r.w, r.h);
-    };
-    resize(px(0, 0, 200, 144).size());
-    const struct {
-        int id;
-        const char* text;
-        QRect at;
-    } buttons[4] = {{1, "OK", px(144, 6, 50, 14)},
-                    {2, "Cancel", px(144, 26, 50, 14)},
-                    {3106, "&Random", px(144, 48, 50, 14)},
-                    {3060, "&Help", px(144, 70, 50, 14)}};
-    for (const auto& def : buttons) {
-        auto* b = new QPushButton(QString::fromUtf8(def.text), this);
-        b->setObjectName(QString::number(def.id));
-        b->setGeometry(def.at);
-        b->setAutoDefault(false);
-        b->setDefault(def.id == 1);
-        const int id = def.id;
-        connect(b, &QPushButton::clicked, this, [this, id] { pressCommand(id); });
-    }
+    const TemplateLayout layout =
+        SetUpTemplateDialog(this, QStringLiteral("Magic Textures - Talvor Sitecraft"), 200, 144);
+    AddCommandButtons(this,
+                      {{1, "OK", layout.rect(144, 6, 50, 14)},
+                       {2, "Cancel", layout.rect(144, 26, 50, 14)},
+                       {3106, "&Random", layout.rect(144, 48, 50, 14)},
+                       {3060, "&Help", layout.rect(144, 70, 50, 14)}},
+                      [this](int id) { pressCommand(id); });
     auto* frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("3100"));
     frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-    frame->setGeometry(px(6, 6, 132, 132));
+    frame->setGeometry(layout.rect(6, 6, 132, 132));
     gridControl_ = frame;
 
     // Opening.
