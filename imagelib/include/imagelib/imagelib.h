@@ -7,6 +7,7 @@
 #include "imagelib/tv32clips.h"
 #include "imagelib/tv32cvt.h"
 #include "imagelib/tv32sel.h"
+#include "imagelib/tv32tx.h"
 #include "imagelib/tv32txlib.h"
 #include "imagelib/tv32txtur.h"
 #include "imagelib/tv32vargrid.h"

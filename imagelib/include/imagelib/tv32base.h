@@ -148,6 +148,9 @@ TV32_API int TV32_CALL buf32FillOneColor(TV32HBUF buffer, const void* color);
 TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height);
 /* Number of buffers allocated and not yet freed in this process. Meant for leak tests. */
 TV32_API int32_t TV32_CALL buf32CountLive(void);
+/* After count more buffers have been made, making a buffer fails (as when memory is exhausted)
+ * until this is called again; a negative count lifts the limit. Meant for tests of failure paths. */
+TV32_API int TV32_CALL buf32FailAfter(int32_t count);
 
 /* A copy of source scaled to size->cx x size->cy (area averaging) into *slot: a new buffer when
  * *slot is 0, else the buffer held there, which must have that size and the source's format. */

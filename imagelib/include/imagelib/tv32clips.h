@@ -80,6 +80,13 @@ TV32_EXTERN_C_BEGIN
  * for every item. Returns the list, or null when the file cannot be read or is malformed. */
 TV32_API void* TV32_CALL tv32LoadIIO(const char* path, TV32IIOPROC callback);
 
+/* A new list of count items numbered 1 .. count whose thumbnails are copies of the pictures (8 or
+ * 24 bits; the pictures stay the caller's), all of the first picture's size (others are scaled
+ * to it), shown one per column. The callback (may be null) is kept in the settings as for a
+ * loaded list; the items carry no data. Returns the list, or null for no pictures, an invalid
+ * picture or no memory. */
+TV32_API void* TV32_CALL tv32CreateIIO(const TV32HBUF* pictures, int32_t count, TV32IIOPROC callback);
+
 /* List commands (above). Returns the command's result: 1 / 0 for set, get, select, show and
  * background; the count for 10 (with data null: the number selected; with a selection record:
  * how many numbers were written) and 24; 1 for 13. -1 for an unknown command or bad argument. */

@@ -2,6 +2,7 @@
 #include "store.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -138,8 +139,21 @@ TV32HBUF insert(std::unique_ptr<Buffer> b) {
     return 0;
 }
 
+// Buffers that may still be made before making fails (tests); negative: no limit.
+std::atomic<int> g_failAfter{-1};
+
+bool allowedByFailHook() {
+    int left = g_failAfter.load();
+    while (left >= 0) {
+        if (left == 0) return false;
+        if (g_failAfter.compare_exchange_weak(left, left - 1)) return true;
+    }
+    return true;
+}
+
 std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed) {
     if (!validBits(bits) || width <= 0 || height <= 0) return nullptr;
+    if (!allowedByFailHook()) return nullptr;
     const int bpp = bits / 8;
     if (std::int64_t(width) * height * bpp > INT_MAX) return nullptr;
     int cw = 0, ch = 0;
@@ -224,6 +238,11 @@ TV32_API int32_t TV32_CALL buf32CountLive(void) {
     Table& t = table();
     std::lock_guard lock(t.mutex);
     return int32_t(t.buffers.size());
+}
+
+TV32_API int TV32_CALL buf32FailAfter(int32_t count) {
+    g_failAfter.store(count < 0 ? -1 : count);
+    return 1;
 }
 
 TV32_API int TV32_CALL buf32Alloc(TV32HBUF* slot, int32_t bitsPerPixel, int32_t width, int32_t height,

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -232,6 +233,34 @@ TV32_API void* TV32_CALL tv32LoadIIO(const char* path, TV32IIOPROC callback) {
         list->thumbH = list->items.front().thumb.height();
     }
     return list;
+}
+
+TV32_API void* TV32_CALL tv32CreateIIO(const TV32HBUF* pictures, int32_t count, TV32IIOPROC callback) {
+    if (!pictures || count <= 0) return nullptr;
+    try {
+        auto list = std::make_unique<ImageList>();
+        list->settings.columns = list->settings.columnsPage = count;
+        list->settings.callback = callback;
+        list->settings.callbackActive = callback ? 1 : 0;
+        for (int32_t i = 0; i < count; ++i) {
+            QImage picture = tv32::imageOfBuffer(pictures[i]);
+            if (picture.isNull()) return nullptr;
+            if (i == 0) {
+                list->thumbW = picture.width();
+                list->thumbH = picture.height();
+            } else if (picture.size() != QSize(list->thumbW, list->thumbH)) {
+                picture = picture.scaled(list->thumbW, list->thumbH, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            }
+            ImageList::Item item;
+            item.number = i + 1;
+            item.thumb = picture.convertToFormat(QImage::Format_RGB888);
+            if (item.thumb.isNull()) return nullptr;
+            list->items.push_back(std::move(item));
+        }
+        return list.release();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 TV32_API int32_t TV32_CALL tv32IIOAction(void* handle, int32_t command, int32_t value, void* data) {

@@ -1,10 +1,16 @@
 // The thumbnail grid control of the image lists.
 #pragma once
+#include "imagelib/tv32types.h"
+
 #include <QAbstractScrollArea>
+#include <QImage>
 
 namespace tv32 {
 
 struct ImageList;
+
+// The pixels of a buffer as an image (RGB888 or Grayscale8); a null image for an invalid handle.
+QImage imageOfBuffer(TV32HBUF buffer);
 
 class ImageListGrid : public QAbstractScrollArea {
     Q_OBJECT

@@ -3,6 +3,8 @@
 #include "imagelib/tv32qt.h"
 #include "imagelib/tv32vargrid.h"
 
+#include "clipsgrid.h"
+
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,9 +17,8 @@
 #include <vector>
 
 namespace tv32 {
-namespace {
 
-QImage imageOf(TV32HBUF buffer) {
+QImage imageOfBuffer(TV32HBUF buffer) {
     BUF32INFO info{};
     info.recordSize = sizeof info;
     if (!buffer || !buf32GetInfo(buffer, &info) || info.width <= 0 || info.height <= 0) return {};
@@ -29,6 +30,8 @@ QImage imageOf(TV32HBUF buffer) {
         std::copy_n(mem.data() + std::size_t(y) * std::size_t(row), row, img.scanLine(y));
     return img;
 }
+
+namespace {
 
 class VarGridWidget : public QWidget {
 public:
@@ -170,7 +173,7 @@ TV32_API int TV32_CALL tv32VarSetII(void* grid, TV32HBUF* pictures, void** /*pal
     if (!g || !g->widget || !pictures) return 0;
     std::array<QImage, 9> images;
     for (std::size_t i = 0; i < 9; ++i) {
-        images[i] = tv32::imageOf(pictures[i]);
+        images[i] = tv32::imageOfBuffer(pictures[i]);
         if (images[i].isNull()) return 0;
     }
     g->widget->images = std::move(images);

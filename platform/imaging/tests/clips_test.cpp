@@ -186,3 +186,84 @@ TEST(ImageList, GridSelectsByKeysAndClicksAndScrollsByRows) {
 }
 
 } // namespace
+
+namespace {
+
+// A 24-bit picture filled with one colour.
+TV32HBUF solid(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    TV32HBUF pic = 0;
+    const uint8_t colour[3] = {r, g, b};
+    EXPECT_EQ(1, buf32Alloc(&pic, 24, w, h, BUF32_FILL_VALUE, colour));
+    return pic;
+}
+
+TEST(ImageList, MadeFromPicturesAndShownInAControl) {
+    tv32::ensureApplication();
+    const int live = buf32CountLive();
+    TV32HBUF pics[2] = {solid(30, 20, 200, 10, 10), solid(15, 10, 10, 200, 10)};
+    void* list = tv32CreateIIO(pics, 2, nullptr);
+    ASSERT_TRUE(list);
+    // The pictures stay the caller's: freeing them leaves the list whole.
+    buf32Free(pics[0]);
+    buf32Free(pics[1]);
+    EXPECT_EQ(2, tv32IIOAction(list, TV32_IIO_COUNT, 0, nullptr));
+    TV32IIOTHUMBSIZE size{};
+    ASSERT_EQ(1, tv32IIOAction(list, TV32_IIO_THUMB_SIZE, 0, &size));
+    EXPECT_EQ(30, size.width);
+    EXPECT_EQ(20, size.height);
+    TV32IIINFO info{};
+    ASSERT_EQ(1, tv32IIAction(list, TV32_II_GET_INFO, 2, &info));
+    EXPECT_EQ(30, info.width) << "later pictures take the first one's size";
+    EXPECT_EQ(0, tv32IIAction(list, TV32_II_GET_INFO, 3, &info));
+
+    QWidget window;
+    QAbstractScrollArea* control = tv32::createImageListControl(&window);
+    control->setGeometry(0, 0, 120, 60);
+    window.resize(120, 60);
+    window.show();
+    ASSERT_EQ(1, tv32IIOAction(list, TV32_IIO_SHOW, 1,
+                               reinterpret_cast<void*>(uintptr_t(tv32::handleOfWidget(control)))));
+    const QImage shot = control->viewport()->grab().toImage();
+    EXPECT_EQ(QColor(200, 10, 10), shot.pixelColor(5, 5));
+    EXPECT_EQ(QColor(10, 200, 10), shot.pixelColor(35, 5)) << "the second item beside the first";
+    EXPECT_EQ(1, tv32DestroyIIO(list));
+    EXPECT_EQ(live, buf32CountLive());
+
+    TV32HBUF none = 0;
+    EXPECT_FALSE(tv32CreateIIO(&none, 1, nullptr));
+    EXPECT_FALSE(tv32CreateIIO(nullptr, 1, nullptr));
+    EXPECT_FALSE(tv32CreateIIO(pics, 0, nullptr));
+}
+
+TEST(TexturePictures, ResizedToFitTheWindowKeepingProportions) {
+    tv32::ensureApplication();
+    QWidget window;
+    window.resize(60, 40);
+    const TV32HWND handle = tv32::handleOfWidget(&window);
+    const int live = buf32CountLive();
+    struct Case {
+        int w, h, expectW, expectH;
+    } cases[] = {{30, 30, 40, 40}, {120, 40, 60, 20}, {10, 40, 10, 40}, {60, 40, 60, 40}, {6000, 1, 60, 1}};
+    for (const Case& c : cases) {
+        TV32HBUF pic = solid(c.w, c.h, 90, 120, 150), out = 0;
+        ASSERT_EQ(1, tv32TxBufResize(pic, handle, &out)) << c.w << "x" << c.h;
+        int32_t w = 0, h = 0;
+        buf32GetWHU(out, &w, &h, 0);
+        EXPECT_EQ(c.expectW, w) << c.w << "x" << c.h;
+        EXPECT_EQ(c.expectH, h) << c.w << "x" << c.h;
+        uint8_t px[3] = {};
+        ASSERT_EQ(1, buf32GetMem(out, w / 2, h / 2, 1, 1, px));
+        EXPECT_EQ(90, px[0]);
+        EXPECT_EQ(150, px[2]);
+        buf32Free(pic);
+        buf32Free(out);
+    }
+    TV32HBUF pic = solid(4, 4, 0, 0, 0), out = 0;
+    EXPECT_EQ(0, tv32TxBufResize(pic, TV32HWND(0), &out));
+    EXPECT_EQ(0, tv32TxBufResize(0, handle, &out));
+    EXPECT_EQ(TV32HBUF(0), out);
+    buf32Free(pic);
+    EXPECT_EQ(live, buf32CountLive());
+}
+
+} // namespace

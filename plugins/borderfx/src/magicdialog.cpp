@@ -8,10 +8,13 @@
 
 #include "imagelib/tv32base.h"
 #include "imagelib/tv32comm.h"
+#include "imagelib/tv32clips.h"
 #include "imagelib/tv32qt.h"
+#include "imagelib/tv32tx.h"
 #include "imagelib/tv32txtur.h"
 #include "imagelib/tv32vargrid.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFrame>
 #include <QPainter>
@@ -68,6 +71,14 @@ MagicTexturesDialog::MagicTexturesDialog(QWidget* parent, void* texture) : QDial
     frame->setFrameStyle(QFrame::Box | QFrame::Plain);
     frame->setGeometry(layout.rect(6, 6, 132, 132));
     gridControl_ = frame;
+    // The hidden one-item list whose picture sets the size every cell is drawn at.
+    QAbstractScrollArea* sample = tv32::createImageListControl(this);
+    sample->setObjectName(QStringLiteral("3109"));
+    sample->setFrameShape(QFrame::NoFrame);
+    sample->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sample->setGeometry(layout.rect(140, 140, 44, 44));
+    sample->hide();
+    sampleControl_ = sample;
 
     // Opening.
     busy_ = true;
@@ -78,25 +89,8 @@ MagicTexturesDialog::MagicTexturesDialog(QWidget* parent, void* texture) : QDial
         }
     }
     MakeVariations(set_);
-    const TV32HWND gridHandle = tv32::handleOfWidget(frame);
-    int32_t w = 0, h = 0;
-    bool ok = tv32IIOGetWH(gridHandle, 1, 3, 3, &w, &h, 320) == 1;
-    for (int i = 0; ok && i < 9; ++i)
-        ok = buf32Alloc(&pictures_[i], 24, w, h, BUF32_FILL_ZERO, nullptr) == 1;
-    if (ok) {
-        g_opening = this;
-        gridObject_ = tv32VarCreateIIO(gridHandle, pictures_, nullptr, w, h, GridCellCallback);
-        g_opening = nullptr;
-        ok = gridObject_ != nullptr;
-        if (ok) g_dialogs()[gridObject_] = this;
-    }
-    if (ok) {
-        buf32GetWHU(pictures_[0], &cw_, &ch_, 0);
-        int32_t middle = 4;
-        TV32IIOSELECTION sel{1, &middle};
-        tv32IIOAction(gridObject_, TV32_IIO_SELECT, 0, &sel);
-        ok = drawCell(4);
-    }
+    bool ok = buildGrid();
+    if (ok) ok = drawCell(4);
     busy_ = false;
     if (ok) ok = drawOtherCells();
     if (!ok) {
@@ -112,6 +106,10 @@ MagicTexturesDialog::~MagicTexturesDialog() {
         tv32DestroyIIO(gridObject_);
         g_dialogs().erase(gridObject_);
     }
+    if (sampleList_) {
+        tv32IIOAction(sampleList_, TV32_IIO_SHOW, 0, nullptr);
+        tv32DestroyIIO(sampleList_);
+    }
     for (TV32HBUF& p : pictures_) {
         if (p) buf32Free(p);
         p = 0;
@@ -121,6 +119,36 @@ MagicTexturesDialog::~MagicTexturesDialog() {
         o = nullptr;
     }
     CloseHelp(tv32::handleOfWidget(this));
+}
+
+bool MagicTexturesDialog::buildGrid() {
+    const TV32HWND gridHandle = tv32::handleOfWidget(gridControl_);
+    const TV32HWND sampleHandle = tv32::handleOfWidget(sampleControl_);
+    int32_t w = 0, h = 0;
+    if (tv32IIOGetWH(gridHandle, 1, 3, 3, &w, &h, 320) != 1) return false;
+    TV32HBUF picture = 0, resized = 0;
+    bool ok = buf32Alloc(&picture, 24, w, h, BUF32_FILL_ZERO, nullptr) == 1 &&
+              tv32TxBufResize(picture, sampleHandle, &resized) == 1;
+    if (ok) {
+        sampleList_ = tv32CreateIIO(&resized, 1, nullptr);
+        ok = sampleList_ && tv32IIOAction(sampleList_, TV32_IIO_SHOW, 1,
+                                          reinterpret_cast<void*>(uintptr_t(sampleHandle))) == 1;
+    }
+    for (int i = 0; ok && i < 9; ++i)
+        ok = buf32DupBuf(resized, &pictures_[i]) == 1;
+    if (picture) buf32Free(picture);
+    if (resized) buf32Free(resized);
+    if (!ok) return false;
+    g_opening = this;
+    gridObject_ = tv32VarCreateIIO(gridHandle, pictures_, nullptr, w, h, GridCellCallback);
+    g_opening = nullptr;
+    if (!gridObject_) return false;
+    g_dialogs()[gridObject_] = this;
+    buf32GetWHU(pictures_[0], &cw_, &ch_, 0);
+    int32_t middle = 4;
+    TV32IIOSELECTION sel{1, &middle};
+    tv32IIOAction(gridObject_, TV32_IIO_SELECT, 0, &sel);
+    return true;
 }
 
 int MagicTexturesDialog::run() {

@@ -27,6 +27,9 @@ class MagicTexturesDialog : public QDialog {
     const VariationSet& variations() const { return set_; }
     QRect cellRect(int cell) const { return cells_[cell]; }
     QWidget* grid() const { return gridControl_; }
+    QWidget* sample() const { return sampleControl_; }
+    int cellWidth() const { return cw_; }
+    int cellHeight() const { return ch_; }
 
     // The grid's cell callback.
     static int32_t TV32_CALL GridCellCallback(void* object, int32_t event, int32_t cell, void* data);
@@ -36,6 +39,7 @@ class MagicTexturesDialog : public QDialog {
     void accept() override;
 
   private:
+    bool buildGrid();
     bool drawCell(int cell);
     bool drawOtherCells();
     void animateOutline(int from);
@@ -49,6 +53,8 @@ class MagicTexturesDialog : public QDialog {
     int cw_ = 0, ch_ = 0;
     void* gridObject_ = nullptr;
     QWidget* gridControl_ = nullptr;
+    QWidget* sampleControl_ = nullptr;
+    void* sampleList_ = nullptr;
     bool busy_ = true;
     bool failed_ = false;
 };

@@ -6,12 +6,14 @@
 #include "imagelib/imagelib.h"
 #include "imagelib/tv32qt.h"
 
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace borderfx;
@@ -82,6 +84,68 @@ TEST(MagicTextures, SameStartSameVariationsAndPicks) {
     }
     tv32TextureDataFree(given);
     EXPECT_EQ(live, tv32TextureCountLive());
+}
+
+TEST(MagicTextures, CellsAreDrawnAtTheHiddenSampleSize) {
+    tv32::ensureApplication();
+    const int buffers = buf32CountLive();
+    void* given = startTexture();
+    {
+        MagicTexturesDialog d(nullptr, given);
+        ASSERT_FALSE(d.failed());
+        QWidget* sample = d.sample();
+        ASSERT_TRUE(sample);
+        EXPECT_EQ(QStringLiteral("3109"), sample->objectName());
+        EXPECT_TRUE(sample->isHidden());
+        // The cell pictures have the size of the sample's one picture, fitted to its control,
+        // and the grid's cells are within a pixel of it.
+        EXPECT_GT(d.cellWidth(), 20);
+        EXPECT_GT(d.cellHeight(), 20);
+        EXPECT_LE(d.cellWidth(), sample->width());
+        EXPECT_LE(d.cellHeight(), sample->height());
+        EXPECT_TRUE(d.cellWidth() == sample->width() || d.cellHeight() == sample->height());
+        EXPECT_LE(std::abs(d.cellRect(4).width() - d.cellWidth()), 2);
+        EXPECT_LE(std::abs(d.cellRect(4).height() - d.cellHeight()), 2);
+        EXPECT_EQ(9 + buffers, buf32CountLive()) << "the nine cell pictures and nothing else";
+    }
+    EXPECT_EQ(buffers, buf32CountLive());
+    tv32TextureDataFree(given);
+}
+
+TEST(MagicTextures, FailedDrawingEndsTheDialogWithCancelAndLeaksNothing) {
+    tv32::ensureApplication();
+    const int buffers = buf32CountLive();
+    const int textures = tv32TextureCountLive();
+    void* given = startTexture();
+    const TV32TEXTURERECORD before = rec(given);
+    // No picture can be made: the grid is never built.
+    for (int allowed : {0, 1, 5, 11}) {
+        buf32FailAfter(allowed);
+        {
+            MagicTexturesDialog d(nullptr, given);
+            buf32FailAfter(-1);
+            EXPECT_TRUE(d.failed()) << allowed;
+            EXPECT_EQ(2, d.run());
+            EXPECT_EQ(nullptr, QApplication::overrideCursor()) << "the arrow is back";
+        }
+        EXPECT_EQ(buffers, buf32CountLive()) << allowed;
+    }
+    // Drawing the neighbours of a picked cell fails: the dialog ends as Cancel.
+    {
+        MagicTexturesDialog d(nullptr, given);
+        ASSERT_FALSE(d.failed());
+        d.show();
+        buf32FailAfter(3);
+        d.clickCell(0);
+        buf32FailAfter(-1);
+        EXPECT_EQ(2, d.result());
+        EXPECT_FALSE(d.isVisible());
+        EXPECT_EQ(nullptr, QApplication::overrideCursor());
+    }
+    EXPECT_EQ(buffers, buf32CountLive());
+    EXPECT_EQ(0, std::memcmp(&before, given, 56));
+    tv32TextureDataFree(given);
+    EXPECT_EQ(textures, tv32TextureCountLive());
 }
 
 TEST(MagicTextures, RandomFirstGivesTheSameResultFromAFreshGenerator) {
