@@ -63,7 +63,15 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), palette().window());
         for (int i = 0; i < 9; ++i) {
-            if (!images[std::size_t(i)].isNull()) p.drawImage(cellRect(i), images[std::size_t(i)]);
+            const QImage& img = images[std::size_t(i)];
+            if (img.isNull()) continue;
+            // A picture at least as large as its cell shows unscaled, cut to the cell, so that
+            // its pixels stay sharp; a smaller one is stretched to fill it.
+            const QRect cell = cellRect(i);
+            if (img.width() >= cell.width() && img.height() >= cell.height())
+                p.drawImage(cell.topLeft(), img, QRect(QPoint(0, 0), cell.size()));
+            else
+                p.drawImage(cell, img);
         }
     }
     void resizeEvent(QResizeEvent*) override { reportCells(); }
