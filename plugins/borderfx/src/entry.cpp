@@ -59,6 +59,21 @@ TV32RECT intersect(const TV32RECT& a, const TV32RECT& b) {
             std::min(a.bottom, b.bottom)};
 }
 
+// Asks for the cache lines of n bytes from p to be fetched; a hint only.
+inline void prefetchBytes(const uint8_t* p, int32_t n) {
+#if defined(__GNUC__) || defined(__clang__)
+    for (int32_t k = 0; k < n; k += 64)
+        __builtin_prefetch(p + k);
+    if (n > 0) __builtin_prefetch(p + n - 1);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+// How many rows ahead the opacity loop asks for plane and mask rows.
+constexpr int32_t kRowsAhead = 6;
+
 // The shadow laid into one run [x0, x1) of a row: px is the first pixel of the run (N channels),
 // arow and mrow the opacity plane's and the mask's rows indexed by x (mrow null: no mask), gOf
 // the shadow opacity of each mask value, g0 the one without a mask.
@@ -237,6 +252,13 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o, TV32HBUF shado
     // the shadow falls, unchanged elsewhere.
     auto piece = [&](const BUF32CELL& cell, int32_t y, int32_t u, int32_t v) {
         if (u >= v) return;
+        // The rows of the plane and the mask lie far apart: ask for the ones a few rows on early.
+        const int32_t ahead = y + kRowsAhead;
+        if (ahead < c.bottom) prefetchBytes(alpha + std::ptrdiff_t(ahead - c.top) * cw + (u - c.left), v - u);
+        if (maskBits && ahead < d.bottom && ahead >= d.top && u < d.right && v > d.left) {
+            const int32_t mu = std::max(u, d.left), mv = std::min(v, d.right);
+            prefetchBytes(maskBits + std::ptrdiff_t(ahead - d.top) * dw + (mu - d.left), mv - mu);
+        }
         int32_t fu = v, fv = v;
         if (frameOn && y >= f.top && y < f.bottom) {
             fu = std::max(u, f.left);
@@ -254,14 +276,16 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o, TV32HBUF shado
 
     if (channels != 1 && channels != 3) return 1;
     for (int32_t i = 0; i < info.cellCount; ++i) {
+        // The part of the cell inside C, in image coordinates; a cell outside C or wholly inside
+        // the selection has nothing to change and is not visited.
+        const TV32RECT r = CellRect(info, i);
+        const int32_t xa = std::max(c.left, o.left + r.left), xb = std::min(c.right, o.left + r.right + 1);
+        const int32_t ya = std::max(c.top, o.top + r.top), yb = std::min(c.bottom, o.top + r.bottom + 1);
+        if (xa >= xb || ya >= yb) continue;
+        if (xa >= s.left && xb <= s.right && ya >= s.top && yb <= s.bottom) continue;
         CellLock cl(result, i);
         if (!cl) return 0;
         const BUF32CELL& cell = cl.cell();
-        const int32_t xa = std::max(c.left, o.left + cell.x),
-                      xb = std::min(c.right, o.left + cell.x + cell.width);
-        if (xa >= xb) continue;
-        const int32_t ya = std::max(c.top, o.top + cell.y),
-                      yb = std::min(c.bottom, o.top + cell.y + cell.height);
         for (int32_t y = ya; y < yb; ++y) {
             // The selection itself is left alone: only the pieces of the row beside it are visited.
             if (y >= s.top && y < s.bottom) {
