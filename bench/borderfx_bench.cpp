@@ -161,9 +161,11 @@ int main(int argc, char** argv) {
         }
         return true;
     };
-    // First as the process's allocator comes (large blocks are fresh pages each round, and page
-    // faults are part of the cost), then with freed memory kept for reuse, as a host that
-    // processes many images would tune its heap.
+    // First as the process's allocator comes, then with the C heap tuned to keep freed memory,
+    // as a host that processes many images might. The image library takes the pixels of large
+    // buffers from the system itself and keeps a few freed ones for the next call, so the two
+    // differ little; the first call of the first round pays for pages fresh from the system
+    // (printed as "first call").
     std::vector<double> ours, renders, oursWarm, rendersWarm;
     if (!measure(ours, renders)) {
         std::fprintf(stderr, "rendering failed\n");

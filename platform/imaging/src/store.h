@@ -72,6 +72,7 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed 
 // stride the distance in bytes between its rows, (ox, oy) its offset in the block, n x rows its
 // size. An 8-bit plane is one piece.
 template <class F> void forEachPiece(const Buffer& b, int x, int y, int w, int h, F&& f) {
+    if (w <= 0 || h <= 0) return;
     if (b.bpp == 1) {
         f(b.blocks[0] + std::size_t(y) * std::size_t(b.width) + std::size_t(x), std::size_t(b.width), 0, 0, w,
           h);
