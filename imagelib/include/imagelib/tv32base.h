@@ -83,9 +83,11 @@ TV32_STATIC_ASSERT(offsetof(BUF32CELL, x) == 8, "cell x is field 2");
 TV32_STATIC_ASSERT(offsetof(BUF32CELL, height) == 20, "cell height is field 5");
 
 /* Fill modes of buf32Alloc. */
+/* BUF32_FILL_NONE gives no value: the pixels are left as they come, for a caller that writes
+ * every pixel before it reads one. */
 #define BUF32_FILL_ZERO 0  /* every byte 0 */
 #define BUF32_FILL_VALUE 1 /* every pixel the colour at the fill address (1 or 3 bytes) */
-#define BUF32_FILL_NONE 2  /* no value given; the pixels start as 0 */
+#define BUF32_FILL_NONE 2  /* no value given; the pixels are left as they come */
 
 /* Lock modes. */
 #define BUF32_LOCK_READ 1

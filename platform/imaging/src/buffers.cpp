@@ -10,6 +10,10 @@
 #include <new>
 #include <unordered_map>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace tv32 {
 namespace {
 
@@ -55,38 +59,33 @@ bool validBits(int bits) {
 }
 
 // Copies a w x h block between two buffers of the same pixel size; the blocks lie inside both.
+// Goes piece by piece of the target's cells, each filled from the source like packed memory:
+// the target's memory is then written in order, and a cache line that two source cells share
+// is finished while it is still at hand.
 void copyRegion(const Buffer& src, int sx, int sy, Buffer& dst, int dx, int dy, int w, int h) {
-    const int bpp = src.bpp;
-    for (int r = 0; r < h; ++r) {
-        int i = 0;
-        while (i < w) {
-            const int n = std::min({w - i, src.rowEnd(sx + i) - (sx + i), dst.rowEnd(dx + i) - (dx + i)});
-            std::memmove(dst.at(dx + i, dy + r), src.at(sx + i, sy + r), std::size_t(n) * bpp);
-            i += n;
-        }
-    }
+    forEachPiece(dst, dx, dy, w, h, [&](uint8_t* p, std::size_t stride, int ox, int oy, int n, int rows) {
+        readBlock(src, sx + ox, sy + oy, n, rows, p, stride);
+    });
 }
 
 // Sets every pixel of the block (inside the buffer) to the bpp bytes at pixel.
 void fillRegion(Buffer& b, int x, int y, int w, int h, const uint8_t* pixel) {
-    for (int r = 0; r < h; ++r) {
-        int xx = x;
-        while (xx < x + w) {
-            const int end = std::min(b.rowEnd(xx), x + w);
-            uint8_t* p = b.at(xx, y + r);
-            const int n = end - xx;
-            if (b.bpp == 1) {
-                std::memset(p, pixel[0], std::size_t(n));
-            } else {
-                for (int i = 0; i < n; ++i, p += 3) {
-                    p[0] = pixel[0];
-                    p[1] = pixel[1];
-                    p[2] = pixel[2];
-                }
-            }
-            xx = end;
+    forEachPiece(b, x, y, w, h, [&](uint8_t* p, std::size_t stride, int, int, int n, int rows) {
+        const std::size_t bytes = std::size_t(n) * std::size_t(b.bpp);
+        if (b.bpp == 1 && bytes == stride) {
+            std::memset(p, pixel[0], bytes * std::size_t(rows)); // whole rows: one run
+            return;
         }
-    }
+        if (b.bpp == 1) {
+            for (int r = 0; r < rows; ++r, p += stride)
+                std::memset(p, pixel[0], bytes);
+            return;
+        }
+        for (int i = 0; i < n; ++i)
+            std::memcpy(p + std::size_t(i) * 3, pixel, 3);
+        for (int r = 1; r < rows; ++r)
+            std::memcpy(p + std::size_t(r) * stride, p, bytes);
+    });
 }
 
 // Intersection of [x, x + w) x [y, y + h) with [0, W) x [0, H); false when empty.
@@ -110,6 +109,141 @@ bool inside(const Buffer& b, int x, int y, int w, int h) {
 }
 
 } // namespace
+
+namespace {
+#if defined(__linux__)
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+// Large slabs freed lately, kept mapped for the next buffers: a filter that renders one picture
+// after another allocates the same few large sizes each time, and memory fresh from the system
+// costs a page fault and the zeroing of every page on first touch (far more than a copy). At most
+// kKeptCount mappings and kKeptBytes in all are kept; the oldest go first.
+constexpr std::size_t kKeptCount = 8;
+constexpr std::size_t kKeptBytes = std::size_t(256) << 20;
+
+struct KeptMapping {
+    uint8_t* data;
+    std::size_t length;
+};
+
+struct KeptMappings {
+    std::mutex mutex;
+    KeptMapping items[kKeptCount];
+    std::size_t count = 0, bytes = 0;
+
+    // The smallest kept mapping of at least length bytes and not much longer, removed from the
+    // list; null when there is none.
+    uint8_t* take(std::size_t length, std::size_t& got) {
+        std::lock_guard lock(mutex);
+        std::size_t best = count;
+        for (std::size_t i = 0; i < count; ++i)
+            if (items[i].length >= length && items[i].length - length <= length / 4 &&
+                (best == count || items[i].length < items[best].length))
+                best = i;
+        if (best == count) return nullptr;
+        uint8_t* data = items[best].data;
+        got = items[best].length;
+        bytes -= got;
+        for (std::size_t i = best + 1; i < count; ++i)
+            items[i - 1] = items[i];
+        --count;
+        return data;
+    }
+    // Keeps a mapping, unmapping the oldest ones it displaces (or itself when it is too long).
+    void keep(uint8_t* data, std::size_t length) {
+        std::unique_lock lock(mutex);
+        if (length > kKeptBytes) {
+            lock.unlock();
+            munmap(data, length);
+            return;
+        }
+        while (count == kKeptCount || bytes + length > kKeptBytes) {
+            munmap(items[0].data, items[0].length);
+            bytes -= items[0].length;
+            for (std::size_t i = 1; i < count; ++i)
+                items[i - 1] = items[i];
+            --count;
+        }
+        items[count++] = {data, length};
+        bytes += length;
+    }
+    // Unmaps everything kept (when the system has no fresh memory left to give).
+    bool drain() {
+        std::lock_guard lock(mutex);
+        const bool any = count > 0;
+        for (std::size_t i = 0; i < count; ++i)
+            munmap(items[i].data, items[i].length);
+        count = bytes = 0;
+        return any;
+    }
+};
+
+KeptMappings& kept() {
+    static KeptMappings* k = new KeptMappings; // like the table, lives as long as the process
+    return *k;
+}
+
+// A fresh mapping of length bytes (a whole number of huge pages) aligned to the huge-page size,
+// so that every part of it can be backed by huge pages; its pages start as zero.
+uint8_t* mapFresh(std::size_t length) {
+    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    auto* base = static_cast<uint8_t*>(raw);
+    const std::size_t lead = (kHugePage - reinterpret_cast<std::uintptr_t>(base) % kHugePage) % kHugePage;
+    if (lead) munmap(base, lead);
+    munmap(base + lead + length, kHugePage - lead);
+#ifdef MADV_HUGEPAGE
+    madvise(base + lead, length, MADV_HUGEPAGE); // advice only: without it the mapping still works
+#endif
+    return base + lead;
+}
+#endif
+} // namespace
+
+bool Slab::allocate(std::size_t bytes, bool zeroed) {
+    release();
+    if (bytes == 0) bytes = 1;
+#if defined(__linux__)
+    if (bytes >= kHugePage) {
+        const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        if (length < bytes || length > SIZE_MAX - kHugePage) return false;
+        std::size_t got = 0;
+        if (uint8_t* reused = kept().take(length, got)) {
+            if (zeroed) std::memset(reused, 0, bytes);
+            data_ = reused;
+            mapped_ = got;
+        } else {
+            uint8_t* fresh = mapFresh(length);
+            if (!fresh && kept().drain()) fresh = mapFresh(length);
+            if (!fresh) return false;
+            data_ = fresh;
+            mapped_ = length;
+        }
+        size_ = bytes;
+        return true;
+    }
+#endif
+    data_ = static_cast<uint8_t*>(zeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
+    if (!data_) return false;
+    size_ = bytes;
+    mapped_ = 0;
+    return true;
+}
+
+void Slab::release() {
+    if (!data_) return;
+#if defined(__linux__)
+    if (mapped_) {
+        kept().keep(data_, mapped_);
+        data_ = nullptr;
+        size_ = mapped_ = 0;
+        return;
+    }
+#endif
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+}
 
 Buffer* lookup(TV32HBUF h) {
     if (h == 0) return nullptr;
@@ -171,18 +305,23 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed)
     b->lastW = width - (b->across - 1) * b->cellW;
     b->lastH = height - (b->down - 1) * b->cellH;
     try {
+        std::size_t total = 0;
         if (bpp == 1) {
-            const std::size_t n = std::size_t(width) * std::size_t(height);
-            b->blocks.emplace_back(zeroed ? new (std::nothrow) uint8_t[n]() : new (std::nothrow) uint8_t[n]);
-            if (!b->blocks.back()) return nullptr;
+            total = std::size_t(width) * std::size_t(height);
+        } else {
+            for (int cy = 0; cy < b->down; ++cy)
+                total += std::size_t(b->cellHeightAt(cy)) * std::size_t(width) * 3;
+        }
+        if (!b->slab.allocate(total, zeroed)) return nullptr;
+        uint8_t* p = b->slab.data();
+        if (bpp == 1) {
+            b->blocks.push_back(p);
         } else {
             b->blocks.reserve(std::size_t(b->cellCount()));
             for (int cy = 0; cy < b->down; ++cy)
                 for (int cx = 0; cx < b->across; ++cx) {
-                    const std::size_t n =
-                        std::size_t(b->cellWidthAt(cx)) * std::size_t(b->cellHeightAt(cy)) * 3;
-                    b->blocks.emplace_back(zeroed ? new (std::nothrow) uint8_t[n]() : new (std::nothrow) uint8_t[n]);
-                    if (!b->blocks.back()) return nullptr;
+                    b->blocks.push_back(p);
+                    p += std::size_t(b->cellWidthAt(cx)) * std::size_t(b->cellHeightAt(cy)) * 3;
                 }
         }
     } catch (const std::bad_alloc&) {
@@ -192,27 +331,21 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed)
 }
 
 void readBlock(const Buffer& b, int x, int y, int w, int h, uint8_t* mem, std::size_t memStride) {
-    for (int r = 0; r < h; ++r) {
-        uint8_t* out = mem + std::size_t(r) * memStride;
-        int xx = x;
-        while (xx < x + w) {
-            const int end = std::min(b.rowEnd(xx), x + w);
-            std::memcpy(out + std::size_t(xx - x) * b.bpp, b.at(xx, y + r), std::size_t(end - xx) * b.bpp);
-            xx = end;
-        }
-    }
+    const std::size_t bpp = std::size_t(b.bpp);
+    forEachPiece(b, x, y, w, h, [&](uint8_t* p, std::size_t stride, int ox, int oy, int n, int rows) {
+        uint8_t* out = mem + std::size_t(oy) * memStride + std::size_t(ox) * bpp;
+        for (int r = 0; r < rows; ++r, p += stride, out += memStride)
+            std::memcpy(out, p, std::size_t(n) * bpp);
+    });
 }
 
 void writeBlock(Buffer& b, int x, int y, int w, int h, const uint8_t* mem, std::size_t memStride) {
-    for (int r = 0; r < h; ++r) {
-        const uint8_t* in = mem + std::size_t(r) * memStride;
-        int xx = x;
-        while (xx < x + w) {
-            const int end = std::min(b.rowEnd(xx), x + w);
-            std::memcpy(b.at(xx, y + r), in + std::size_t(xx - x) * b.bpp, std::size_t(end - xx) * b.bpp);
-            xx = end;
-        }
-    }
+    const std::size_t bpp = std::size_t(b.bpp);
+    forEachPiece(b, x, y, w, h, [&](uint8_t* p, std::size_t stride, int ox, int oy, int n, int rows) {
+        const uint8_t* in = mem + std::size_t(oy) * memStride + std::size_t(ox) * bpp;
+        for (int r = 0; r < rows; ++r, p += stride, in += memStride)
+            std::memcpy(p, in, std::size_t(n) * bpp);
+    });
 }
 
 } // namespace tv32
@@ -250,7 +383,7 @@ TV32_API int TV32_CALL buf32Alloc(TV32HBUF* slot, int32_t bitsPerPixel, int32_t 
     if (!slot) return 0;
     if (fillMode == BUF32_FILL_VALUE && !fillValue) return 0;
     if (fillMode < 0 || fillMode > 2) return 0;
-    auto b = makeBuffer(bitsPerPixel, width, height, fillMode != BUF32_FILL_VALUE);
+    auto b = makeBuffer(bitsPerPixel, width, height, fillMode == BUF32_FILL_ZERO);
     if (!b) return 0;
     if (fillMode == BUF32_FILL_VALUE)
         fillRegion(*b, 0, 0, width, height, static_cast<const uint8_t*>(fillValue));
@@ -461,16 +594,8 @@ TV32_API int TV32_CALL buf32DupBuf(TV32HBUF source, TV32HBUF* slot) {
     if (!b) return 0;
     // Same format and size means the same cell grid, unless the cell size changed in between.
     if (b->cellW == s->cellW && b->cellH == s->cellH) {
-        for (std::size_t i = 0; i < s->blocks.size(); ++i) {
-            std::size_t n;
-            if (s->bpp == 1) {
-                n = std::size_t(s->width) * std::size_t(s->height);
-            } else {
-                const int column = int(i) % s->across, row = int(i) / s->across;
-                n = std::size_t(s->cellWidthAt(column)) * std::size_t(s->cellHeightAt(row)) * 3;
-            }
-            std::memcpy(b->blocks[i].get(), s->blocks[i].get(), n);
-        }
+        // Same grid, same packing of the cells in the slab: one copy.
+        std::memcpy(b->slab.data(), s->slab.data(), std::size_t(s->dataSize()));
     } else {
         copyRegion(*s, 0, 0, *b, 0, 0, s->width, s->height);
     }

@@ -173,24 +173,29 @@ TV32_API int TV32_CALL sel32SoftEdgeMakeMask(SEL32RECORD* sel, int32_t, int32_t 
     for (std::size_t dy = 0; dy < side; ++dy)
         for (std::size_t dx = 0; dx < side; ++dx)
             table[dy * side + dx] = ramp(int(dx), int(dy));
-    std::vector<uint8_t> row(static_cast<std::size_t>(W));
+    auto value = [&](int dx, int dy) -> uint8_t {
+        if (!tabled) return ramp(dx, dy);
+        if (dx > edge || dy > edge) return 0; // beyond the ramp
+        return table[std::size_t(dy) * side + std::size_t(dx)];
+    };
+    // Both masks are 8-bit planes whose rows follow each other without gaps: rows are written in
+    // place. Beside the inner part (dy = 0) every row has the same values left and right of it.
+    const std::size_t Wn = std::size_t(W);
+    std::vector<uint8_t> beside(Wn);
+    for (int x = 0; x < W; ++x)
+        beside[std::size_t(x)] = x < x0 ? value(x0 - x, 0) : x > x1 ? value(x - x1, 0) : 0;
+    uint8_t* const plane = out->at(0, 0);
     for (int y = 0; y < H; ++y) {
-        const int dy = y < y0 ? y0 - y : y > y1 ? y - y1 : 0;
-        for (int x = 0; x < W; ++x) {
-            const int dx = x < x0 ? x0 - x : x > x1 ? x - x1 : 0;
-            if (dx == 0 && dy == 0) { // the inner part, copied below
-                x = x1;
-                continue;
-            }
-            if (!tabled)
-                row[std::size_t(x)] = ramp(dx, dy);
-            else if (dx > edge || dy > edge)
-                row[std::size_t(x)] = 0; // beyond the ramp
-            else
-                row[std::size_t(x)] = table[std::size_t(dy) * side + std::size_t(dx)];
+        uint8_t* row = plane + std::size_t(y) * Wn;
+        if (y >= y0 && y <= y1) {
+            std::memcpy(row, beside.data(), std::size_t(x0));
+            std::memcpy(row + x0, in->at(0, y - y0), std::size_t(in->width));
+            std::memcpy(row + x1 + 1, beside.data() + x1 + 1, Wn - std::size_t(x1) - 1);
+            continue;
         }
-        if (y >= y0 && y <= y1) readBlock(*in, 0, y - y0, in->width, 1, row.data() + x0, row.size());
-        writeBlock(*out, 0, y, W, 1, row.data(), row.size());
+        const int dy = y < y0 ? y0 - y : y - y1;
+        for (int x = 0; x < W; ++x)
+            row[std::size_t(x)] = value(x < x0 ? x0 - x : x > x1 ? x - x1 : 0, dy);
     }
     const TV32HBUF h = insert(std::move(out));
     if (!h) return 0;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -376,6 +378,112 @@ TEST(SoftEdge, MaskIsFullInsideAndFallsOffTowardTheBorder) {
     EXPECT_EQ(at(W - 1, H - 1), 0);
     for (int x = 0; x < W; ++x)
         EXPECT_EQ(at(x, 3), at(W - 1 - x, H - 1 - 3)); // symmetric
+}
+
+// Around any inner mask (here not uniform, placed apart from the edge width) the softened mask
+// holds the inner mask unchanged and, outside it, the ramp 255 (e + 1 - d) / (e + 1), rounded,
+// of the distance d to the inner part.
+TEST(SoftEdge, ValuesFollowTheRampAroundAnyInnerMask) {
+    const int iw = 9, ih = 6, ix = 3, iy = 5, e = 4;
+    const auto inside = pattern(iw, ih, 1, 2);
+    Buf inner(8, iw, ih, &inside);
+    SEL32RECORD sel{};
+    sel.x = ix;
+    sel.y = iy;
+    sel.width = iw;
+    sel.height = ih;
+    sel.mask = inner.h;
+    sel.kind = 1;
+    ASSERT_TRUE(sel32SoftEdgeMakeMask(&sel, 1, e, 0, 0, 0, nullptr));
+    inner.h = 0; // replaced and freed by the call
+    Buf out;
+    out.h = sel.mask;
+    const int W = ix + iw + e, H = iy + ih + e;
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(buf32GetWHU(out.h, &w, &h, 0));
+    ASSERT_EQ(w, W);
+    ASSERT_EQ(h, H);
+    const auto m = out.pixels();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const int dx = x < ix ? ix - x : x >= ix + iw ? x - (ix + iw - 1) : 0;
+            const int dy = y < iy ? iy - y : y >= iy + ih ? y - (iy + ih - 1) : 0;
+            int want;
+            if (dx == 0 && dy == 0) {
+                want = inside[std::size_t(y - iy) * iw + std::size_t(x - ix)];
+            } else {
+                const double d = std::sqrt(double(dx * dx + dy * dy)), span = e + 1.0;
+                want = d >= span ? 0 : int(std::lround(255.0 * (span - d) / span));
+            }
+            ASSERT_EQ(m[std::size_t(y) * W + x], want) << x << "," << y;
+        }
+}
+
+// Buffers of a few megabytes take their memory straight from the system, and freed ones are kept
+// for the next: memory that comes back must still start as asked (zero, or the fill colour), and
+// the block operations must work across cell borders at any offset.
+TEST(LargeBuffers, ReusedMemoryStartsCleanAndBlocksCopyExactly) {
+    for (int cell : {0, 7}) {
+        ASSERT_TRUE(buf32SetCellSize(cell, cell));
+        for (int bits : {8, 24}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, cell size " << cell);
+            const int n = bits / 8, w = 1500, h = 1000;
+            const uint8_t dirt[3] = {0xA1, 0xB2, 0xC3};
+            for (int k = 0; k < 2; ++k) {
+                TV32HBUF d = 0;
+                ASSERT_TRUE(buf32Alloc(&d, bits, w, h, BUF32_FILL_VALUE, dirt));
+                ASSERT_TRUE(buf32Free(d));
+            }
+            Buf zero(bits, w, h);
+            const auto zp = zero.pixels();
+            EXPECT_TRUE(std::all_of(zp.begin(), zp.end(), [](uint8_t v) { return v == 0; }));
+            const uint8_t colour[3] = {7, 8, 9};
+            Buf filled;
+            ASSERT_TRUE(buf32Alloc(&filled.h, bits, w, h, BUF32_FILL_VALUE, colour));
+            const auto fp = filled.pixels();
+            bool allColour = true;
+            for (std::size_t i = 0; i < fp.size(); ++i)
+                allColour = allColour && fp[i] == colour[i % std::size_t(n)];
+            EXPECT_TRUE(allColour);
+
+            const auto src = pattern(w, h, n, 5);
+            Buf a(bits, w, h, &src);
+            EXPECT_EQ(a.pixels(), src);
+            Buf dup;
+            ASSERT_TRUE(buf32DupBuf(a.h, &dup.h));
+            EXPECT_EQ(dup.pixels(), src);
+            // A block of a, partly outside it, into a new buffer: outside reads 0.
+            const int bx = 333, by = -21, bw = 1201, bh = 999;
+            Buf part;
+            ASSERT_TRUE(buf32GetBuf(a.h, bx, by, bw, bh, &part.h));
+            const auto pp = part.pixels();
+            bool blockOk = true;
+            for (int y = 0; y < bh && blockOk; ++y)
+                for (int x = 0; x < bw; ++x) {
+                    const int sx = bx + x, sy = by + y;
+                    const bool in = sx < w && sy >= 0;
+                    for (int c = 0; c < n; ++c)
+                        blockOk = blockOk && pp[(std::size_t(y) * bw + x) * n + c] ==
+                                                 (in ? src[(std::size_t(sy) * w + sx) * n + c] : 0);
+                }
+            EXPECT_TRUE(blockOk);
+            // Merged back at an odd place, clipped to the target.
+            ASSERT_TRUE(buf32MergeBuf(part.h, 0, 0, bw, bh, a.h, 701, 13));
+            const auto ap = a.pixels();
+            bool mergeOk = true;
+            for (int y = 0; y < h && mergeOk; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const bool in = x >= 701 && y >= 13 && x < 701 + bw && y < 13 + bh;
+                    for (int c = 0; c < n; ++c) {
+                        const uint8_t want = in ? pp[(std::size_t(y - 13) * bw + (x - 701)) * n + c]
+                                                : src[(std::size_t(y) * w + x) * n + c];
+                        mergeOk = mergeOk && ap[(std::size_t(y) * w + x) * n + c] == want;
+                    }
+                }
+            EXPECT_TRUE(mergeOk);
+        }
+    }
+    buf32SetCellSize(0, 0);
 }
 
 // The same operations with three cell sizes give the same pixels.

@@ -59,6 +59,43 @@ TV32RECT intersect(const TV32RECT& a, const TV32RECT& b) {
             std::min(a.bottom, b.bottom)};
 }
 
+// Asks for the cache lines of n bytes from p to be fetched; a hint only.
+inline void prefetchBytes(const uint8_t* p, int32_t n) {
+#if defined(__GNUC__) || defined(__clang__)
+    for (int32_t k = 0; k < n; k += 64)
+        __builtin_prefetch(p + k);
+    if (n > 0) __builtin_prefetch(p + n - 1);
+#else
+    (void)p;
+    (void)n;
+#endif
+}
+
+// How many rows ahead the opacity loop asks for plane and mask rows.
+constexpr int32_t kRowsAhead = 6;
+
+// The shadow laid into one run [x0, x1) of a row: px is the first pixel of the run (N channels),
+// arow and mrow the opacity plane's and the mask's rows indexed by x (mrow null: no mask), gOf
+// the shadow opacity of each mask value, g0 the one without a mask.
+template <int N>
+void shadeRun(uint8_t* px, uint8_t* arow, const uint8_t* mrow, int32_t x0, int32_t x1, const uint8_t* gOf,
+              uint32_t g0, const uint8_t* shade) {
+    for (int32_t x = x0; x < x1; ++x, px += N) {
+        const uint32_t av = arow[x];
+        if (av == 255) continue;
+        const uint32_t g = mrow ? gOf[mrow[x]] : g0;
+        if (av == 0) {
+            for (int k = 0; k < N; ++k)
+                px[k] = shade[k];
+            arow[x] = uint8_t(g);
+            continue;
+        }
+        for (int k = 0; k < N; ++k)
+            px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
+        arow[x] = uint8_t(255 - (255 - av) * (255 - g) / 255);
+    }
+}
+
 TV32RECT grown(const TV32RECT& r, int32_t by) {
     return {r.left - by, r.top - by, r.right + by, r.bottom + by};
 }
@@ -84,14 +121,7 @@ int renderAndDeliver(PlugInRecord* rec) {
     const int32_t ow = out.area.right - out.area.left, oh = out.area.bottom - out.area.top;
     if (!buf32GetBuf(rec->sourceImage, out.area.left, out.area.top, ow, oh, outputImage.slot()) ||
         !buf32GetBuf(outputImage.get(), out.growLeft, out.growTop, sw, sh, selectionImage.slot()) ||
-        !RenderFrameAndShadow(selectionImage.get(), outputImage.get(), nullptr, kTargetTrueColor,
-                              &rec->params, rec->resultImage, 0, nullptr)) {
-        ShowError(kInsufficientMemoryId, nullptr, s.parent);
-        return 0;
-    }
-    // The texture library loaded while the dialog was open: the next call loads it again.
-    ReleaseTextureLibrary();
-    if (!ComposeOutsideAlpha(rec, out.area)) {
+        RenderAndComposeAlpha(rec, selectionImage.get(), outputImage.get(), out.area) != 1) {
         ShowError(kInsufficientMemoryId, nullptr, s.parent);
         return 0;
     }
@@ -132,7 +162,18 @@ int ComputeOutputArea(PlugInRecord* r, TV32HBUF selectionImage, OutputArea* out)
     return 1;
 }
 
-int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
+int RenderAndComposeAlpha(PlugInRecord* rec, TV32HBUF selectionImage, TV32HBUF outputImage,
+                          const TV32RECT& output) {
+    OwnedBuffer mask;
+    if (!RenderFrameAndShadowKeepingMask(selectionImage, outputImage, &rec->params, rec->resultImage,
+                                         mask.slot()))
+        return 0;
+    // The texture library loaded while the dialog was open: the next call loads it again.
+    ReleaseTextureLibrary();
+    return ComposeOutsideAlpha(rec, output, mask.get()) ? 1 : -1;
+}
+
+int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o, TV32HBUF shadowMask) {
     if (!r || !r->resultAlpha || !r->resultImage) return 0;
     const TV32RECT c = intersect(o, {0, 0, r->imageWidth, r->imageHeight});
     const int32_t cw = c.right - c.left, ch = c.bottom - c.top;
@@ -152,9 +193,18 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
         const int32_t dy = (dir == 0 || dir == 1) ? -p.shadowOffsetY : p.shadowOffsetY;
         d = {d.left + dx, d.top + dy, d.right + dx, d.bottom + dy};
     }
-    const int32_t dw = d.right - d.left;
-    OwnedBuffer mask;
-    if (blendOn && !BuildSoftEdgeMask(mask.slot(), dw, d.bottom - d.top, p.blendWidth, nullptr)) mask.reset();
+    const int32_t dw = d.right - d.left, dh = d.bottom - d.top;
+    OwnedBuffer built;
+    TV32HBUF mask = 0;
+    if (blendOn) {
+        int32_t mw = 0, mh = 0;
+        if (shadowMask && buf32GetWHU(shadowMask, &mw, &mh, 0) && mw == dw && mh == dh)
+            mask = shadowMask;
+        else if (BuildSoftEdgeMask(built.slot(), dw, dh, p.blendWidth, nullptr))
+            mask = built.get();
+        else
+            built.reset();
+    }
 
     const TV32HBUF result = *r->resultImage;
     const TV32HBUF plane = *r->resultAlpha;
@@ -166,10 +216,10 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
     uint8_t* const alpha = buf32PointAddr(plane, 0, 0);
     if (!alpha) return 0;
     const uint8_t* maskBits = nullptr;
-    BufferLock maskLock(mask.get(), BUF32_LOCK_READ);
-    if (mask.get()) {
+    BufferLock maskLock(mask, BUF32_LOCK_READ);
+    if (mask) {
         if (!maskLock) return 0;
-        maskBits = buf32PointAddr(mask.get(), 0, 0);
+        maskBits = buf32PointAddr(mask, 0, 0);
         if (!maskBits) return 0;
     }
     const int channels = info.bytesPerPixel;
@@ -177,6 +227,11 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
     uint8_t shade[3] = {uint8_t(p.shadowColor & 0xFF), uint8_t((p.shadowColor >> 8) & 0xFF),
                         uint8_t((p.shadowColor >> 16) & 0xFF)};
     if (channels == 1) shade[0] = GreyOf(p.shadowColor);
+
+    // The shadow's opacity g for each mask value m: m g0 / 255 (g0 itself without a mask).
+    uint8_t gOf[256];
+    for (uint32_t m = 0; m < 256; ++m)
+        gOf[m] = maskBits ? uint8_t(m * g0 / 255) : g0;
 
     // The shadow over [x0, x1) of row y, pixel by pixel, outside the frame.
     auto shadowPiece = [&](const BUF32CELL& cell, int32_t y, int32_t x0, int32_t x1) {
@@ -188,27 +243,22 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
         uint8_t* px = cell.pixels + (std::size_t(y - o.top - cell.y) * std::size_t(cell.width) +
                                      std::size_t(x0 - o.left - cell.x)) *
                                         std::size_t(channels);
-        for (int32_t x = x0; x < x1; ++x, px += channels) {
-            uint8_t& a = arow[x];
-            if (a == 255) continue;
-            uint32_t g = g0;
-            if (mrow) g = uint32_t(mrow[x]) * g / 255;
-            if (a == 0) {
-                for (int k = 0; k < channels; ++k)
-                    px[k] = shade[k];
-                a = uint8_t(g);
-                continue;
-            }
-            const uint32_t av = a;
-            for (int k = 0; k < channels; ++k)
-                px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
-            a = uint8_t(255 - (255 - av) * (255 - g) / 255);
-        }
+        if (channels == 3)
+            shadeRun<3>(px, arow, mrow, x0, x1, gOf, g0, shade);
+        else
+            shadeRun<1>(px, arow, mrow, x0, x1, gOf, g0, shade);
     };
     // A piece [u, v) of row y outside the selection: opaque where the frame lies, shadowed where
     // the shadow falls, unchanged elsewhere.
     auto piece = [&](const BUF32CELL& cell, int32_t y, int32_t u, int32_t v) {
         if (u >= v) return;
+        // The rows of the plane and the mask lie far apart: ask for the ones a few rows on early.
+        const int32_t ahead = y + kRowsAhead;
+        if (ahead < c.bottom) prefetchBytes(alpha + std::ptrdiff_t(ahead - c.top) * cw + (u - c.left), v - u);
+        if (maskBits && ahead < d.bottom && ahead >= d.top && u < d.right && v > d.left) {
+            const int32_t mu = std::max(u, d.left), mv = std::min(v, d.right);
+            prefetchBytes(maskBits + std::ptrdiff_t(ahead - d.top) * dw + (mu - d.left), mv - mu);
+        }
         int32_t fu = v, fv = v;
         if (frameOn && y >= f.top && y < f.bottom) {
             fu = std::max(u, f.left);
@@ -226,14 +276,16 @@ int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o) {
 
     if (channels != 1 && channels != 3) return 1;
     for (int32_t i = 0; i < info.cellCount; ++i) {
+        // The part of the cell inside C, in image coordinates; a cell outside C or wholly inside
+        // the selection has nothing to change and is not visited.
+        const TV32RECT r = CellRect(info, i);
+        const int32_t xa = std::max(c.left, o.left + r.left), xb = std::min(c.right, o.left + r.right + 1);
+        const int32_t ya = std::max(c.top, o.top + r.top), yb = std::min(c.bottom, o.top + r.bottom + 1);
+        if (xa >= xb || ya >= yb) continue;
+        if (xa >= s.left && xb <= s.right && ya >= s.top && yb <= s.bottom) continue;
         CellLock cl(result, i);
         if (!cl) return 0;
         const BUF32CELL& cell = cl.cell();
-        const int32_t xa = std::max(c.left, o.left + cell.x),
-                      xb = std::min(c.right, o.left + cell.x + cell.width);
-        if (xa >= xb) continue;
-        const int32_t ya = std::max(c.top, o.top + cell.y),
-                      yb = std::min(c.bottom, o.top + cell.y + cell.height);
         for (int32_t y = ya; y < yb; ++y) {
             // The selection itself is left alone: only the pieces of the row beside it are visited.
             if (y >= s.top && y < s.bottom) {

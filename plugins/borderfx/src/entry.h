@@ -22,9 +22,19 @@ int ComputeOutputArea(PlugInRecord* record, TV32HBUF selectionImage, OutputArea*
 
 // Copies the opacity plane of the output area (clipped to the image) into *resultAlpha and lays
 // the shadow into *resultImage where it falls on transparent or partly transparent pixels
-// outside the selection. output is the output area in image coordinates. Returns 1 or 0 and
-// shows nothing.
-int ComposeOutsideAlpha(const PlugInRecord* record, const TV32RECT& output);
+// outside the selection. output is the output area in image coordinates. shadowMask, when not
+// 0, is the soft-edge mask the rendering kept (RenderFrameAndShadowKeepingMask): it is the mask
+// of the shadow rectangle this step needs, so it is used instead of building it again (only if
+// its size is that of the shadow rectangle); it stays the caller's. Returns 1 or 0 and shows
+// nothing.
+int ComposeOutsideAlpha(const PlugInRecord* record, const TV32RECT& output, TV32HBUF shadowMask = 0);
+
+// Steps 10 and 11 of a call without the messages: renders selectionImage over outputImage into
+// the result image (RenderFrameAndShadow), then releases the texture library and composes the
+// opacity plane (ComposeOutsideAlpha), the shadow's soft-edge mask built once for both. Returns
+// 1, or 0 when the rendering failed, or -1 when the opacity plane failed.
+int RenderAndComposeAlpha(PlugInRecord* record, TV32HBUF selectionImage, TV32HBUF outputImage,
+                          const TV32RECT& output);
 
 // Releaser of texture data objects left in textureData (tv32TextureDataFree unless a test
 // replaces it); returns the previous one.

@@ -265,17 +265,29 @@ int BlendThroughMask(TV32HBUF buffer, TV32HBUF mask, const PixelColor* color, in
     return 1;
 }
 
+namespace {
+
+// The soft-edged way of PaintSolidRect. With keepMask, the mask is handed to the caller in
+// *keepMask when the blend succeeded (the caller frees it) instead of being freed here.
+int paintSoftEdge(TV32HBUF buffer, const PixelColor& color, int32_t t, int32_t edge, int32_t left,
+                  int32_t top, int32_t width, int32_t height, const TV32RECT* excluded, TV32HBUF* keepMask) {
+    BUF32INFO info;
+    BufferLock lock(buffer, BUF32_LOCK_READWRITE);
+    if (!lock || !buf32GetInfo(buffer, &info)) return 0;
+    OwnedBuffer mask;
+    if (!BuildSoftEdgeMask(mask.slot(), width, height, edge, nullptr)) return 0;
+    if (!BlendThroughMask(buffer, mask.get(), &color, t, left, top, excluded)) return 0;
+    if (keepMask) *keepMask = mask.release();
+    return 1;
+}
+
+} // namespace
+
 int PaintSolidRect(TV32HBUF buffer, const PixelColor* color, int32_t t, int32_t edge, int32_t left,
                    int32_t top, int32_t width, int32_t height, const TV32RECT* excluded) {
     BUF32INFO info;
     if (!color || !buf32GetInfo(buffer, &info)) return 0;
-    if (edge != 0) {
-        BufferLock lock(buffer, BUF32_LOCK_READWRITE);
-        if (!lock || !buf32GetInfo(buffer, &info)) return 0;
-        OwnedBuffer mask;
-        if (!BuildSoftEdgeMask(mask.slot(), width, height, edge, nullptr)) return 0;
-        return BlendThroughMask(buffer, mask.get(), color, t, left, top, excluded);
-    }
+    if (edge != 0) return paintSoftEdge(buffer, *color, t, edge, left, top, width, height, excluded, nullptr);
     if (t == 0) {
         if (left == 0 && top == 0 && width == info.width && height == info.height)
             return buf32FillOneColor(buffer, color->c) ? 1 : 0;
@@ -353,27 +365,71 @@ int CopyImageAt(TV32HBUF source, TV32HBUF destination, int32_t x, int32_t y) {
     BUF32INFO s, d;
     if (!buf32GetInfo(source, &s) || !buf32GetInfo(destination, &d) || s.bytesPerPixel != d.bytesPerPixel)
         return 0;
-    auto scratch =
-        makeScratch(std::size_t(s.bytesPerPixel) * std::size_t(s.cellWidth) * std::size_t(s.cellHeight));
-    if (!scratch) return 0;
+    // A locked cell's rows follow each other without gaps, which is the packed layout that
+    // buf32MergeMem takes: the cell is written from where it lies. Only a copy of a buffer onto
+    // itself, where the two blocks may overlap, goes through scratch memory.
+    std::unique_ptr<uint8_t[]> scratch;
+    if (source == destination) {
+        scratch =
+            makeScratch(std::size_t(s.bytesPerPixel) * std::size_t(s.cellWidth) * std::size_t(s.cellHeight));
+        if (!scratch) return 0;
+    }
     BufferLock lock(source, BUF32_LOCK_READ);
     if (!lock) return 0;
     for (int32_t i = 0; i < s.cellCount; ++i) {
-        BUF32CELL cell;
-        {
-            CellLock cl(source, i);
-            if (!cl) return 0;
-            cell = cl.cell();
+        CellLock cl(source, i);
+        if (!cl) return 0;
+        const BUF32CELL& cell = cl.cell();
+        const uint8_t* pixels = cell.pixels;
+        if (scratch) {
+            if (!buf32GetMem(source, cell.x, cell.y, cell.width, cell.height, scratch.get())) return 0;
+            pixels = scratch.get();
         }
-        if (!buf32GetMem(source, cell.x, cell.y, cell.width, cell.height, scratch.get())) return 0;
-        if (!buf32MergeMem(destination, x + cell.x, y + cell.y, scratch.get(), cell.width, cell.height))
-            return 0;
+        if (!buf32MergeMem(destination, x + cell.x, y + cell.y, pixels, cell.width, cell.height)) return 0;
     }
     return 1;
 }
 
+namespace {
+
+// The working copy of background: a new buffer of its format and size holding its pixels
+// everywhere except in image, the rectangle the source image is copied over last (the shadow
+// never paints there, as image lies inside the excluded frame rectangle, and the frame is
+// painted under the image at most). Those pixels are left as they come and CopyImageAt writes
+// every one of them, so the finished copy is the same as that of a full duplicate.
+int makeWorkingCopy(TV32HBUF background, const TV32RECT& image, TV32HBUF* slot) {
+    BUF32INFO info;
+    if (!buf32GetInfo(background, &info)) return 0;
+    const TV32RECT all{0, 0, info.width, info.height};
+    const TV32RECT hole{std::max(image.left, all.left), std::max(image.top, all.top),
+                        std::min(image.right, all.right), std::min(image.bottom, all.bottom)};
+    if (isEmpty(hole)) return buf32DupBuf(background, slot) ? 1 : 0;
+    OwnedBuffer copy;
+    if (!buf32Alloc(copy.slot(), info.bitsPerPixel, info.width, info.height, BUF32_FILL_NONE, nullptr))
+        return 0;
+    const TV32RECT strips[4] = {
+        {all.left, all.top, all.right, hole.top},       // above
+        {all.left, hole.bottom, all.right, all.bottom}, // below
+        {all.left, hole.top, hole.left, hole.bottom},   // left
+        {hole.right, hole.top, all.right, hole.bottom}, // right
+    };
+    for (const TV32RECT& r : strips)
+        if (!isEmpty(r) && !buf32MergeBuf(background, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                          copy.get(), r.left, r.top))
+            return 0;
+    *slot = copy.release();
+    return 1;
+}
+
+} // namespace
+
 int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int32_t,
                          const FrameShadowParams* params, TV32HBUF* resultSlot, int32_t, void*) {
+    return RenderFrameAndShadowKeepingMask(source, background, params, resultSlot, nullptr);
+}
+
+int RenderFrameAndShadowKeepingMask(TV32HBUF source, TV32HBUF background, const FrameShadowParams* params,
+                                    TV32HBUF* resultSlot, TV32HBUF* shadowMask) {
     BUF32INFO info;
     if (!params || !resultSlot || !buf32GetInfo(source, &info)) return 0;
     const bool grey = info.bytesPerPixel == 1;
@@ -387,13 +443,20 @@ int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int3
         offsetRect(l.shadow, dx, dy);
     }
     OwnedBuffer copy;
-    if (!buf32DupBuf(background, copy.slot())) return 0;
+    if (!makeWorkingCopy(background, l.image, copy.slot())) return 0;
 
+    OwnedBuffer mask;
     const bool shadow = params->shadowOffsetX > 0 || params->shadowOffsetY > 0 || params->blendWidth != 0;
-    if (shadow && !PaintSolidRect(copy.get(), &shadowColor, params->transparency, params->blendWidth,
-                                  l.shadow.left, l.shadow.top, l.shadow.right - l.shadow.left,
-                                  l.shadow.bottom - l.shadow.top, &l.frame))
-        return 0;
+    if (shadow) {
+        const int32_t sw = l.shadow.right - l.shadow.left, sh = l.shadow.bottom - l.shadow.top;
+        const int ok = params->blendWidth != 0
+                           ? paintSoftEdge(copy.get(), shadowColor, params->transparency, params->blendWidth,
+                                           l.shadow.left, l.shadow.top, sw, sh, &l.frame,
+                                           shadowMask ? mask.slot() : nullptr)
+                           : PaintSolidRect(copy.get(), &shadowColor, params->transparency, 0, l.shadow.left,
+                                            l.shadow.top, sw, sh, &l.frame);
+        if (!ok) return 0;
+    }
     if (params->frameWidth > 0) {
         const int32_t fw = l.frame.right - l.frame.left, fh = l.frame.bottom - l.frame.top;
         if (params->frameFill == BFX_FILL_COLOR) {
@@ -407,12 +470,12 @@ int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void*, int3
 
     if (*resultSlot == 0) {
         *resultSlot = copy.release();
-        return 1;
+    } else if (!buf32GetBuf(copy.get(), 0, 0, l.canvas.right - l.canvas.left, l.canvas.bottom - l.canvas.top,
+                            resultSlot)) {
+        return 0;
     }
-    return buf32GetBuf(copy.get(), 0, 0, l.canvas.right - l.canvas.left, l.canvas.bottom - l.canvas.top,
-                       resultSlot)
-               ? 1
-               : 0;
+    if (shadowMask) *shadowMask = mask.release();
+    return 1;
 }
 
 } // namespace borderfx

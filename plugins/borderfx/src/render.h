@@ -50,6 +50,13 @@ int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void* palet
                          const FrameShadowParams* params, TV32HBUF* resultSlot, int32_t sizeLimit,
                          void* progress);
 
+// RenderFrameAndShadow as the plug-in entry runs it: when shadowMask is not null it receives
+// the soft-edge mask the shadow was painted through (0 when the shadow had no soft edge), for
+// the opacity plane, which needs the same mask; the caller frees it. On failure *shadowMask is
+// untouched.
+int RenderFrameAndShadowKeepingMask(TV32HBUF source, TV32HBUF background, const FrameShadowParams* params,
+                                    TV32HBUF* resultSlot, TV32HBUF* shadowMask);
+
 // The soft-edge mask of a width x height rectangle with edge pixels of fall-off: an 8-bit buffer
 // in *slot, 255 over the inner rectangle, falling toward the border. The edge is clamped so the
 // inner rectangle keeps at least one pixel (or to 0 for very small rectangles). An edge <= 0

@@ -423,3 +423,90 @@ TEST(Entry, ReleasesTheLoadedTextureLibraryAfterRendering) {
     }
     borderfx::SetLibraryFolder({});
 }
+
+// The opacity plane made with the mask the rendering kept is the one made with a mask built here;
+// a mask of another size is not taken.
+TEST(OutsideAlpha, SharedMaskGivesTheSamePlaneAsOneBuiltHere) {
+    Image al = pattern(70, 50, 1, 3);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 70; x += 3)
+            al.at(x, y)[0] = x % 2 ? 255 : 0;
+    // Selection (21, 12, 44, 31), frame 3, blend 5, shadow 4 right, 6 down:
+    // F = (18, 9, 47, 34), D = (13, 4, 52, 39) moved to (17, 10, 56, 45); O = (17, 9, 56, 45).
+    const TV32RECT sel{21, 12, 44, 31}, o{17, 9, 56, 45};
+    for (int ch : {1, 3}) {
+        Image planes[3], results[3];
+        for (int k = 0; k < 3; ++k) {
+            ComposeCase cc(ch, al, sel, o, 77);
+            setParams(cc.rec.params, 3, 3, 4, 6, 5, 30);
+            TV32HBUF mask = 0;
+            if (k > 0) {
+                ASSERT_EQ(BuildSoftEdgeMask(&mask, k == 1 ? 39 : 38, 35, 5, nullptr), 1);
+            }
+            ASSERT_EQ(ComposeOutsideAlpha(&cc.rec, o, mask), 1);
+            if (mask) {
+                EXPECT_TRUE(buf32Free(mask)) << "the mask stays the caller's";
+            }
+            planes[k] = read(cc.plane);
+            results[k] = read(cc.result);
+        }
+        EXPECT_TRUE(planes[1] == planes[0]) << ch;
+        EXPECT_TRUE(results[1] == results[0]) << ch;
+        EXPECT_TRUE(planes[2] == planes[0]) << ch;
+        EXPECT_TRUE(results[2] == results[0]) << ch;
+    }
+}
+
+// A whole call against its steps run one by one (rendering, then the opacity plane with a mask
+// of its own), for odd sizes, selections touching each edge of the image and two cell sizes.
+TEST(Entry, CallEqualsItsStepsRunSeparately) {
+    const TV32RECT selections[] = {{0, 0, 23, 17}, {18, 9, 53, 41}, {30, 20, 53, 41}, {1, 40, 52, 41}};
+    for (int cell : {0, 6}) {
+        ASSERT_TRUE(buf32SetCellSize(cell, cell));
+        for (int ch : {1, 3}) {
+            const Image im = pattern(53, 41, ch, 9);
+            Image al = pattern(53, 41, 1, 10);
+            for (int i = 0; i < 53 * 41; i += 4)
+                al.px[std::size_t(i)] = i % 8 ? 255 : 0;
+            for (const TV32RECT& sel : selections) {
+                SCOPED_TRACE(testing::Message()
+                             << "cell " << cell << ", " << ch << " channels, selection " << sel.left << ","
+                             << sel.top << "," << sel.right << "," << sel.bottom);
+                auto choose = [](PlugInRecord* r) {
+                    setParams(r->params, 3, 1, 5, 2, 6, 25);
+                    r->params.shadowColor = 0x00405060;
+                    return 1;
+                };
+                Host host(im, al, sel);
+                {
+                    DialogAnswer ok(choose);
+                    ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
+                }
+                // The same steps by hand.
+                Host steps(im, al, sel);
+                SetDefaultParams(&steps.rec);
+                choose(&steps.rec);
+                Buffers work;
+                TV32HBUF selection = 0, output = 0;
+                const int sw = sel.right - sel.left, sh = sel.bottom - sel.top;
+                ASSERT_TRUE(buf32Alloc(&selection, ch * 8, sw, sh, BUF32_FILL_ZERO, nullptr));
+                work.adopt(selection);
+                OutputArea out;
+                ASSERT_EQ(ComputeOutputArea(&steps.rec, selection, &out), 1);
+                const int ow = out.area.right - out.area.left, oh = out.area.bottom - out.area.top;
+                ASSERT_TRUE(buf32GetBuf(steps.rec.sourceImage, out.area.left, out.area.top, ow, oh, &output));
+                work.adopt(output);
+                ASSERT_TRUE(buf32GetBuf(output, out.growLeft, out.growTop, sw, sh, &selection));
+                ASSERT_EQ(RenderFrameAndShadow(selection, output, nullptr, 2, &steps.rec.params,
+                                               steps.rec.resultImage, 0, nullptr),
+                          1);
+                ASSERT_EQ(ComposeOutsideAlpha(&steps.rec, out.area), 1);
+                // The offset of 5 stays within the blend on the left.
+                ASSERT_EQ(read(host.resultImage).w, sw + 2 * (3 + 6));
+                EXPECT_TRUE(read(host.resultImage) == read(steps.resultImage));
+                EXPECT_TRUE(read(host.resultAlpha) == read(steps.resultAlpha));
+            }
+        }
+    }
+    buf32SetCellSize(0, 0);
+}

@@ -75,7 +75,7 @@ TEST_F(Library, ExportsOnlyTheEntryAndTheResourceLookups) {
     EXPECT_NE(dlsym(lib_, "BorderfxLoadString"), nullptr);
     EXPECT_NE(dlsym(lib_, "BorderfxFilterOutside"), nullptr);
     EXPECT_EQ(dlsym(lib_, "_ZN8borderfx20RenderFrameAndShadowEjjPKviPK17FrameShadowParamsPjiPv"), nullptr);
-    EXPECT_EQ(dlsym(lib_, "_ZN8borderfx19ComposeOutsideAlphaEPK12PlugInRecordRK8TV32RECT"), nullptr);
+    EXPECT_EQ(dlsym(lib_, "_ZN8borderfx19ComposeOutsideAlphaEPK12PlugInRecordRK8TV32RECTj"), nullptr);
     auto outside = reinterpret_cast<int32_t (*)()>(dlsym(lib_, "BorderfxFilterOutside"));
     EXPECT_EQ(outside(), 1);
 }

@@ -431,3 +431,77 @@ TEST(Render, PlacementMovesTheDrawingButNotTheCanvas) {
     EXPECT_EQ(out.at(33, 26)[0], 0x60) << "plain shadow beyond the frame's corner";
     EXPECT_EQ(out.at(45, 35)[0], 7) << "the background elsewhere";
 }
+
+// The entry's way of rendering keeps the shadow's mask for the opacity plane: the picture is the
+// same as RenderFrameAndShadow's, and the mask is the one BuildSoftEdgeMask makes for the shadow
+// rectangle (none when the shadow has no soft edge).
+TEST(Render, KeptShadowMaskIsTheShadowsMaskAndChangesNothing) {
+    const FrameShadowParams sets[] = {params(10, 3, 10, 10, 10, 20), params(0, 0, 9, 4, 6, 35),
+                                      params(3, 1, 0, 0, 7, 0), params(4, 2, 7, 3, 0, 40)};
+    for (int ch : {1, 3}) {
+        const Image src = pattern(37, 19, ch, 13);
+        for (const FrameShadowParams& p : sets) {
+            SCOPED_TRACE(testing::Message() << ch << " channels, blend " << p.blendWidth);
+            const FrameLayout l = LayoutForSize(src.w, src.h, p);
+            const Image bg = pattern(l.canvas.right, l.canvas.bottom, ch, 14);
+            Buffers bufs;
+            TV32HBUF direct = 0, kept = 0, mask = 0;
+            ASSERT_EQ(
+                RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &direct, 0, nullptr), 1);
+            ASSERT_EQ(RenderFrameAndShadowKeepingMask(bufs.make(src), bufs.make(bg), &p, &kept, &mask), 1);
+            bufs.adopt(direct);
+            bufs.adopt(kept);
+            bufs.adopt(mask);
+            EXPECT_TRUE(read(kept) == read(direct));
+            if (p.blendWidth == 0) {
+                EXPECT_EQ(mask, 0u);
+                continue;
+            }
+            TV32HBUF own = 0;
+            ASSERT_EQ(BuildSoftEdgeMask(&own, l.shadow.right - l.shadow.left, l.shadow.bottom - l.shadow.top,
+                                        p.blendWidth, nullptr),
+                      1);
+            EXPECT_TRUE(read(mask) == read(bufs.adopt(own)));
+        }
+    }
+    // A failed rendering leaves the mask slot as it was and nothing allocated.
+    Buffers bufs;
+    const TV32HBUF rgb = bufs.make(pattern(10, 10, 3, 1)), greyBg = bufs.make(plain(30, 30, 1, 0));
+    const FrameShadowParams p = params(2, 3, 2, 2, 5, 20);
+    const int32_t live = buf32CountLive();
+    TV32HBUF slot = 0, mask = 0;
+    EXPECT_EQ(RenderFrameAndShadowKeepingMask(rgb, greyBg, &p, &slot, &mask), 0);
+    EXPECT_EQ(slot, 0u);
+    EXPECT_EQ(mask, 0u);
+    EXPECT_EQ(buf32CountLive(), live);
+}
+
+// Placed so that the image reaches past the right and bottom of the background (as a preview
+// may be): the part inside shows the image, the frame and the background around it as painted.
+TEST(Render, ImageReachingPastTheBackgroundIsClipped) {
+    for (int cell : {0, 5}) {
+        ASSERT_TRUE(buf32SetCellSize(cell, cell));
+        for (int ch : {1, 3}) {
+            FrameShadowParams p = params(2, 3, 0, 0, 0, 0);
+            p.placement = {31, 22, 0, 0};
+            const Image src = pattern(13, 11, ch, 4), bg = pattern(40, 30, ch, 6);
+            const PixelColor fc = MakePixelColor(p.frameColor, ch == 1);
+            Buffers bufs;
+            TV32HBUF result = 0;
+            ASSERT_EQ(
+                RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &result, 0, nullptr), 1);
+            const Image out = read(bufs.adopt(result));
+            ASSERT_EQ(out.w, 40);
+            ASSERT_EQ(out.h, 30);
+            int wrong = 0;
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x) {
+                    const bool inImage = x >= 31 && y >= 22, inFrame = x >= 29 && y >= 20;
+                    const uint8_t* want = inImage ? src.at(x - 31, y - 22) : inFrame ? fc.c : bg.at(x, y);
+                    wrong += std::memcmp(out.at(x, y), want, std::size_t(ch)) != 0;
+                }
+            EXPECT_EQ(wrong, 0) << ch << " channels, cell size " << cell;
+        }
+    }
+    buf32SetCellSize(0, 0);
+}
