@@ -9,6 +9,8 @@
 //  - one memcpy of the canvas, the floor.
 // Prints every time and both ratios.
 //   borderfx_bench [WIDTH HEIGHT [ROUNDS [MAGICK_WIDTH MAGICK_HEIGHT]]] [--magick-full]
+#include "benchtime.h"
+
 #include "entry.h"
 #include "render.h"
 
@@ -27,16 +29,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::ms;
 
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+
 
 // A photo-like picture: smooth gradients with some structure.
 void fill(std::vector<uint8_t>& px, int w, int h) {

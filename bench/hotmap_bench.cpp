@@ -1,6 +1,8 @@
 // Shape analysis of an 8000 x 8000 mask holding one large irregular blob (an outline of about a
 // million points): hotmap's analysis against OpenCV's findContours + approxPolyDP, same mask,
 // same process. Prints both times and the ratio.
+#include "benchtime.h"
+
 #include "analysis.h"
 
 #include "imagelib/tv32base.h"
@@ -17,11 +19,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::ms;
 
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
+
 
 // A flower with 300 long petals and a ragged edge; values 0 to 255 so the threshold matters.
 void makeBlob(uint8_t* px, int n) {

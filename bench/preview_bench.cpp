@@ -2,6 +2,8 @@
 // the default parameters (frame 10, offsets 10, blend 10, transparency 20) around a selection,
 // against one memcpy of the preview image (the floor). Prints both medians and the ratio.
 //   preview_bench [ROUNDS]
+#include "benchtime.h"
+
 #include "entry.h"
 #include "preview.h"
 
@@ -16,16 +18,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::ms;
 
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+
 
 } // namespace
 

@@ -4,6 +4,8 @@
 // Both run on the same file system (a tmpfs by default), alternating, several times; medians printed.
 // The bare loop reads with the same 256 KiB blocks as our reader, so the ratio is our layer's overhead.
 //   rar_bench [--dir D] [--mb N] [--reps R]
+#include "benchtime.h"
+
 #include "setup/rararc.h"
 
 #include "rarwriter.h"
@@ -28,6 +30,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using bench::median;
+
 double seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
@@ -39,10 +43,6 @@ double cpuSeconds(int who) {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 // An empty output folder, with the previous run's writes flushed so they do not slow the next one.
 void fresh(const fs::path& p) {

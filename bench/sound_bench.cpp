@@ -5,6 +5,8 @@
 //     Prints the ratios.
 //  2. Start-up: from MIDASstartup to the first audible block written by the output (disk driver,
 //     real-time pacing), including loading and starting the demo kit's module.
+#include "benchtime.h"
+
 #include "diskaudio.h"
 #include "modwriter.h"
 
@@ -27,16 +29,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using bench::median;
+
 double cpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // CPU seconds per second of music through the library.
 double libraryCost(std::string file, const fs::path& audio, double seconds) {

@@ -3,6 +3,8 @@
 // the floor of putting them in memory. Prints the time per load (wall clock and the thread's own
 // CPU time) and the ratio to the fill. The file: the argument, else qxmagic.smp beside this program.
 //   texlib_bench [LIBRARY.smp]
+#include "benchtime.h"
+
 #include "texturelib.h"
 
 #include "imagelib/imagelib.h"
@@ -16,26 +18,10 @@
 
 namespace {
 
-struct Times {
-    double wall, cpu; // milliseconds per call
-};
+using bench::perCall;
+using bench::Times;
 
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
-template <class F> Times perCall(int reps, F&& f) {
-    f();
-    const double c0 = cpuMs();
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < reps; ++i)
-        f();
-    const auto t1 = std::chrono::steady_clock::now();
-    const double c1 = cpuMs();
-    return {std::chrono::duration<double, std::milli>(t1 - t0).count() / reps, (c1 - c0) / reps};
-}
 
 } // namespace
 

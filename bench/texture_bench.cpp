@@ -2,6 +2,8 @@
 // drawn into an existing buffer, against a plain fill of the same buffer (buf32FillOneColor),
 // the floor of writing those pixels. Prints the time per picture (wall clock and the thread's own
 // CPU time, which other processes on a busy machine do not inflate) and the ratio to the fill.
+#include "benchtime.h"
+
 #include "imagelib/imagelib.h"
 
 #include <chrono>
@@ -10,26 +12,10 @@
 
 namespace {
 
-struct Times {
-    double wall, cpu; // milliseconds per call
-};
+using bench::perCall;
+using bench::Times;
 
-double cpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
-template <class F> Times perCall(int reps, F&& f) {
-    f(); // warm-up: tables, caches
-    const double c0 = cpuMs();
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < reps; ++i)
-        f();
-    const auto t1 = std::chrono::steady_clock::now();
-    const double c1 = cpuMs();
-    return {std::chrono::duration<double, std::milli>(t1 - t0).count() / reps, (c1 - c0) / reps};
-}
 
 } // namespace
 

@@ -1,25 +1,13 @@
 // Texture variations: one round of the variations dialog's work after a pick (deriving the eight
 // neighbours and drawing them at the dialog's cell size) against drawing the middle texture eight
 // times at that size, the floor of the drawing alone. Prints the time per round and the ratio.
+#include "benchtime.h"
+
 #include "variations.h"
 
 #include "imagelib/imagelib.h"
 
-#include <chrono>
 #include <cstdio>
-
-namespace {
-
-template <class F> double msPerCall(int reps, F&& f) {
-    f();
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < reps; ++i)
-        f();
-    const auto t1 = std::chrono::steady_clock::now();
-    return std::chrono::duration<double, std::milli>(t1 - t0).count() / reps;
-}
-
-} // namespace
 
 int main() {
     using namespace borderfx;
@@ -33,7 +21,7 @@ int main() {
     middle->distortion = 120;
     TV32HBUF pictures[9] = {};
     int failures = 0;
-    const double round = msPerCall(reps, [&] {
+    const double round = bench::perCall(reps, [&] {
         failures += !MakeVariations(set);
         for (int i = 0; i < 9; ++i) {
             if (i == 4) continue;
@@ -42,14 +30,14 @@ int main() {
             if (pictures[i]) buf32Free(pictures[i]);
             pictures[i] = p;
         }
-    });
-    const double floor = msPerCall(reps, [&] {
+    }).wall;
+    const double floor = bench::perCall(reps, [&] {
         for (int i = 0; i < 8; ++i) {
             TV32HBUF p = 0;
             failures += !tv32GenerateTexture(2, 0, set.objects[4], cw, ch, 0, &p, 0, 0, nullptr);
             buf32Free(p);
         }
-    });
+    }).wall;
     std::printf("variations_bench: %d x %d cells, %d rounds\n", cw, ch, reps);
     std::printf("  eight variations derived and drawn  %8.3f ms\n", round);
     std::printf("  middle texture drawn 8 times        %8.3f ms\n", floor);
