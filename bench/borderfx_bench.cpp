@@ -33,9 +33,6 @@ using bench::Clock;
 using bench::median;
 using bench::ms;
 
-
-
-
 // A photo-like picture: smooth gradients with some structure.
 void fill(std::vector<uint8_t>& px, int w, int h) {
     for (int y = 0; y < h; ++y)

@@ -22,8 +22,6 @@ namespace {
 using bench::Clock;
 using bench::ms;
 
-
-
 // A flower with 300 long petals and a ragged edge; values 0 to 255 so the threshold matters.
 void makeBlob(uint8_t* px, int n) {
     const double c = n / 2.0, r0 = n * 0.33;

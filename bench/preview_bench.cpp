@@ -22,9 +22,6 @@ using bench::Clock;
 using bench::median;
 using bench::ms;
 
-
-
-
 } // namespace
 
 int main(int argc, char** argv) {

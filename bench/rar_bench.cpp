@@ -43,7 +43,6 @@ double cpuSeconds(int who) {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-
 // An empty output folder, with the previous run's writes flushed so they do not slow the next one.
 void fresh(const fs::path& p) {
     fs::remove_all(p);

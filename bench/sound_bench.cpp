@@ -37,7 +37,6 @@ double cpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-
 // CPU seconds per second of music through the library.
 double libraryCost(std::string file, const fs::path& audio, double seconds) {
     fs::remove(audio);

@@ -21,8 +21,6 @@ namespace {
 using bench::perCall;
 using bench::Times;
 
-
-
 } // namespace
 
 int main(int argc, char** argv) {

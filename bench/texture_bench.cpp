@@ -15,8 +15,6 @@ namespace {
 using bench::perCall;
 using bench::Times;
 
-
-
 } // namespace
 
 int main() {

@@ -22,22 +22,24 @@ int main() {
     TV32HBUF pictures[9] = {};
     int failures = 0;
     const double round = bench::perCall(reps, [&] {
-        failures += !MakeVariations(set);
-        for (int i = 0; i < 9; ++i) {
-            if (i == 4) continue;
-            TV32HBUF p = 0;
-            failures += !tv32GenerateTexture(2, 0, set.objects[i], cw, ch, 0, &p, 0, 0, nullptr);
-            if (pictures[i]) buf32Free(pictures[i]);
-            pictures[i] = p;
-        }
-    }).wall;
+                             failures += !MakeVariations(set);
+                             for (int i = 0; i < 9; ++i) {
+                                 if (i == 4) continue;
+                                 TV32HBUF p = 0;
+                                 failures +=
+                                     !tv32GenerateTexture(2, 0, set.objects[i], cw, ch, 0, &p, 0, 0, nullptr);
+                                 if (pictures[i]) buf32Free(pictures[i]);
+                                 pictures[i] = p;
+                             }
+                         }).wall;
     const double floor = bench::perCall(reps, [&] {
-        for (int i = 0; i < 8; ++i) {
-            TV32HBUF p = 0;
-            failures += !tv32GenerateTexture(2, 0, set.objects[4], cw, ch, 0, &p, 0, 0, nullptr);
-            buf32Free(p);
-        }
-    }).wall;
+                             for (int i = 0; i < 8; ++i) {
+                                 TV32HBUF p = 0;
+                                 failures +=
+                                     !tv32GenerateTexture(2, 0, set.objects[4], cw, ch, 0, &p, 0, 0, nullptr);
+                                 buf32Free(p);
+                             }
+                         }).wall;
     std::printf("variations_bench: %d x %d cells, %d rounds\n", cw, ch, reps);
     std::printf("  eight variations derived and drawn  %8.3f ms\n", round);
     std::printf("  middle texture drawn 8 times        %8.3f ms\n", floor);

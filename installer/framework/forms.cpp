@@ -25,14 +25,20 @@ std::string gProgramFileOverride;
 std::string ProgramFile() {
     return gProgramFileOverride.empty() ? desktop::programFile() : gProgramFileOverride;
 }
-void SetProgramFileOverride(const std::string& file) { gProgramFileOverride = file; }
+void SetProgramFileOverride(const std::string& file) {
+    gProgramFileOverride = file;
+}
 
 void Terminate() {
     gTerminateRequested = true;
     QCoreApplication::exit(0);
 }
-bool TerminateRequested() { return gTerminateRequested; }
-void ResetTerminateRequest() { gTerminateRequested = false; }
+bool TerminateRequested() {
+    return gTerminateRequested;
+}
+void ResetTerminateRequest() {
+    gTerminateRequested = false;
+}
 
 TForm::TForm(QWidget* parent) : QWidget(parent, Qt::Window) {}
 
@@ -40,7 +46,9 @@ TForm::~TForm() {
     if (loop_) loop_->exit();
 }
 
-TForm* TForm::activeForm() { return gActiveForm.data(); }
+TForm* TForm::activeForm() {
+    return gActiveForm.data();
+}
 
 int TForm::ShowModal() {
     modalResult_ = mrNone;
@@ -121,7 +129,9 @@ void TForm::passActivation() {
     }
 }
 
-void TForm::setClientSize(int width, int height) { setFixedSize(width, height); }
+void TForm::setClientSize(int width, int height) {
+    setFixedSize(width, height);
+}
 
 void TForm::setBorderIcons(BorderIcons icons) {
     Qt::WindowFlags f = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -134,7 +144,8 @@ void TForm::centreOnScreen() {
     if (!screen) return;
     const QRect avail = screen->availableGeometry();
     const QSize frame = frameGeometry().size().expandedTo(size());
-    move(avail.left() + (avail.width() - frame.width()) / 2, avail.top() + (avail.height() - frame.height()) / 2);
+    move(avail.left() + (avail.width() - frame.width()) / 2,
+         avail.top() + (avail.height() - frame.height()) / 2);
 }
 
 bool TForm::event(QEvent* e) {
@@ -182,7 +193,8 @@ void RunHandler(const std::function<void()>& handler) {
 int StrToInt(const std::string& text) {
     auto fail = [&]() -> int { throw EConvertError("'" + text + "' is not a valid integer value"); };
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     int base = 10;
@@ -198,9 +210,12 @@ int StrToInt(const std::string& text) {
     for (; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         int digit;
-        if (std::isdigit(c)) digit = c - '0';
-        else if (base == 16 && std::isxdigit(c)) digit = std::tolower(c) - 'a' + 10;
-        else return fail();
+        if (std::isdigit(c))
+            digit = c - '0';
+        else if (base == 16 && std::isxdigit(c))
+            digit = std::tolower(c) - 'a' + 10;
+        else
+            return fail();
         value = value * base + digit;
         if (value > static_cast<long long>(INT_MAX) + 1) return fail();
     }

@@ -22,7 +22,7 @@ enum class BorderIcons { None, CloseOnly };
 
 class TForm : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TForm(QWidget* parent = nullptr);
     ~TForm() override;
 
@@ -48,10 +48,10 @@ public:
     // The form that was last activated among the program's forms.
     static TForm* activeForm();
 
-signals:
+  signals:
     void activated();
 
-protected:
+  protected:
     // Runs each time this form becomes the active form of the program (after another form was).
     virtual void FormActivate() {}
     // Runs when the form is shown for the first time.
@@ -60,7 +60,7 @@ protected:
     bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void centreOnScreen();
     // This form becomes the program's active form: its activation handler runs.
     void becomeActive();
@@ -86,11 +86,11 @@ void SetProgramFileOverride(const std::string& file); // "" restores the real on
 
 // Errors of the standard conversions; their text is what the error box shows.
 class EConvertError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 class EInOutError : public std::runtime_error {
-public:
+  public:
     EInOutError(const std::string& what, int code) : std::runtime_error(what), code(code) {}
     int code;
 };

@@ -41,11 +41,14 @@ TForm2::TForm2(QWidget* parent) : TForm(parent) {
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Bevel1->setGeometry(8, 188, 305, 57);
-    Label1 = label(this, "Label1", 24, 198, QStringLiteral("Space free on this disk     ................................"));
+    Label1 = label(this, "Label1", 24, 198,
+                   QStringLiteral("Space free on this disk     ................................"));
     Label3 = label(this, "Label3", 252, 199, QStringLiteral("Size A"));
-    Label2 = label(this, "Label2", 24, 223, QStringLiteral("Space required for this      ................................"));
+    Label2 = label(this, "Label2", 24, 223,
+                   QStringLiteral("Space required for this      ................................"));
     Label4 = label(this, "Label4", 252, 224, QStringLiteral("Size B"));
-    for (TLabel* l : {Label3, Label4}) l->resize(64, 14);
+    for (TLabel* l : {Label3, Label4})
+        l->resize(64, 14);
     SpeedButton1 = new TSpeedButton(this, QStringLiteral("&Install"));
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setGeometry(13, 254, 81, 22);
@@ -82,7 +85,8 @@ void TForm2::FormActivate() {
 }
 
 void TForm2::DriveComboBox1Change() {
-    const std::optional<std::uint64_t> freeBytes = desktop::freeSpace().bytesAvailable(DriveComboBox1->Drive());
+    const std::optional<std::uint64_t> freeBytes =
+        desktop::freeSpace().bytesAvailable(DriveComboBox1->Drive());
     const int required = forms::StrToInt(InstallSettings.RequiredSize);
     const FreeSpaceVerdict v = CheckFreeSpace(freeBytes, required);
     Label3->setFontColor(v.sufficient ? QColor(Qt::black) : QColor(255, 0, 0));
@@ -100,4 +104,6 @@ void TForm2::SpeedButton2Click() {
     Hide();
 }
 
-void TForm2::SpeedButton3Click() { Close(); }
+void TForm2::SpeedButton3Click() {
+    Close();
+}

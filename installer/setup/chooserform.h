@@ -9,7 +9,7 @@
 
 class TForm2 : public forms::TForm {
     Q_OBJECT
-public:
+  public:
     explicit TForm2(QWidget* parent = nullptr);
 
     TDriveComboBox* DriveComboBox1;
@@ -18,7 +18,7 @@ public:
     TLabel* Label1;
     TLabel* Label3; // free space
     TLabel* Label2;
-    TLabel* Label4; // required space
+    TLabel* Label4;             // required space
     TSpeedButton* SpeedButton1; // "&Install"
     TSpeedButton* SpeedButton2; // "&Make Dir"
     TSpeedButton* SpeedButton3; // "&Cancel"
@@ -29,7 +29,7 @@ public:
     void SpeedButton2Click();
     void SpeedButton3Click();
 
-protected:
+  protected:
     void FormActivate() override;
     void FormShow() override;
 };

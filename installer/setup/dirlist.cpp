@@ -34,7 +34,7 @@ void TDirectoryListBox::rebuild() {
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     // The open folders from the root down to the current one, then the current one's subfolders.
     QStringList chain;
-    for (QDir d(directory_);; ) {
+    for (QDir d(directory_);;) {
         chain.prepend(d.absolutePath());
         if (d.isRoot() || !d.cdUp()) break;
     }
@@ -73,7 +73,9 @@ QString TDriveComboBox::rootOf(const QString& path) {
     return info.isValid() ? info.rootPath() : QDir::rootPath();
 }
 
-QString TDriveComboBox::Drive() const { return currentData().toString(); }
+QString TDriveComboBox::Drive() const {
+    return currentData().toString();
+}
 
 void TDriveComboBox::refresh(const QString& path) {
     const QSignalBlocker block(this);
@@ -84,7 +86,8 @@ void TDriveComboBox::refresh(const QString& path) {
         const QString root = v.rootPath();
         if (roots.contains(root)) continue;
         roots << root;
-        const QString label = v.displayName() == root ? root : QStringLiteral("%1  [%2]").arg(root, v.displayName());
+        const QString label =
+            v.displayName() == root ? root : QStringLiteral("%1  [%2]").arg(root, v.displayName());
         addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), label, root);
     }
     const QString mine = rootOf(path);

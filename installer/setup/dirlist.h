@@ -7,7 +7,7 @@
 
 class TDirectoryListBox : public QListWidget {
     Q_OBJECT
-public:
+  public:
     explicit TDirectoryListBox(QWidget* parent = nullptr);
 
     QString Directory() const { return directory_; }
@@ -15,10 +15,10 @@ public:
     // directory. Returns false, changing nothing, when it cannot be opened.
     bool setDirectory(const QString& path);
 
-signals:
+  signals:
     void directoryChanged(const QString& directory);
 
-private:
+  private:
     void rebuild();
     void openItem(QListWidgetItem* item);
     QString directory_;
@@ -26,7 +26,7 @@ private:
 
 class TDriveComboBox : public QComboBox {
     Q_OBJECT
-public:
+  public:
     explicit TDriveComboBox(QWidget* parent = nullptr);
 
     // Root path of the chosen file system.

@@ -53,7 +53,9 @@ TForm5::TForm5(QWidget* parent) : TForm(parent) {
     RAR1.OnProcessData = [this](TRAR& s, unsigned char* a, int32_t size, int64_t pos) {
         return RAR1ProcessData(s, a, size, pos);
     };
-    RAR1.OnVolumeChange = [this](TRAR& s, const char* name, int32_t mode) { return RAR1VolumeChange(s, name, mode); };
+    RAR1.OnVolumeChange = [this](TRAR& s, const char* name, int32_t mode) {
+        return RAR1VolumeChange(s, name, mode);
+    };
     RAR1.OnError = [this](TRAR& s, int32_t code) { RAR1Error(s, code); };
 }
 
@@ -88,13 +90,15 @@ void TForm5::SpeedButton1Click() {
         if (failure_.empty()) failure_ = "The archive could not be extracted completely.";
         Close();
         if (Form2) Form2->Show();
-        desktop::showWarning(this, QStringLiteral("The installation did not complete.\n") + desktop::fromBytes(failure_));
+        desktop::showWarning(this, QStringLiteral("The installation did not complete.\n") +
+                                       desktop::fromBytes(failure_));
         return;
     }
     if (Form2) Form2->Close();
     Close();
     desktop::showInformation(this, QStringLiteral("Install Completed!"));
-    if (InstallSettings.OpenAfterFile != "NONE") desktop::shell().open(desktop::fromBytes(InstallSettings.OpenAfterPath));
+    if (InstallSettings.OpenAfterFile != "NONE")
+        desktop::shell().open(desktop::fromBytes(InstallSettings.OpenAfterPath));
     desktop::shell().open(desktop::fromBytes(RAR1.TargetDir));
 }
 
@@ -128,7 +132,8 @@ int TForm5::RAR1ProcessData(TRAR&, unsigned char*, int, std::int64_t Position) {
 }
 
 int TForm5::RAR1VolumeChange(TRAR&, const char* ArcName, int Mode) {
-    if (Mode == 0) desktop::showInformation(this, QStringLiteral("Insert the disk with ") + desktop::fromBytes(ArcName));
+    if (Mode == 0)
+        desktop::showInformation(this, QStringLiteral("Insert the disk with ") + desktop::fromBytes(ArcName));
     ProgressBar2->setPosition(ProgressBar2->Position() + 1);
     return 1;
 }

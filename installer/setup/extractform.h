@@ -11,7 +11,7 @@
 
 class TForm5 : public forms::TForm {
     Q_OBJECT
-public:
+  public:
     explicit TForm5(QWidget* parent = nullptr);
 
     TLabel* Label1;
@@ -31,10 +31,10 @@ public:
 
     bool aborted() const { return aborted_; }
 
-protected:
+  protected:
     void FormActivate() override;
 
-private:
+  private:
     bool aborted_ = false;
     // What went wrong in the last run, for the user (empty when every file was extracted).
     std::string failure_;

@@ -5,7 +5,9 @@
 
 namespace {
 
-double roundHalfUp(double v) { return std::floor(v + 0.5); }
+double roundHalfUp(double v) {
+    return std::floor(v + 0.5);
+}
 
 std::string formatNoDecimals(double value, const char* unit) {
     char buf[64];

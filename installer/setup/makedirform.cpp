@@ -38,14 +38,17 @@ TForm3::TForm3(QWidget* parent) : TForm(parent) {
     connect(SpeedButton2, &QToolButton::clicked, this, forms::Handler(this, &TForm3::SpeedButton2Click));
 }
 
-void TForm3::FormActivate() { Edit1->setText(desktop::fromBytes(InstallSettings.DefaultDir)); }
+void TForm3::FormActivate() {
+    Edit1->setText(desktop::fromBytes(InstallSettings.DefaultDir));
+}
 
 void TForm3::SpeedButton1Click() {
     const QString name = Edit1->text();
     const QFileInfo existing(QDir::current(), name);
     if (!name.isEmpty() && existing.isDir()) {
-        desktop::showWarning(this, QStringLiteral("The ") + name +
-                                       QStringLiteral(" Directory already exists, please choose another name!"));
+        desktop::showWarning(this,
+                             QStringLiteral("The ") + name +
+                                 QStringLiteral(" Directory already exists, please choose another name!"));
         return;
     }
     const QByteArray native = QFile::encodeName(name);

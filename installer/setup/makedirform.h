@@ -8,7 +8,7 @@
 
 class TForm3 : public forms::TForm {
     Q_OBJECT
-public:
+  public:
     explicit TForm3(QWidget* parent = nullptr);
 
     TLabel* Label1;
@@ -19,6 +19,6 @@ public:
     void SpeedButton1Click();
     void SpeedButton2Click();
 
-protected:
+  protected:
     void FormActivate() override;
 };

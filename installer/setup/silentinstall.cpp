@@ -74,8 +74,8 @@ int RunSilentInstall(const std::string& programFolder, const std::string& target
         try {
             const int required = std::stoi(settings.RequiredSize);
             if (RoundedMegabytes(*freeBytes) <= required)
-                err << "install: warning: " << FormatSize(static_cast<double>(*freeBytes)) << " free, " << required
-                    << " Mb needed\n";
+                err << "install: warning: " << FormatSize(static_cast<double>(*freeBytes)) << " free, "
+                    << required << " Mb needed\n";
         } catch (const std::exception&) {
         }
     }
@@ -85,12 +85,14 @@ int RunSilentInstall(const std::string& programFolder, const std::string& target
     rar.TargetDir = target;
     std::string failure, current, missingVolume, volumeNote;
     int files = 0;
-    out << "Installing " << (settings.AppName.empty() ? std::string("the product") : settings.AppName) << " into "
-        << target << "\n";
+    out << "Installing " << (settings.AppName.empty() ? std::string("the product") : settings.AppName)
+        << " into " << target << "\n";
     rar.OnExtracting = [&](TRAR& r, RARHeaderData& h) {
         current = h.FileName;
-        if (h.Flags & RHDF_DIRECTORY) out << "  " << current << "/ ... " << std::flush;
-        else out << "  " << current << " (" << r.CurrentFileSize() << " bytes) ... " << std::flush;
+        if (h.Flags & RHDF_DIRECTORY)
+            out << "  " << current << "/ ... " << std::flush;
+        else
+            out << "  " << current << " (" << r.CurrentFileSize() << " bytes) ... " << std::flush;
     };
     rar.OnExtract = [&](TRAR&, RARHeaderData&, bool ok) {
         out << (ok ? "done" : "FAILED") << volumeNote << "\n";
@@ -107,9 +109,12 @@ int RunSilentInstall(const std::string& programFolder, const std::string& target
     };
     rar.OnError = [&](TRAR&, int32_t code) {
         if (!failure.empty()) return;
-        if (!missingVolume.empty()) failure = "the archive volume " + missingVolume + " is missing";
-        else if (code == 15 && current.empty()) failure = "cannot open the archive " + rar.ArchiveName;
-        else failure = RarErrorText(code) + (current.empty() ? "" : ": " + current);
+        if (!missingVolume.empty())
+            failure = "the archive volume " + missingVolume + " is missing";
+        else if (code == 15 && current.empty())
+            failure = "cannot open the archive " + rar.ArchiveName;
+        else
+            failure = RarErrorText(code) + (current.empty() ? "" : ": " + current);
     };
     const bool ok = rar.Extract();
     if (!ok || !failure.empty()) {

@@ -5,9 +5,13 @@
 
 #include <algorithm>
 
-TGraphicControl::TGraphicControl(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+TGraphicControl::TGraphicControl(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+}
 
-void TGraphicControl::mouseMoveEvent(QMouseEvent*) { emit mouseMoved(); }
+void TGraphicControl::mouseMoveEvent(QMouseEvent*) {
+    emit mouseMoved();
+}
 
 void TGraphicControl::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint())) emit clicked();
@@ -22,7 +26,6 @@ void TImage::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, picture_);
 }
-
 
 void TLabel::setCaption(const QString& text) {
     caption_ = text;
@@ -42,7 +45,6 @@ void TLabel::paintEvent(QPaintEvent*) {
     p.setClipRect(rect());
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption_);
 }
-
 
 TSpeedButton::TSpeedButton(QWidget* parent, const QString& caption) : QToolButton(parent) {
     setText(caption);

@@ -11,45 +11,45 @@
 // left clicks released inside it.
 class TGraphicControl : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TGraphicControl(QWidget* parent);
 
-signals:
+  signals:
     void mouseMoved();
     void clicked();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
 };
 
 class TImage : public TGraphicControl {
     Q_OBJECT
-public:
+  public:
     explicit TImage(QWidget* parent) : TGraphicControl(parent) {}
     void setPicture(const QImage& picture);
     const QImage& picture() const { return picture_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QImage picture_;
 };
 
 class TLabel : public TGraphicControl {
     Q_OBJECT
-public:
+  public:
     explicit TLabel(QWidget* parent) : TGraphicControl(parent) {}
     void setCaption(const QString& text);
     QString caption() const { return caption_; }
     void setFontColor(const QColor& color);
     QColor fontColor() const { return color_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QString caption_;
     QColor color_ = Qt::black;
 };
@@ -57,7 +57,7 @@ private:
 // A flat push button: no frame until the mouse is over it.
 class TSpeedButton : public QToolButton {
     Q_OBJECT
-public:
+  public:
     TSpeedButton(QWidget* parent, const QString& caption);
 };
 
@@ -65,7 +65,7 @@ public:
 // range (a value outside it is clamped, not ignored). Large ranges are scaled down for display.
 class TProgressBar : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TProgressBar(QWidget* parent);
     void setMin(std::int64_t v);
     void setMax(std::int64_t v);
@@ -76,9 +76,9 @@ public:
     // What the bar shows, as a fraction 0..1 of its length.
     double fraction() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     std::int64_t min_ = 0, max_ = 100, position_ = 0;
 };

@@ -39,7 +39,8 @@ bool decodeInto(const unsigned char* data, std::size_t size, QImage* out) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    *out = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), QImage::Format_RGB888);
+    *out = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                  QImage::Format_RGB888);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = out->scanLine(static_cast<int>(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, &row, 1);

@@ -1,11 +1,11 @@
 #include "shell/mainform.h"
 
 #include "desktop/system.h"
+#include "setup/chooserform.h"
 #include "shell/artwork.h"
 #include "shell/globals.h"
-#include "shell/settings.h"
-#include "setup/chooserform.h"
 #include "shell/infoform.h"
+#include "shell/settings.h"
 
 #include <QContextMenuEvent>
 
@@ -83,17 +83,21 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     Label5->setFontColor(Qt::white);
     Label5->setCaption(QStringLiteral("Code/Gfx: Halcyon"));
 
-    const std::pair<QWidget*, const char*> names[] = {
-        {Image1, "Image1"}, {Image2, "Image2"}, {Image4, "Image4"}, {Image3, "Image3"}, {Label4, "Label4"},
-        {ScrollText1, "ScrollText1"}, {Label1, "Label1"}, {Label2, "Label2"}, {Label3, "Label3"}, {Label5, "Label5"}};
-    for (const auto& [w, name] : names) w->setObjectName(QLatin1String(name));
+    const std::pair<QWidget*, const char*> names[] = {{Image1, "Image1"}, {Image2, "Image2"},
+                                                      {Image4, "Image4"}, {Image3, "Image3"},
+                                                      {Label4, "Label4"}, {ScrollText1, "ScrollText1"},
+                                                      {Label1, "Label1"}, {Label2, "Label2"},
+                                                      {Label3, "Label3"}, {Label5, "Label5"}};
+    for (const auto& [w, name] : names)
+        w->setObjectName(QLatin1String(name));
 
     MSOfficeCaption1 = new TMSOfficeCaption(this);
     MSOfficeCaption1->setObjectName(QStringLiteral("MSOfficeCaption1"));
     MSOfficeCaption1->setColorRightActive(Qt::black);
     MSOfficeCaption1->setColorRightInActive(Qt::black);
     MSOfficeCaption1->AppNameText()->setFontKind(fkSystemB);
-    MSOfficeCaption1->CompanyText()->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true, true));
+    MSOfficeCaption1->CompanyText()->setFont(
+        forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true, true));
     MSOfficeCaption1->CompanyText()->setColorActive(Qt::white);
     MSOfficeCaption1->CompanyText()->setColorInactive(Qt::white);
     MSOfficeCaption1->CaptionText()->setCaption(QStringLiteral("Halcyon Installer..."));
@@ -159,22 +163,38 @@ void TForm1::FormShow() {
     Playmod(InstallSettings.MusicPath);
 }
 
-void TForm1::contextMenuEvent(QContextMenuEvent* e) { PopupMenu1->popup(e->globalPos()); }
+void TForm1::contextMenuEvent(QContextMenuEvent* e) {
+    PopupMenu1->popup(e->globalPos());
+}
 
 void TForm1::showLit(TImage* lit) {
-    for (TImage* img : {Image2, Image3, Image4}) img->setVisible(img == lit);
+    for (TImage* img : {Image2, Image3, Image4})
+        img->setVisible(img == lit);
 }
 
 void TForm1::Image1MouseMove() {
     showLit(nullptr);
-    for (TLabel* hot : {Label1, Label2, Label3}) hot->setFontColor(Qt::white);
+    for (TLabel* hot : {Label1, Label2, Label3})
+        hot->setFontColor(Qt::white);
 }
-void TForm1::Image2MouseMove() { showLit(Image2); }
-void TForm1::Label1MouseMove() { showLit(Image2); }
-void TForm1::Image3MouseMove() { showLit(Image3); }
-void TForm1::Label2MouseMove() { showLit(Image3); }
-void TForm1::Image4MouseMove() { showLit(Image4); }
-void TForm1::Label3MouseMove() { showLit(Image4); }
+void TForm1::Image2MouseMove() {
+    showLit(Image2);
+}
+void TForm1::Label1MouseMove() {
+    showLit(Image2);
+}
+void TForm1::Image3MouseMove() {
+    showLit(Image3);
+}
+void TForm1::Label2MouseMove() {
+    showLit(Image3);
+}
+void TForm1::Image4MouseMove() {
+    showLit(Image4);
+}
+void TForm1::Label3MouseMove() {
+    showLit(Image4);
+}
 
 void TForm1::openChooser() {
     if (Form2) Form2->ShowModal();
@@ -183,12 +203,30 @@ void TForm1::openViewer() {
     if (Form4) Form4->ShowModal();
 }
 
-void TForm1::Image2Click() { openChooser(); }
-void TForm1::Label1Click() { openChooser(); }
-void TForm1::Install1Click() { openChooser(); }
-void TForm1::Image3Click() { openViewer(); }
-void TForm1::Label2Click() { openViewer(); }
-void TForm1::hcynfo1Click() { openViewer(); }
-void TForm1::Image4Click() { Close(); }
-void TForm1::Label3Click() { Close(); }
-void TForm1::Quit1Click() { Close(); }
+void TForm1::Image2Click() {
+    openChooser();
+}
+void TForm1::Label1Click() {
+    openChooser();
+}
+void TForm1::Install1Click() {
+    openChooser();
+}
+void TForm1::Image3Click() {
+    openViewer();
+}
+void TForm1::Label2Click() {
+    openViewer();
+}
+void TForm1::hcynfo1Click() {
+    openViewer();
+}
+void TForm1::Image4Click() {
+    Close();
+}
+void TForm1::Label3Click() {
+    Close();
+}
+void TForm1::Quit1Click() {
+    Close();
+}

@@ -14,7 +14,7 @@
 
 class TForm1 : public forms::TForm {
     Q_OBJECT
-public:
+  public:
     explicit TForm1(QWidget* parent = nullptr);
 
     static constexpr int kClientWidth = 492;
@@ -27,16 +27,16 @@ public:
     TMSOfficeCaption* MSOfficeCaption1;
 
     // Controls, in stacking order from bottom to top.
-    TImage* Image1; // background
-    TImage* Image2; // lit "install" button
-    TImage* Image4; // lit "exit" button
-    TImage* Image3; // lit "info" button
-    TLabel* Label4; // product name
+    TImage* Image1;           // background
+    TImage* Image2;           // lit "install" button
+    TImage* Image4;           // lit "exit" button
+    TImage* Image3;           // lit "info" button
+    TLabel* Label4;           // product name
     TScrollText* ScrollText1; // scrolling line
-    TLabel* Label1; // hot area over the install button
-    TLabel* Label2; // hot area over the info button
-    TLabel* Label3; // hot area over the exit button
-    TLabel* Label5; // credits
+    TLabel* Label1;           // hot area over the install button
+    TLabel* Label2;           // hot area over the info button
+    TLabel* Label3;           // hot area over the exit button
+    TLabel* Label5;           // credits
 
     QMenu* PopupMenu1;
     QAction* Install1;
@@ -71,12 +71,12 @@ public:
     void Label3Click();
     void Quit1Click();
 
-protected:
+  protected:
     void FormCreate();
     void FormShow() override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
-private:
+  private:
     void showLit(TImage* lit);
     void openChooser();
     void openViewer();

@@ -18,10 +18,10 @@ void ReadInstallSettings(TInstallSettings& s, const std::string& iniPath, const 
         std::string TInstallSettings::*field;
     };
     static const Key kKeys[] = {
-        {"APPZ", &TInstallSettings::AppName},         {"SIZE", &TInstallSettings::RequiredSize},
-        {"DIR", &TInstallSettings::DefaultDir},       {"FILERAR", &TInstallSettings::ArchiveFile},
-        {"NFO", &TInstallSettings::InfoFile},         {"REG", &TInstallSettings::OpenAfterFile},
-        {"SCRTXT", &TInstallSettings::ScrollLine},    {"FILES", &TInstallSettings::VolumeCount},
+        {"APPZ", &TInstallSettings::AppName},      {"SIZE", &TInstallSettings::RequiredSize},
+        {"DIR", &TInstallSettings::DefaultDir},    {"FILERAR", &TInstallSettings::ArchiveFile},
+        {"NFO", &TInstallSettings::InfoFile},      {"REG", &TInstallSettings::OpenAfterFile},
+        {"SCRTXT", &TInstallSettings::ScrollLine}, {"FILES", &TInstallSettings::VolumeCount},
     };
     for (const Key& k : kKeys) {
         std::string& field = s.*k.field;

@@ -27,4 +27,5 @@ extern std::string ProgramFolder;
 // APPZ, SIZE, DIR, FILERAR, NFO, REG, SCRTXT, FILES, each key offered its field's current content
 // as default; then OpenAfterPath := programFolder + REG value. An absent or unreadable file
 // behaves as an empty one.
-void ReadInstallSettings(TInstallSettings& settings, const std::string& iniPath, const std::string& programFolder);
+void ReadInstallSettings(TInstallSettings& settings, const std::string& iniPath,
+                         const std::string& programFolder);

@@ -10,7 +10,8 @@ namespace {
 
 int usage(int code) {
     std::cerr << "usage: kitmaker --out FOLDER\n"
-                 "Writes install.ini, the info file, the follow-up file, the music and the archive volumes of the demo kit into FOLDER.\n";
+                 "Writes install.ini, the info file, the follow-up file, the music and the archive volumes "
+                 "of the demo kit into FOLDER.\n";
     return code;
 }
 
@@ -19,9 +20,12 @@ int usage(int code) {
 int main(int argc, char** argv) {
     std::string out;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) out = argv[++i];
-        else if (std::strcmp(argv[i], "--help") == 0) return usage(0);
-        else return usage(2);
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc)
+            out = argv[++i];
+        else if (std::strcmp(argv[i], "--help") == 0)
+            return usage(0);
+        else
+            return usage(2);
     }
     if (out.empty()) return usage(2);
     try {

@@ -3,8 +3,8 @@
 #define IMAGELIB_IMAGELIB_H
 #include "imagelib/scabout.h"
 #include "imagelib/tv32base.h"
-#include "imagelib/tv32comm.h"
 #include "imagelib/tv32clips.h"
+#include "imagelib/tv32comm.h"
 #include "imagelib/tv32cvt.h"
 #include "imagelib/tv32sel.h"
 #include "imagelib/tv32tx.h"

@@ -49,12 +49,12 @@ typedef struct TV32IIOTHUMBSIZE {
 
 /* Item information record (tv32IIAction commands 3 and 4). */
 typedef struct TV32IIINFO {
-    int32_t number;                  /* 0: item number */
-    int32_t value;                   /* 4: value given with the item */
-    int32_t width, height;           /* 8, 12: thumbnail size */
-    char name[TV32_IIO_NAME_SIZE];   /* 16: name (UTF-8, zero-terminated) */
-    int32_t dataLength;              /* 268: length of the item's data */
-    int32_t reserved;                /* 272 */
+    int32_t number;                /* 0: item number */
+    int32_t value;                 /* 4: value given with the item */
+    int32_t width, height;         /* 8, 12: thumbnail size */
+    char name[TV32_IIO_NAME_SIZE]; /* 16: name (UTF-8, zero-terminated) */
+    int32_t dataLength;            /* 268: length of the item's data */
+    int32_t reserved;              /* 272 */
 } TV32IIINFO;
 
 /* tv32IIOAction commands */

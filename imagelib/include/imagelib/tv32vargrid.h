@@ -26,14 +26,14 @@ TV32_EXTERN_C_BEGIN
 
 /* Cell size of a columns x rows grid in window: the client size divided among the cells, each
  * side at most maxSide. mode is 1. Returns 1, or 0 for a window that is not known. */
-TV32_API int TV32_CALL tv32IIOGetWH(TV32HWND window, int32_t mode, int32_t columns, int32_t rows, int32_t* width,
-                                    int32_t* height, int32_t maxSide);
+TV32_API int TV32_CALL tv32IIOGetWH(TV32HWND window, int32_t mode, int32_t columns, int32_t rows,
+                                    int32_t* width, int32_t* height, int32_t maxSide);
 
 /* A grid over the nine pictures (24-bit buffers; palettes are not used and may be null) shown in
  * window, each cell cellWidth x cellHeight; the pictures stay the caller's. Returns the grid or
  * null. */
-TV32_API void* TV32_CALL tv32VarCreateIIO(TV32HWND window, TV32HBUF* pictures, void** palettes, int32_t cellWidth,
-                                          int32_t cellHeight, TV32IIOPROC callback);
+TV32_API void* TV32_CALL tv32VarCreateIIO(TV32HWND window, TV32HBUF* pictures, void** palettes,
+                                          int32_t cellWidth, int32_t cellHeight, TV32IIOPROC callback);
 
 /* Shows nine new pictures (the caller's; the grid keeps copies of their pixels). Returns 1, or 0
  * for a handle that is not a grid. */

@@ -8,7 +8,7 @@ using forms::TForm;
 
 class FormsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void modalRunSurvivesHidingAndEndsAfterTheInnerRun();
     void closeOfAPlainFormHidesIt();
     void activationRunsOncePerChangeOfForm();
@@ -58,10 +58,10 @@ void FormsTest::closeOfAPlainFormHidesIt() {
 }
 
 class CountingForm : public TForm {
-public:
+  public:
     int activations = 0;
 
-protected:
+  protected:
     void FormActivate() override { ++activations; }
 };
 
@@ -93,7 +93,8 @@ void FormsTest::integerConversion() {
             forms::StrToInt(bad);
             QFAIL(bad);
         } catch (const forms::EConvertError& e) {
-            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'%1' is not a valid integer value").arg(bad));
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("'%1' is not a valid integer value").arg(bad));
         }
     }
 }

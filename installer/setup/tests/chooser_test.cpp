@@ -18,7 +18,7 @@
 namespace {
 
 class FakeFreeSpace : public desktop::FreeSpaceService {
-public:
+  public:
     std::optional<std::uint64_t> bytes = std::uint64_t{1} << 40;
     int calls = 0;
     std::optional<std::uint64_t> bytesAvailable(const QString&) override {
@@ -31,7 +31,7 @@ public:
 
 class ChooserTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void cleanupTestCase();
     void firstShowingShowsFreeAndRequiredSpace();
@@ -40,7 +40,7 @@ private slots:
     void makeDirectoryCreatesAndOpensTheFolder();
     void existingOrEmptyNamesAreRefused();
 
-private:
+  private:
     // Runs the chooser modally; `inside` runs within the run, then the chooser is cancelled.
     void runChooser(const std::function<void()>& inside);
     FakeFreeSpace free_;
@@ -82,7 +82,7 @@ void ChooserTest::firstShowingShowsFreeAndRequiredSpace() {
         QVERIFY(QTest::qWaitForWindowActive(Form2));
         QCOMPARE(Form2->Label3->caption(), QStringLiteral("1048576 Mb")); // never "Size A"
         QCOMPARE(Form2->Label3->fontColor(), QColor(Qt::black));
-        QCOMPARE(Form2->Label4->caption(), QStringLiteral("012 Mb"));    // shown as configured
+        QCOMPARE(Form2->Label4->caption(), QStringLiteral("012 Mb")); // shown as configured
         QCOMPARE(Form2->windowTitle(), QStringLiteral("Select a Directory"));
         QCOMPARE(Form2->DirectoryListBox1->Directory(), QDir::currentPath());
     });

@@ -8,7 +8,7 @@ TEST(FormatSize, SwitchesFromKbToMbAboveOneMegabyte) {
     EXPECT_EQ(FormatSize(900.0 * 1024), "900 Kb");
     EXPECT_EQ(FormatSize(6.0 * 1024 * 1048576), "6144 Mb"); // above 4 GB in full
     EXPECT_EQ(FormatSize(0), "0 Kb");
-    EXPECT_EQ(FormatSize(1536), "2 Kb");               // halves round away from zero
+    EXPECT_EQ(FormatSize(1536), "2 Kb"); // halves round away from zero
     EXPECT_EQ(FormatSize(2.5 * 1048576), "3 Mb");
 }
 

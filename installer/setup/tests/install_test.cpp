@@ -57,7 +57,7 @@ QString compareWithArchive(const fs::path& dir) {
 
 class InstallTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -69,7 +69,7 @@ private slots:
     void nonNumericVolumeCountShowsTheConversionError();
     void unattendedModeInstallsOrNamesTheMissingVolume();
 
-private:
+  private:
     // Opens the chooser from the main window, points it at `target` (created), presses Install,
     // then runs `inForm5` inside the extraction dialog's run and `afterForm5` back in the chooser
     // (which it must end, unless the installation completed).
@@ -190,34 +190,37 @@ void InstallTest::cancelFinishesTheFileAndStartsNoOther() {
         }
         return result;
     };
-    road(dest, [this] { pressExtract(); },
-         [] {
-             QVERIFY(Form2->isVisible());
-             QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
-             Form2->SpeedButton3->click();
-         });
+    road(
+        dest, [this] { pressExtract(); },
+        [] {
+            QVERIFY(Form2->isVisible());
+            QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
+            Form2->SpeedButton3->click();
+        });
     Form5->RAR1.OnProcessData = original;
     QVERIFY(pressed);
     const fs::path d = dest.toStdString();
     QCOMPARE(fs::file_size(d / "data/world02.dat"), std::uintmax_t{724998}); // the file was finished
-    QVERIFY(!fs::exists(d / "data/world03.dat"));                              // no other was started
-    for (const auto& b : rec_->boxes()) QVERIFY(b.text != QStringLiteral("Install Completed!"));
+    QVERIFY(!fs::exists(d / "data/world03.dat"));                            // no other was started
+    for (const auto& b : rec_->boxes())
+        QVERIFY(b.text != QStringLiteral("Install Completed!"));
     QVERIFY(rec_->opened().empty());
 }
 
 void InstallTest::cancelBeforeExtractingDoesNotSpoilTheNextRun() {
     const QString dest = targets_.filePath("again");
-    road(dest, [] { Form5->SpeedButton2->click(); },
-         [this] {
-             QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
-             // Install again: the earlier cancel must not stop this run at its first file.
-             QTimer::singleShot(0, [this] {
-                 QVERIFY(QTest::qWaitForWindowActive(Form5));
-                 QCOMPARE(Form5->ProgressBar2->Position(), std::int64_t{0});
-                 pressExtract();
-             });
-             Form2->SpeedButton1->click();
-         });
+    road(
+        dest, [] { Form5->SpeedButton2->click(); },
+        [this] {
+            QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
+            // Install again: the earlier cancel must not stop this run at its first file.
+            QTimer::singleShot(0, [this] {
+                QVERIFY(QTest::qWaitForWindowActive(Form5));
+                QCOMPARE(Form5->ProgressBar2->Position(), std::int64_t{0});
+                pressExtract();
+            });
+            Form2->SpeedButton1->click();
+        });
     QCOMPARE(compareWithArchive(dest.toStdString()), QString());
     QCOMPARE(rec_->boxes().back().text, QStringLiteral("Install Completed!"));
 }
@@ -225,11 +228,12 @@ void InstallTest::cancelBeforeExtractingDoesNotSpoilTheNextRun() {
 void InstallTest::missingFirstVolumeIsReportedNotCompleted() {
     QVERIFY(QFile::rename(volume(1), volume(1) + ".away"));
     const QString dest = targets_.filePath("first");
-    road(dest, [this] { pressExtract(); },
-         [] {
-             QVERIFY(Form2->isVisible()); // the chooser comes back for another try
-             Form2->SpeedButton3->click();
-         });
+    road(
+        dest, [this] { pressExtract(); },
+        [] {
+            QVERIFY(Form2->isVisible()); // the chooser comes back for another try
+            Form2->SpeedButton3->click();
+        });
     QVERIFY(QFile::rename(volume(1) + ".away", volume(1)));
     QCOMPARE(rec_->boxes().size(), std::size_t{1});
     QCOMPARE(rec_->boxes()[0].title, QStringLiteral("Warning"));
@@ -241,8 +245,9 @@ void InstallTest::missingFirstVolumeIsReportedNotCompleted() {
 void InstallTest::nonNumericVolumeCountShowsTheConversionError() {
     const std::string saved = InstallSettings.VolumeCount;
     InstallSettings.VolumeCount = "three";
-    road(targets_.filePath("files"), [] { Form5->SpeedButton2->click(); },
-         [] { Form2->SpeedButton3->click(); });
+    road(
+        targets_.filePath("files"), [] { Form5->SpeedButton2->click(); },
+        [] { Form2->SpeedButton3->click(); });
     InstallSettings.VolumeCount = saved;
     QCOMPARE(rec_->boxes().size(), std::size_t{1});
     QCOMPARE(rec_->boxes()[0].text, QStringLiteral("'three' is not a valid integer value."));

@@ -18,7 +18,7 @@
 
 class MainWindowTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void cleanupTestCase();
     void layoutAndPictures();
@@ -29,7 +29,7 @@ private slots:
     void quitEndsTheProgram();
     void missingSettingsFileGivesAnEmptyProductLabel();
 
-private:
+  private:
     void moveOver(QWidget* w);
     // Runs `open` (which shows `form` modally) and closes `form` from inside its modal run.
     bool opensModally(forms::TForm* form, const std::function<void()>& open);
@@ -92,7 +92,8 @@ void MainWindowTest::layoutAndPictures() {
     const QImage shot = Form1->Image1->grab().toImage();
     QVERIFY(qGray(shot.pixel(5, 200)) < 60);
     int bright = 0;
-    for (int x = 40; x < 450; ++x) bright += qGray(shot.pixel(x, 110)) > 150;
+    for (int x = 40; x < 450; ++x)
+        bright += qGray(shot.pixel(x, 110)) > 150;
     QVERIFY2(bright > 40, "title logo");
 }
 
@@ -104,7 +105,10 @@ void MainWindowTest::moveOver(QWidget* w) {
 
 void MainWindowTest::hoverShowsExactlyOneLitPicture() {
     auto lit = [] {
-        return QString("%1%2%3").arg(Form1->Image2->isVisible()).arg(Form1->Image3->isVisible()).arg(Form1->Image4->isVisible());
+        return QString("%1%2%3")
+            .arg(Form1->Image2->isVisible())
+            .arg(Form1->Image3->isVisible())
+            .arg(Form1->Image4->isVisible());
     };
     moveOver(Form1->Label1);
     QCOMPARE(lit(), QStringLiteral("100"));
@@ -159,14 +163,16 @@ void MainWindowTest::shortcutsActWhileTheMainWindowIsActive() {
 }
 
 void MainWindowTest::rightClickAnywhereOpensThePopupMenu() {
-    for (QWidget* w : std::initializer_list<QWidget*>{Form1->Label4, Form1->Label1, Form1->Image1, Form1->Label5}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Form1->Label4, Form1->Label1, Form1->Image1, Form1->Label5}) {
         QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(w, &ev);
         QTRY_VERIFY(Form1->PopupMenu1->isVisible());
         Form1->PopupMenu1->hide();
     }
     QStringList captions;
-    for (QAction* a : Form1->PopupMenu1->actions()) captions << a->text();
+    for (QAction* a : Form1->PopupMenu1->actions())
+        captions << a->text();
     QCOMPARE(captions, (QStringList{"Install", "Halcyon.nfo", "Quit"}));
 }
 

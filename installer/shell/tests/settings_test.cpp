@@ -10,8 +10,8 @@ namespace {
 struct TempIni {
     std::filesystem::path dir;
     explicit TempIni(const std::string& content) {
-        dir = std::filesystem::temp_directory_path() / ("settings_test_" + std::to_string(::getpid()) + "_" +
-                                                        std::to_string(counter++));
+        dir = std::filesystem::temp_directory_path() /
+              ("settings_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
         std::filesystem::create_directories(dir);
         std::ofstream(dir / "install.ini", std::ios::binary) << content;
     }

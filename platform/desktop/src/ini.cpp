@@ -7,11 +7,15 @@
 namespace desktop {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -59,7 +63,8 @@ std::string profileString(std::string_view content, std::string_view section, st
                 return false;
             }
             std::size_t close = line.find(']');
-            std::string_view name = trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+            std::string_view name =
+                trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             if (equalsNoCase(name, wantSection)) state = State::Inside;
             return true;
         }
@@ -67,8 +72,10 @@ std::string profileString(std::string_view content, std::string_view section, st
         std::size_t eq = line.find('=');
         std::string_view name = trim(line.substr(0, eq));
         if (!equalsNoCase(name, wantKey)) return true;
-        std::string_view value = eq == std::string_view::npos ? std::string_view{} : trim(line.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        std::string_view value =
+            eq == std::string_view::npos ? std::string_view{} : trim(line.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         result.assign(value.substr(0, maxChars));
         found = true;
@@ -91,11 +98,16 @@ bool isValidUtf8(std::string_view s) {
     while (i < s.size()) {
         const auto c = static_cast<unsigned char>(s[i]);
         std::size_t n;
-        if (c < 0x80) n = 0;
-        else if (c >= 0xC2 && c <= 0xDF) n = 1;
-        else if (c >= 0xE0 && c <= 0xEF) n = 2;
-        else if (c >= 0xF0 && c <= 0xF4) n = 3;
-        else return false;
+        if (c < 0x80)
+            n = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            n = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            n = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            n = 3;
+        else
+            return false;
         if (i + n >= s.size() && n > 0) return false;
         for (std::size_t k = 1; k <= n; ++k) {
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -117,7 +129,8 @@ std::string cutText(std::string text, std::size_t maxBytes) {
     const bool wasUtf8 = isValidUtf8(text);
     text.resize(maxBytes);
     if (wasUtf8) {
-        while (!text.empty() && !isValidUtf8(text)) text.pop_back();
+        while (!text.empty() && !isValidUtf8(text))
+            text.pop_back();
     }
     return text;
 }

@@ -13,19 +13,22 @@
 namespace desktop {
 namespace {
 
-QString logFile() { return qEnvironmentVariable(kDesktopLogVariable); }
+QString logFile() {
+    return qEnvironmentVariable(kDesktopLogVariable);
+}
 
 void appendLog(const QStringList& fields) {
     QFile f(logFile());
     if (!f.open(QIODevice::Append | QIODevice::Text)) return;
     QTextStream out(&f);
     QStringList clean;
-    for (QString s : fields) clean << s.replace('\n', "\\n").replace('\r', "\\r").replace('\t', ' ');
+    for (QString s : fields)
+        clean << s.replace('\n', "\\n").replace('\r', "\\r").replace('\t', ' ');
     out << clean.join('\t') << '\n';
 }
 
 class DefaultBoxes final : public MessageBoxService {
-public:
+  public:
     void show(QWidget* owner, const Box& box) override {
         if (!logFile().isEmpty()) {
             appendLog({"box", box.title, box.text});
@@ -33,10 +36,17 @@ public:
         }
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         switch (box.icon) {
-        case BoxIcon::Information: icon = QMessageBox::Information; break;
-        case BoxIcon::Warning: icon = QMessageBox::Warning; break;
-        case BoxIcon::Error: icon = QMessageBox::Critical; break;
-        case BoxIcon::None: break;
+        case BoxIcon::Information:
+            icon = QMessageBox::Information;
+            break;
+        case BoxIcon::Warning:
+            icon = QMessageBox::Warning;
+            break;
+        case BoxIcon::Error:
+            icon = QMessageBox::Critical;
+            break;
+        case BoxIcon::None:
+            break;
         }
         QMessageBox mb(icon, box.title, box.text, QMessageBox::Ok, owner);
         mb.exec();
@@ -44,7 +54,7 @@ public:
 };
 
 class DefaultShell final : public ShellService {
-public:
+  public:
     bool open(const QString& target) override {
         if (!logFile().isEmpty()) {
             appendLog({"open", target});
@@ -61,7 +71,7 @@ QString helpFilePart(const QString& helpFile) {
 }
 
 class DefaultHelp final : public HelpService {
-public:
+  public:
     bool showContext(QWidget*, const QString& helpFile, int context) override {
         if (!logFile().isEmpty()) {
             appendLog({"help", helpFile, QString::number(context)});
@@ -90,7 +100,7 @@ public:
 };
 
 class DefaultFreeSpace final : public FreeSpaceService {
-public:
+  public:
     std::optional<std::uint64_t> bytesAvailable(const QString& path) override {
         struct statvfs st {};
         if (::statvfs(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
@@ -109,14 +119,30 @@ FreeSpaceService* gFreeSpace = &gDefaultFreeSpace;
 
 } // namespace
 
-MessageBoxService& messageBoxes() { return *gBoxes; }
-void setMessageBoxes(MessageBoxService* s) { gBoxes = s ? s : &gDefaultBoxes; }
-ShellService& shell() { return *gShell; }
-void setShell(ShellService* s) { gShell = s ? s : &gDefaultShell; }
-HelpService& help() { return *gHelp; }
-void setHelp(HelpService* s) { gHelp = s ? s : &gDefaultHelp; }
-FreeSpaceService& freeSpace() { return *gFreeSpace; }
-void setFreeSpace(FreeSpaceService* s) { gFreeSpace = s ? s : &gDefaultFreeSpace; }
+MessageBoxService& messageBoxes() {
+    return *gBoxes;
+}
+void setMessageBoxes(MessageBoxService* s) {
+    gBoxes = s ? s : &gDefaultBoxes;
+}
+ShellService& shell() {
+    return *gShell;
+}
+void setShell(ShellService* s) {
+    gShell = s ? s : &gDefaultShell;
+}
+HelpService& help() {
+    return *gHelp;
+}
+void setHelp(HelpService* s) {
+    gHelp = s ? s : &gDefaultHelp;
+}
+FreeSpaceService& freeSpace() {
+    return *gFreeSpace;
+}
+void setFreeSpace(FreeSpaceService* s) {
+    gFreeSpace = s ? s : &gDefaultFreeSpace;
+}
 
 void showWarning(QWidget* owner, const QString& text) {
     messageBoxes().show(owner, {QStringLiteral("Warning"), text, BoxIcon::Warning});
@@ -142,7 +168,9 @@ void Recorder::add(Entry e) {
     if (onEntry) onEntry(entries.back());
 }
 
-void Recorder::show(QWidget*, const Box& box) { add({Entry::Kind::Box, box.title, box.text, box.icon, 0}); }
+void Recorder::show(QWidget*, const Box& box) {
+    add({Entry::Kind::Box, box.title, box.text, box.icon, 0});
+}
 
 bool Recorder::open(const QString& target) {
     add({Entry::Kind::Open, {}, target, BoxIcon::None, 0});

@@ -46,7 +46,8 @@ TEST(ProfileString, SurvivesBinaryContent) {
     EXPECT_EQ(profileString(junk, "OPTIONS", "B"), "\xff\xfe\x01\x02");
     EXPECT_EQ(profileString(junk, "OPTIONS", "C"), "last");
     std::string noise(1 << 20, '\0');
-    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u) & 0xff);
+    for (std::size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 7919u) & 0xff);
     EXPECT_NO_THROW(profileString(noise, "OPTIONS", "A"));
 }
 

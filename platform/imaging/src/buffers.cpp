@@ -558,8 +558,8 @@ TV32_API int TV32_CALL buf32GetBuf(TV32HBUF source, int32_t x, int32_t y, int32_
     static const uint8_t zero[3] = {0, 0, 0};
     if (*slot == 0) {
         // Zeroed only when part of the block lies outside the source.
-        const bool inside = x >= 0 && y >= 0 && std::int64_t(x) + width <= s->width &&
-                            std::int64_t(y) + height <= s->height;
+        const bool inside =
+            x >= 0 && y >= 0 && std::int64_t(x) + width <= s->width && std::int64_t(y) + height <= s->height;
         auto b = makeBuffer(s->bits, width, height, !inside);
         if (!b) return 0;
         int sx = x, sy = y, w = width, h = height, offX = 0, offY = 0;

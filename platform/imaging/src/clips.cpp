@@ -86,7 +86,9 @@ void ImageListGrid::resizeEvent(QResizeEvent* e) {
     updateScrollRange();
 }
 
-void ImageListGrid::scrollContentsBy(int, int) { viewport()->update(); }
+void ImageListGrid::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 int ImageListGrid::indexAt(QPoint p) const {
     if (!list_ || list_->thumbW <= 0 || list_->thumbH <= 0) return -1;
@@ -112,8 +114,10 @@ void ImageListGrid::selectIndex(int index) {
 void ImageListGrid::ensureVisible(int index) {
     const int row = index / columns();
     QScrollBar* bar = verticalScrollBar();
-    if (row < bar->value()) bar->setValue(row);
-    else if (row >= bar->value() + bar->pageStep()) bar->setValue(row - bar->pageStep() + 1);
+    if (row < bar->value())
+        bar->setValue(row);
+    else if (row >= bar->value() + bar->pageStep())
+        bar->setValue(row - bar->pageStep() + 1);
 }
 
 void ImageListGrid::mousePressEvent(QMouseEvent* e) {
@@ -132,17 +136,30 @@ void ImageListGrid::keyPressEvent(QKeyEvent* e) {
     const int cur = currentIndex();
     int next = cur < 0 ? 0 : cur;
     switch (e->key()) {
-    case Qt::Key_Left: next = cur - 1; break;
-    case Qt::Key_Right: next = cur + 1; break;
-    case Qt::Key_Up: next = cur - c; break;
-    case Qt::Key_Down: next = cur < 0 ? 0 : cur + c; break;
-    case Qt::Key_Home: next = 0; break;
-    case Qt::Key_End: next = count - 1; break;
+    case Qt::Key_Left:
+        next = cur - 1;
+        break;
+    case Qt::Key_Right:
+        next = cur + 1;
+        break;
+    case Qt::Key_Up:
+        next = cur - c;
+        break;
+    case Qt::Key_Down:
+        next = cur < 0 ? 0 : cur + c;
+        break;
+    case Qt::Key_Home:
+        next = 0;
+        break;
+    case Qt::Key_End:
+        next = count - 1;
+        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (cur >= 0) emit itemActivated(list_->items[std::size_t(cur)].number);
         return QAbstractScrollArea::keyPressEvent(e);
-    default: return QAbstractScrollArea::keyPressEvent(e);
+    default:
+        return QAbstractScrollArea::keyPressEvent(e);
     }
     if (next >= 0 && next < count) selectIndex(next);
 }
@@ -166,7 +183,9 @@ void ImageListGrid::paintEvent(QPaintEvent*) {
     }
 }
 
-QAbstractScrollArea* createImageListControl(QWidget* parent) { return new ImageListGrid(parent); }
+QAbstractScrollArea* createImageListControl(QWidget* parent) {
+    return new ImageListGrid(parent);
+}
 
 } // namespace tv32
 
@@ -206,7 +225,9 @@ int loadItem(void* context, int32_t number, int32_t value, const void* data, int
     return 1;
 }
 
-ImageList* asList(void* list) { return static_cast<ImageList*>(list); }
+ImageList* asList(void* list) {
+    return static_cast<ImageList*>(list);
+}
 
 } // namespace
 
@@ -249,7 +270,8 @@ TV32_API void* TV32_CALL tv32CreateIIO(const TV32HBUF* pictures, int32_t count, 
                 list->thumbW = picture.width();
                 list->thumbH = picture.height();
             } else if (picture.size() != QSize(list->thumbW, list->thumbH)) {
-                picture = picture.scaled(list->thumbW, list->thumbH, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                picture = picture.scaled(list->thumbW, list->thumbH, Qt::IgnoreAspectRatio,
+                                         Qt::SmoothTransformation);
             }
             ImageList::Item item;
             item.number = i + 1;
@@ -319,12 +341,14 @@ TV32_API int32_t TV32_CALL tv32IIOAction(void* handle, int32_t command, int32_t 
         size->height = list->thumbH;
         return 1;
     }
-    case TV32_IIO_COUNT: return int32_t(list->items.size());
+    case TV32_IIO_COUNT:
+        return int32_t(list->items.size());
     case TV32_IIO_BACKGROUND:
         list->background = uint32_t(value) & 0x00FFFFFFu;
         if (list->grid) list->grid->viewport()->update();
         return 1;
-    default: return -1;
+    default:
+        return -1;
     }
 }
 

@@ -14,7 +14,7 @@ QImage imageOfBuffer(TV32HBUF buffer);
 
 class ImageListGrid : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     explicit ImageListGrid(QWidget* parent = nullptr);
     ~ImageListGrid() override;
     void setList(ImageList* list);
@@ -25,11 +25,11 @@ public:
     int currentIndex() const;
     void selectIndex(int index);
 
-signals:
+  signals:
     void selectionChanged();
     void itemActivated(int itemNumber);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -37,7 +37,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
-private:
+  private:
     void updateScrollRange();
     void ensureVisible(int index);
     ImageList* list_ = nullptr;

@@ -22,8 +22,10 @@ QImage imageOfBuffer(TV32HBUF buffer) {
     BUF32INFO info{};
     info.recordSize = sizeof info;
     if (!buffer || !buf32GetInfo(buffer, &info) || info.width <= 0 || info.height <= 0) return {};
-    QImage img(info.width, info.height, info.bytesPerPixel == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-    std::vector<uint8_t> mem(std::size_t(info.width) * std::size_t(info.height) * std::size_t(info.bytesPerPixel));
+    QImage img(info.width, info.height,
+               info.bytesPerPixel == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    std::vector<uint8_t> mem(std::size_t(info.width) * std::size_t(info.height) *
+                             std::size_t(info.bytesPerPixel));
     if (!buf32GetMem(buffer, 0, 0, info.width, info.height, mem.data())) return {};
     const int row = info.width * info.bytesPerPixel;
     for (int y = 0; y < info.height; ++y)
@@ -34,7 +36,7 @@ QImage imageOfBuffer(TV32HBUF buffer) {
 namespace {
 
 class VarGridWidget : public QWidget {
-public:
+  public:
     VarGridWidget(QWidget* parent, int cw, int ch, TV32IIOPROC proc, void* handle)
         : QWidget(parent), cw_(cw), ch_(ch), proc_(proc), handle_(handle) {
         setAttribute(Qt::WA_OpaquePaintEvent);
@@ -58,7 +60,7 @@ public:
         }
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), palette().window());
@@ -85,7 +87,7 @@ protected:
         }
     }
 
-private:
+  private:
     int cw_, ch_;
     TV32IIOPROC proc_;
     void* handle_;
@@ -100,7 +102,9 @@ std::set<void*>& grids() {
     return s;
 }
 
-VarGrid* asGrid(void* h) { return grids().count(h) ? static_cast<VarGrid*>(h) : nullptr; }
+VarGrid* asGrid(void* h) {
+    return grids().count(h) ? static_cast<VarGrid*>(h) : nullptr;
+}
 
 } // namespace
 
@@ -126,8 +130,11 @@ bool varGridAction(void* handle, int32_t command, int32_t value, void* data, int
             r = 0; // a grid is shown in the window it was made for
         }
         break;
-    case TV32_IIO_COUNT: r = 9; break;
-    default: break;
+    case TV32_IIO_COUNT:
+        r = 9;
+        break;
+    default:
+        break;
     }
     if (result) *result = r;
     return true;
@@ -151,8 +158,8 @@ QWidget* varGridWidget(void* handle) {
 
 extern "C" {
 
-TV32_API int TV32_CALL tv32IIOGetWH(TV32HWND window, int32_t mode, int32_t columns, int32_t rows, int32_t* width,
-                                    int32_t* height, int32_t maxSide) {
+TV32_API int TV32_CALL tv32IIOGetWH(TV32HWND window, int32_t mode, int32_t columns, int32_t rows,
+                                    int32_t* width, int32_t* height, int32_t maxSide) {
     QWidget* w = tv32::widgetFromHandle(window);
     if (!w || mode != 1 || columns <= 0 || rows <= 0 || !width || !height) return 0;
     const QRect r = w->contentsRect();
@@ -161,8 +168,8 @@ TV32_API int TV32_CALL tv32IIOGetWH(TV32HWND window, int32_t mode, int32_t colum
     return 1;
 }
 
-TV32_API void* TV32_CALL tv32VarCreateIIO(TV32HWND window, TV32HBUF* pictures, void** palettes, int32_t cellWidth,
-                                          int32_t cellHeight, TV32IIOPROC callback) {
+TV32_API void* TV32_CALL tv32VarCreateIIO(TV32HWND window, TV32HBUF* pictures, void** palettes,
+                                          int32_t cellWidth, int32_t cellHeight, TV32IIOPROC callback) {
     QWidget* w = tv32::widgetFromHandle(window);
     if (!w || !pictures || cellWidth <= 0 || cellHeight <= 0) return nullptr;
     auto* g = new tv32::VarGrid;

@@ -37,7 +37,9 @@ LibraryDialogState& dlgState() {
     return s;
 }
 
-void* handleOf(QWidget* w) { return reinterpret_cast<void*>(uintptr_t(tv32::handleOfWidget(w))); }
+void* handleOf(QWidget* w) {
+    return reinterpret_cast<void*>(uintptr_t(tv32::handleOfWidget(w)));
+}
 
 } // namespace
 
@@ -77,7 +79,9 @@ int RowOfItem(int32_t n, int columns) {
     return (n - 1) / columns;
 }
 
-int32_t ChosenTextureNumber() { return dlgState().chosen; }
+int32_t ChosenTextureNumber() {
+    return dlgState().chosen;
+}
 
 int32_t TakeLibraryTexture(PlugInRecord* record) {
     LibraryDialogState& s = dlgState();
@@ -100,12 +104,13 @@ TextureLibraryDialog::TextureLibraryDialog(QWidget* parent, PlugInRecord* record
     setObjectName(QStringLiteral("111"));
     const TemplateLayout layout =
         SetUpTemplateDialog(this, QStringLiteral("Texture Library - Talvor Sitecraft"), 236, 200);
-    const std::vector<QPushButton*> made = AddCommandButtons(this,
-                                                             {{1, "OK", layout.rect(6, 180, 50, 14)},
-                                                              {2, "Cancel", layout.rect(64, 180, 50, 14)},
-                                                              {3121, "&Options...", layout.rect(122, 180, 50, 14)},
-                                                              {3060, "&Help", layout.rect(180, 180, 50, 14)}},
-                                                             [this](int id) { pressCommand(id); });
+    const std::vector<QPushButton*> made =
+        AddCommandButtons(this,
+                          {{1, "OK", layout.rect(6, 180, 50, 14)},
+                           {2, "Cancel", layout.rect(64, 180, 50, 14)},
+                           {3121, "&Options...", layout.rect(122, 180, 50, 14)},
+                           {3060, "&Help", layout.rect(180, 180, 50, 14)}},
+                          [this](int id) { pressCommand(id); });
     std::copy(made.begin(), made.end(), buttons_);
     grid_ = tv32::createImageListControl(this);
     grid_->setObjectName(QStringLiteral("3120"));
@@ -145,7 +150,9 @@ TextureLibraryDialog::~TextureLibraryDialog() {
     if (list && !ending_ && !failed_) takeOut();
 }
 
-int TextureLibraryDialog::columns() const { return dlgState().columns; }
+int TextureLibraryDialog::columns() const {
+    return dlgState().columns;
+}
 
 bool TextureLibraryDialog::showLibrary(int32_t n) {
     LibraryDialogState& s = dlgState();
@@ -243,8 +250,11 @@ void TextureLibraryDialog::pressCommand(int id) {
         if (LoadedLibrary()) takeOut();
         done(2);
         break;
-    case 3060: ShowHelp(tv32::handleOfWidget(this), 150); break;
-    default: break;
+    case 3060:
+        ShowHelp(tv32::handleOfWidget(this), 150);
+        break;
+    default:
+        break;
     }
 }
 

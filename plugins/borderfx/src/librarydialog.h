@@ -16,7 +16,7 @@ namespace borderfx {
 // border adds to a client size.
 struct GridFit {
     int columns = 4;
-    bool resize = false;  // the control takes the new size at its old place
+    bool resize = false;       // the control takes the new size at its old place
     int width = 0, height = 0; // the control's new outer size (0: unchanged)
 };
 GridFit FitThumbnailGrid(int w, int h, int vs, int hs, int iw, int ih, int frameW, int frameH);

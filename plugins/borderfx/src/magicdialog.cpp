@@ -7,8 +7,8 @@
 #include "messages.h"
 
 #include "imagelib/tv32base.h"
-#include "imagelib/tv32comm.h"
 #include "imagelib/tv32clips.h"
+#include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
 #include "imagelib/tv32tx.h"
 #include "imagelib/tv32txtur.h"
@@ -178,7 +178,8 @@ bool MagicTexturesDialog::drawOtherCells() {
     return tv32VarSetII(gridObject_, pictures_, nullptr) == 1;
 }
 
-int32_t TV32_CALL MagicTexturesDialog::GridCellCallback(void* object, int32_t event, int32_t cell, void* data) {
+int32_t TV32_CALL MagicTexturesDialog::GridCellCallback(void* object, int32_t event, int32_t cell,
+                                                        void* data) {
     const auto it = g_dialogs().find(object);
     MagicTexturesDialog* d = it != g_dialogs().end() ? it->second : g_opening;
     if (!d) return 0;
@@ -241,7 +242,9 @@ void MagicTexturesDialog::pressCommand(int id) {
         tv32TextureDataDuplicate(set_.objects[4], &given_);
         end(1);
         break;
-    case 2: end(2); break;
+    case 2:
+        end(2);
+        break;
     case 3106: {
         RandomizeTexture(&set_.objects[4]);
         MakeVariations(set_);
@@ -257,13 +260,22 @@ void MagicTexturesDialog::pressCommand(int id) {
         if (!drawOtherCells()) end(2);
         break;
     }
-    case 3060: ShowHelp(tv32::handleOfWidget(this), 160); break;
-    default: break;
+    case 3060:
+        ShowHelp(tv32::handleOfWidget(this), 160);
+        break;
+    default:
+        break;
     }
 }
 
-void MagicTexturesDialog::end(int result) { done(result); }
-void MagicTexturesDialog::accept() { pressCommand(1); }
-void MagicTexturesDialog::reject() { end(2); }
+void MagicTexturesDialog::end(int result) {
+    done(result);
+}
+void MagicTexturesDialog::accept() {
+    pressCommand(1);
+}
+void MagicTexturesDialog::reject() {
+    end(2);
+}
 
 } // namespace borderfx

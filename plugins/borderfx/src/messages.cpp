@@ -11,8 +11,8 @@
 #include <QApplication>
 #include <QString>
 
-#include <algorithm>
 #include "imagelib/stringtable.h"
+#include <algorithm>
 
 #include <cstring>
 
@@ -73,7 +73,9 @@ QString forDisplay(const char* text) {
 
 } // namespace
 
-const char* StringText(int32_t id) { return tv32::TableText(kStrings, id); }
+const char* StringText(int32_t id) {
+    return tv32::TableText(kStrings, id);
+}
 
 int ShowError(int32_t id, const char* extra, TV32HWND owner) {
     if (id < 500 || id > 699) return 0;

@@ -14,11 +14,11 @@ namespace borderfx {
 
 // Converts places in dialog units of one dialog to pixels.
 class TemplateLayout {
-public:
+  public:
     explicit TemplateLayout(DialogBase base) : base_(base) {}
     QRect rect(int x, int y, int w, int h) const;
 
-private:
+  private:
     DialogBase base_;
 };
 

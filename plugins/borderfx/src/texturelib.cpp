@@ -136,7 +136,8 @@ int32_t TV32_CALL LibraryItemCallback(void* list, int32_t event, int32_t itemNum
         StoreBegin(s);
         return 0;
     }
-    case 4: return FetchItem(s, itemNumber, data);
+    case 4:
+        return FetchItem(s, itemNumber, data);
     case 5: {
         if (!data) return 0;
         const auto* d = static_cast<const uint8_t*>(data);
@@ -149,7 +150,8 @@ int32_t TV32_CALL LibraryItemCallback(void* list, int32_t event, int32_t itemNum
         }
         return 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -159,11 +161,17 @@ const std::string& BuildLibraryPath() {
     return library().path;
 }
 
-void SetLibraryFolder(const std::string& folder) { library().folder = folder; }
+void SetLibraryFolder(const std::string& folder) {
+    library().folder = folder;
+}
 
-const std::string& LibraryPath() { return library().path; }
+const std::string& LibraryPath() {
+    return library().path;
+}
 
-void* LoadedLibrary() { return library().list; }
+void* LoadedLibrary() {
+    return library().list;
+}
 
 void* LoadTextureLibrary(const std::string& path) {
     LibraryState& lib = library();

@@ -13,10 +13,14 @@ namespace {
 
 thread_local uint32_t randState = 1;
 
-TV32TEXTURERECORD& record(void* object) { return *static_cast<TV32TEXTURERECORD*>(object); }
+TV32TEXTURERECORD& record(void* object) {
+    return *static_cast<TV32TEXTURERECORD*>(object);
+}
 
 // r * k / 32767, reaching k only for r = 32767.
-int32_t scaled(int32_t k) { return int32_t(int64_t(RuntimeRand()) * k / 32767); }
+int32_t scaled(int32_t k) {
+    return int32_t(int64_t(RuntimeRand()) * k / 32767);
+}
 
 // Modulo m, a result of 0 becoming 1.
 int32_t modNonZero(int32_t v, int32_t m) {
@@ -89,7 +93,9 @@ int32_t RuntimeRand() {
     return int32_t((randState >> 16) & 0x7FFF);
 }
 
-void RuntimeRandReset() { randState = 1; }
+void RuntimeRandReset() {
+    randState = 1;
+}
 
 void CopyTextureParams(void* to, const void* from) {
     if (!to || !from || to == from) return;

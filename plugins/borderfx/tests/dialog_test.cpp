@@ -4,11 +4,11 @@
 #include "dialogmodel.h"
 #include "dialogwindow.h"
 #include "entry.h"
+#include "librarydialog.h"
+#include "magicdialog.h"
 #include "messages.h"
 #include "preview.h"
 #include "render.h"
-#include "librarydialog.h"
-#include "magicdialog.h"
 #include "texturelib.h"
 
 #include "desktop/services.h"
@@ -86,8 +86,8 @@ void writeLibrary(const QString& folder, int count) {
         static_cast<TV32TEXTURERECORD*>(t[size_t(i)])->angle = 10 * (i + 1);
         items.push_back({t[size_t(i)], "T"});
     }
-    QVERIFY(tv32TextureLibraryWrite((folder + QStringLiteral("/qxmagic.smp")).toUtf8().constData(), items.data(),
-                                    count, 16, 12));
+    QVERIFY(tv32TextureLibraryWrite((folder + QStringLiteral("/qxmagic.smp")).toUtf8().constData(),
+                                    items.data(), count, 16, 12));
     for (void* x : t)
         tv32TextureDataFree(x);
 }
@@ -655,8 +655,8 @@ class DialogTest : public QObject {
             QVERIFY(!lib.grid()->isEnabled());
         }
         QCOMPARE(rec.boxes().size(), size_t(1));
-        QCOMPARE(rec.boxes()[0].text,
-                 QStringLiteral("Unable to load texture file.\n") + empty.filePath(QStringLiteral("qxmagic.smp")));
+        QCOMPARE(rec.boxes()[0].text, QStringLiteral("Unable to load texture file.\n") +
+                                          empty.filePath(QStringLiteral("qxmagic.smp")));
         QVERIFY(!f.rec.params.textureData);
         // A well-formed library without items: the dialog ends at once too, without a message.
         {

@@ -7,9 +7,9 @@
 #include "imagelib/tv32qt.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QPixmap>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,9 @@ using namespace borderfx;
 
 namespace {
 
-TV32TEXTURERECORD& rec(void* t) { return *static_cast<TV32TEXTURERECORD*>(t); }
+TV32TEXTURERECORD& rec(void* t) {
+    return *static_cast<TV32TEXTURERECORD*>(t);
+}
 
 void* startTexture() {
     void* t = nullptr;

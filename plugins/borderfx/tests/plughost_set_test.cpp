@@ -1,8 +1,8 @@
 // plughost borderfx --set: parameters go through the real dialog's controls and OK.
 #include <QFile>
 #include <QImage>
-#include <QSet>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -49,13 +49,14 @@ TEST(PlughostBorderfxSet, ParametersThroughTheDialog) {
 
 // A textured frame: the library beside the plug-in gives texture 1 when the dialog opens.
 TEST(PlughostBorderfxSet, TexturedFrameFromTheLibrary) {
-    if (!QFile::exists(QStringLiteral(KIT_BIN_DIR "/qxmagic.smp"))) GTEST_SKIP() << "no texture library built";
+    if (!QFile::exists(QStringLiteral(KIT_BIN_DIR "/qxmagic.smp")))
+        GTEST_SKIP() << "no texture library built";
     QTemporaryDir dir;
     for (const bool grey : {false, true}) {
         QImage in(120, 90, grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
         in.fill(grey ? qRgb(128, 128, 128) : qRgb(200, 180, 160));
         ASSERT_TRUE(in.save(dir.filePath("in.png")));
-        const QStringList base{dir.filePath("in.png"), "--select",    "30,20,90,70",        "--out",
+        const QStringList base{dir.filePath("in.png"), "--select",    "30,20,90,70",         "--out",
                                dir.filePath("o.png"),  "--out-alpha", dir.filePath("a.png"), "--set"};
         QString out;
         ASSERT_EQ(runHost(base + QStringList{"frameWidth=8,frameFill=texture,shadow=off"}, &out), 0)

@@ -251,8 +251,9 @@ TEST(Render, TexturedFrameShowsTheTexturePicture) {
         const int fw = l.frame.right - l.frame.left, fh = l.frame.bottom - l.frame.top;
         Buffers bufs;
         TV32HBUF result = 0;
-        ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(plain(l.canvas.right, l.canvas.bottom, ch, 0)),
-                                       nullptr, 2, &p, &result, 0, nullptr),
+        ASSERT_EQ(RenderFrameAndShadow(bufs.make(src),
+                                       bufs.make(plain(l.canvas.right, l.canvas.bottom, ch, 0)), nullptr, 2,
+                                       &p, &result, 0, nullptr),
                   1);
         const Image out = read(bufs.adopt(result));
         TV32HBUF picture = 0;
@@ -268,8 +269,8 @@ TEST(Render, TexturedFrameShowsTheTexturePicture) {
         for (int y = l.frame.top; y < l.frame.bottom; ++y)
             for (int x = l.frame.left; x < l.frame.right; ++x) {
                 const bool inImage = inRect(l.image, x, y);
-                const uint8_t* want =
-                    inImage ? src.at(x - l.image.left, y - l.image.top) : expected.at(x - l.frame.left, y - l.frame.top);
+                const uint8_t* want = inImage ? src.at(x - l.image.left, y - l.image.top)
+                                              : expected.at(x - l.frame.left, y - l.frame.top);
                 differing += std::memcmp(out.at(x, y), want, std::size_t(ch)) != 0;
             }
         EXPECT_EQ(differing, 0) << ch << " channels";
@@ -426,7 +427,8 @@ TEST(Render, PlacementMovesTheDrawingButNotTheCanvas) {
     ASSERT_EQ(RenderFrameAndShadow(bufs.make(src), bufs.make(bg), nullptr, 2, &p, &fresh, 0, nullptr), 1);
     const Image out = read(bufs.adopt(fresh));
     ASSERT_EQ(out.w, 50) << "a null slot receives the whole working copy";
-    for (int y = 0; y < 8; ++y) EXPECT_EQ(std::memcmp(out.at(20, 15 + y), src.at(0, y), 30), 0);
+    for (int y = 0; y < 8; ++y)
+        EXPECT_EQ(std::memcmp(out.at(20, 15 + y), src.at(0, y), 30), 0);
     EXPECT_EQ(out.at(18, 13)[2], 255) << "frame corner";
     EXPECT_EQ(out.at(33, 26)[0], 0x60) << "plain shadow beyond the frame's corner";
     EXPECT_EQ(out.at(45, 35)[0], 7) << "the background elsewhere";

@@ -16,7 +16,9 @@ using namespace borderfx;
 
 namespace {
 
-int32_t entryOffset(const ItemStore& s, int32_t n) { return s.table[n]; }
+int32_t entryOffset(const ItemStore& s, int32_t n) {
+    return s.table[n];
+}
 
 TEST(ItemStore, FreshStoreStartsAtOneAndGrows) {
     ItemStore s;
@@ -78,7 +80,9 @@ std::string writeLibrary(const QTemporaryDir& dir, int count) {
     return path;
 }
 
-int32_t angleOf(void* t) { return static_cast<TV32TEXTURERECORD*>(t)->angle; }
+int32_t angleOf(void* t) {
+    return static_cast<TV32TEXTURERECORD*>(t)->angle;
+}
 
 TEST(TextureLibrary, ItemsBecomeTextureObjects) {
     QTemporaryDir dir;

@@ -17,10 +17,14 @@ using namespace borderfx;
 
 namespace {
 
-TV32TEXTURERECORD& rec(void* t) { return *static_cast<TV32TEXTURERECORD*>(t); }
+TV32TEXTURERECORD& rec(void* t) {
+    return *static_cast<TV32TEXTURERECORD*>(t);
+}
 
 // Runs f in a new thread, whose generator starts at 1.
-template <class F> void inFreshThread(F f) { std::thread(f).join(); }
+template <class F> void inFreshThread(F f) {
+    std::thread(f).join();
+}
 
 struct Grid {
     VariationSet set;

@@ -21,7 +21,9 @@ constexpr tv32::StringEntry kTable[] = {
 
 } // namespace
 
-int loadString(int id, char* buffer, int size) { return tv32::CopyTableText(tv32::TableText(kTable, id), buffer, size); }
+int loadString(int id, char* buffer, int size) {
+    return tv32::CopyTableText(tv32::TableText(kTable, id), buffer, size);
+}
 
 std::string loadString(int id) {
     char buffer[260];

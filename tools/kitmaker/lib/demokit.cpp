@@ -30,7 +30,9 @@ constexpr char kTL = '\xC9', kTR = '\xBB', kBL = '\xC8', kBR = '\xBC', kH = '\xC
 constexpr char kTeeL = '\xCC', kTeeR = '\xB9';
 constexpr char kFull = '\xDB', kLight = '\xB0', kMedium = '\xB1', kDark = '\xB2';
 
-std::string repeat(char c, int n) { return std::string(static_cast<std::size_t>(n), c); }
+std::string repeat(char c, int n) {
+    return std::string(static_cast<std::size_t>(n), c);
+}
 
 std::string framed(const std::string& text, int inner) {
     std::string line = text.substr(0, static_cast<std::size_t>(inner));
@@ -44,10 +46,8 @@ std::string infoFileBytes(const DemoKit& kit) {
     const int inner = 60;
     // Large block letters "HALCYON", five rows high.
     static const char* const kLogo[5] = {
-        "#  #  ##  #     ###  #   #  ##  #  #",
-        "#  # #  # #    #      # #  #  # ## #",
-        "#### #### #    #       #   #  # # ##",
-        "#  # #  # #    #       #   #  # #  #",
+        "#  #  ##  #     ###  #   #  ##  #  #", "#  # #  # #    #      # #  #  # ## #",
+        "#### #### #    #       #   #  # # ##", "#  # #  # #    #       #   #  # #  #",
         "#  # #  # ####  ###    #    ##  #  #",
     };
     std::string out;
@@ -55,7 +55,8 @@ std::string infoFileBytes(const DemoKit& kit) {
     out += framed("", inner);
     for (const char* row : kLogo) {
         std::string r;
-        for (const char* p = row; *p; ++p) r += (*p == '#') ? kFull : ' ';
+        for (const char* p = row; *p; ++p)
+            r += (*p == '#') ? kFull : ' ';
         out += framed(r, inner);
     }
     out += framed(repeat(kLight, 12) + repeat(kMedium, 12) + repeat(kDark, 12), inner);
@@ -66,7 +67,9 @@ std::string infoFileBytes(const DemoKit& kit) {
     out += framed("Release information", inner);
     out += std::string(1, kTeeL) + repeat(kH, inner) + kTeeR + "\r\n";
     const char* const notes[] = {
-        "Required space : " , "Archive        : ", "Volumes        : ",
+        "Required space : ",
+        "Archive        : ",
+        "Volumes        : ",
     };
     out += framed(std::string(notes[0]) + kit.requiredMb + " Mb", inner);
     out += framed(std::string(notes[1]) + kit.archiveFile, inner);
@@ -79,9 +82,8 @@ std::string infoFileBytes(const DemoKit& kit) {
 }
 
 std::string followUpText(const DemoKit& kit) {
-    return kit.productName +
-           "\r\n\r\nThank you for installing the demo product.\r\n"
-           "The files were unpacked into the folder you chose; it opens next.\r\n";
+    return kit.productName + "\r\n\r\nThank you for installing the demo product.\r\n"
+                             "The files were unpacked into the folder you chose; it opens next.\r\n";
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
@@ -130,9 +132,9 @@ std::vector<RarEntry> demoContent(const DemoKit& kit) {
     e.push_back(RarEntry::directory("music"));
     e.push_back(RarEntry::file("music/theme.mod", modFileBytes(composeDemoSong())));
     e.push_back(RarEntry::directory("bin"));
-    e.push_back(RarEntry::file("bin/start.sh",
-                               "#!/bin/sh\necho \"" + kit.productName + " is installed in $(dirname \"$0\")/..\"\n",
-                               0755));
+    e.push_back(RarEntry::file(
+        "bin/start.sh", "#!/bin/sh\necho \"" + kit.productName + " is installed in $(dirname \"$0\")/..\"\n",
+        0755));
     return e;
 }
 
@@ -140,7 +142,8 @@ std::vector<std::string> writeKitArchive(const std::string& folder, const DemoKi
     std::filesystem::create_directories(folder);
     const std::vector<RarEntry> entries = demoContent(kit);
     std::uint64_t total = 0;
-    for (const RarEntry& r : entries) total += r.data.size() + r.name.size() + 64;
+    for (const RarEntry& r : entries)
+        total += r.data.size() + r.name.size() + 64;
     const int volumes = std::stoi(kit.volumeCount);
     // The base name is the first volume's name less ".part1.rar".
     std::string base = kit.archiveFile;

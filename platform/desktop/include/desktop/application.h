@@ -9,7 +9,7 @@ namespace desktop {
 // the standard error box (the application's title as caption, the error's text, a stop icon), and
 // the program goes on.
 class Application : public QApplication {
-public:
+  public:
     Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -22,14 +22,14 @@ struct Box {
 
 // A message box with one OK button; show() returns when the user has closed it.
 class MessageBoxService {
-public:
+  public:
     virtual ~MessageBoxService() = default;
     virtual void show(QWidget* owner, const Box& box) = 0;
 };
 
 // The shell's "open" action on a file or folder. Returns whether the request was accepted.
 class ShellService {
-public:
+  public:
     virtual ~ShellService() = default;
     virtual bool open(const QString& target) = 0;
 };
@@ -37,7 +37,7 @@ public:
 // The help viewer: show a help file at a context number, and tell it to quit for a window.
 // `helpFile` may carry a window name after '>' ("folder/nf4ps.hlp>d").
 class HelpService {
-public:
+  public:
     virtual ~HelpService() = default;
     virtual bool showContext(QWidget* owner, const QString& helpFile, int context) = 0;
     virtual bool quit(QWidget* owner, const QString& helpFile) = 0;
@@ -45,7 +45,7 @@ public:
 
 // Bytes available to the calling user on the file system holding `path`; empty when unknown.
 class FreeSpaceService {
-public:
+  public:
     virtual ~FreeSpaceService() = default;
     virtual std::optional<std::uint64_t> bytesAvailable(const QString& path) = 0;
 };
@@ -68,7 +68,7 @@ void showInformation(QWidget* owner, const QString& text);
 // (boxes are "closed" with OK immediately). `onEntry` runs for each request before it returns, so a
 // test can act while a box would be up.
 class Recorder final : public MessageBoxService, public ShellService, public HelpService {
-public:
+  public:
     struct Entry {
         enum class Kind { Box, Open, Help, HelpQuit } kind;
         QString title; // box title
@@ -77,7 +77,7 @@ public:
         int context = 0;
     };
 
-    Recorder();  // installs itself as the box, shell and help service
+    Recorder();           // installs itself as the box, shell and help service
     ~Recorder() override; // puts the previous services back
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
@@ -96,7 +96,7 @@ public:
     bool showContext(QWidget* owner, const QString& helpFile, int context) override;
     bool quit(QWidget* owner, const QString& helpFile) override;
 
-private:
+  private:
     void add(Entry e);
     MessageBoxService* prevBoxes_;
     ShellService* prevShell_;
