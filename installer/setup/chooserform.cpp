@@ -2,12 +2,12 @@
 
 #include "desktop/services.h"
 #include "desktop/system.h"
+#include "framework/artwork.h"
+#include "framework/globals.h"
+#include "framework/settings.h"
 #include "setup/extractform.h"
 #include "setup/freespace.h"
 #include "setup/makedirform.h"
-#include "shell/artwork.h"
-#include "shell/globals.h"
-#include "shell/settings.h"
 
 #include <QDir>
 

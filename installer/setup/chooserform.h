@@ -1,9 +1,9 @@
 #pragma once
 // The destination chooser "Select a Directory": drive list, directory tree, free against required
 // space, and the buttons install, make a directory, cancel.
+#include "framework/controls.h"
 #include "framework/forms.h"
 #include "setup/dirlist.h"
-#include "shell/controls.h"
 
 #include <QFrame>
 

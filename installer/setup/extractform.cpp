@@ -2,10 +2,10 @@
 
 #include "desktop/services.h"
 #include "desktop/system.h"
+#include "framework/globals.h"
+#include "framework/settings.h"
 #include "setup/chooserform.h"
 #include "setup/rarerrors.h"
-#include "shell/globals.h"
-#include "shell/settings.h"
 
 #include <QCoreApplication>
 

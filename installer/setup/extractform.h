@@ -2,10 +2,10 @@
 // The extraction dialog "Prepare to Install....": unpacks the configured archive into the chosen
 // directory with per-file and per-volume progress, asks for missing volumes, can be cancelled, and
 // at the end reports completion and opens the follow-up file and the destination.
+#include "framework/controls.h"
 #include "framework/forms.h"
 #include "setup/rararc.h"
 #include "setup/rarerrors.h"
-#include "shell/controls.h"
 
 #include <string>
 

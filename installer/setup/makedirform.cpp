@@ -2,9 +2,9 @@
 
 #include "desktop/services.h"
 #include "desktop/system.h"
+#include "framework/globals.h"
+#include "framework/settings.h"
 #include "setup/chooserform.h"
-#include "shell/globals.h"
-#include "shell/settings.h"
 
 #include <QDir>
 #include <QFileInfo>

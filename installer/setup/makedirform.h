@@ -1,8 +1,8 @@
 #pragma once
 // The make-directory dialog "Make directory": creates a folder in the chooser's open directory and
 // opens it there.
+#include "framework/controls.h"
 #include "framework/forms.h"
-#include "shell/controls.h"
 
 #include <QLineEdit>
 

@@ -1,10 +1,10 @@
 #include "setup/silentinstall.h"
 
 #include "desktop/services.h"
+#include "framework/settings.h"
 #include "setup/freespace.h"
 #include "setup/rararc.h"
 #include "setup/rarerrors.h"
-#include "shell/settings.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "shell/globals.h"
+#include "framework/globals.h"
 
 #include "setup/chooserform.h"
 #include "setup/extractform.h"

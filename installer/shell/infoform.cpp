@@ -1,7 +1,7 @@
 #include "shell/infoform.h"
 
 #include "desktop/system.h"
-#include "shell/settings.h"
+#include "framework/settings.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 // The installer program: start-up sequence, windows, message loop, exit.
 #include "desktop/application.h"
 #include "desktop/system.h"
+#include "framework/globals.h"
 #include "setup/silentinstall.h"
-#include "shell/globals.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
 

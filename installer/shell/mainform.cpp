@@ -1,11 +1,11 @@
 #include "shell/mainform.h"
 
 #include "desktop/system.h"
+#include "framework/artwork.h"
+#include "framework/globals.h"
+#include "framework/settings.h"
 #include "setup/chooserform.h"
-#include "shell/artwork.h"
-#include "shell/globals.h"
 #include "shell/infoform.h"
-#include "shell/settings.h"
 
 #include <QContextMenuEvent>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: a fixed-size splash window with a background picture, three picture buttons with
 // hot areas, the product name, a scrolling text line, a popup menu and a painted caption bar.
+#include "framework/controls.h"
 #include "framework/forms.h"
-#include "shell/controls.h"
 #include "shell/officecaption.h"
 #include "shell/scrolltext.h"
 

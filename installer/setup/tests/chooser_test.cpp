@@ -2,12 +2,12 @@
 #include "desktop/application.h"
 #include "desktop/services.h"
 #include "framework/forms.h"
+#include "framework/globals.h"
+#include "framework/settings.h"
 #include "setup/chooserform.h"
 #include "setup/makedirform.h"
-#include "shell/globals.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
-#include "shell/settings.h"
 #include "testmusic.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
+#include "framework/settings.h"
 #include "shell/infoform.h"
-#include "shell/settings.h"
 
 #include <QApplication>
 #include <QDir>

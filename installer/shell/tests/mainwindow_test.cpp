@@ -1,12 +1,12 @@
 // The main window as a user meets it: pictures, hot areas, hints, popup menu, shortcuts.
 #include "desktop/services.h"
 #include "framework/forms.h"
+#include "framework/globals.h"
+#include "framework/settings.h"
 #include "setup/chooserform.h"
-#include "shell/globals.h"
 #include "shell/infoform.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
-#include "shell/settings.h"
 #include "testmusic.h"
 
 #include <QContextMenuEvent>

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "framework/settings.h"
 
 #include <gtest/gtest.h>
 

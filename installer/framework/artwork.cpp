@@ -1,6 +1,6 @@
-#include "shell/artwork.h"
+#include "framework/artwork.h"
 
-#include "shell/jpeg.h"
+#include "framework/jpeg.h"
 
 QImage ArtworkImage(Art art) {
     const ArtworkBlob blob = ArtworkJpeg(art);

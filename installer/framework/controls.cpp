@@ -1,4 +1,4 @@
-#include "shell/controls.h"
+#include "framework/controls.h"
 
 #include <QMouseEvent>
 #include <QPainter>
