@@ -96,8 +96,18 @@ namespace {
 QWindow* foreignWindow(TV32HWND handle) {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !X11WindowExists(x11->connection(), handle)) return nullptr;
+    if (!x11 || !X11WindowGeometry(x11->connection(), handle, nullptr)) return nullptr;
     return QWindow::fromWinId(WId(handle));
+}
+
+// Where the other program's window lies on the screen, in Qt's coordinates: asked of the X
+// server (Qt does not follow a foreign window); empty when it cannot be told.
+QRect foreignGeometry(QWindow* foreign) {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    X11Geometry g;
+    if (!x11 || !X11WindowGeometry(x11->connection(), uint32_t(foreign->winId()), &g)) return {};
+    const qreal ratio = foreign->screen() ? foreign->screen()->devicePixelRatio() : 1.0;
+    return QRect(QPointF(g.x / ratio, g.y / ratio).toPoint(), QSizeF(g.width / ratio, g.height / ratio).toSize());
 }
 
 // The window of another program that owns w's window (attachForeignOwner), or nullptr.
@@ -265,9 +275,8 @@ TV32_API int TV32_CALL tv32MoveWindow(TV32HWND window, TV32HWND parent, int32_t)
         QScreen* screen = over ? over->screen() : foreign ? foreign->screen() : w->screen();
         if (!screen) screen = QGuiApplication::primaryScreen();
         const QRect area = screen ? screen->availableGeometry() : QRect();
-        const QRect target = over      ? over->frameGeometry()
-                             : foreign ? QRect(foreign->mapToGlobal(QPoint(0, 0)), foreign->size())
-                                       : area;
+        QRect target = over ? over->frameGeometry() : foreign ? foreignGeometry(foreign) : area;
+        if (target.isEmpty()) target = area;
         QPoint topLeft = target.center() - QPoint(frame.width() / 2, frame.height() / 2);
         if (!area.isEmpty()) { // keep it on the screen
             topLeft.setX(std::max(area.left(), std::min(topLeft.x(), area.right() + 1 - frame.width())));

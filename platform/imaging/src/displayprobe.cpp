@@ -105,27 +105,57 @@ bool systemWaylandReachable(const std::string& display) {
 
 } // namespace
 
-bool X11WindowExists(void* connection, uint32_t window) {
+bool X11WindowGeometry(void* connection, uint32_t window, X11Geometry* out) {
     if (!connection || window == 0) return false;
     void* lib = systemLibrary("libxcb.so.1");
     if (!lib) return false;
+    // The few requests needed, as the X protocol library declares them.
     struct Cookie {
         unsigned int sequence;
     };
+    struct GeometryReply {
+        uint8_t responseType, depth;
+        uint16_t sequence;
+        uint32_t length, root;
+        int16_t x, y;
+        uint16_t width, height, borderWidth;
+        uint8_t pad[2];
+    };
+    struct TranslateReply {
+        uint8_t responseType, sameScreen;
+        uint16_t sequence;
+        uint32_t length, child;
+        int16_t x, y;
+    };
     using GetGeometry = Cookie (*)(void*, uint32_t);
-    using GetGeometryReply = void* (*)(void*, Cookie, void**);
-    auto request = reinterpret_cast<GetGeometry>(dlsym(lib, "xcb_get_geometry"));
-    auto reply = reinterpret_cast<GetGeometryReply>(dlsym(lib, "xcb_get_geometry_reply"));
-    bool exists = false;
-    if (request && reply) {
+    using GetGeometryReply = GeometryReply* (*)(void*, Cookie, void**);
+    using Translate = Cookie (*)(void*, uint32_t, uint32_t, int16_t, int16_t);
+    using TranslateReplyFn = TranslateReply* (*)(void*, Cookie, void**);
+    auto getGeometry = reinterpret_cast<GetGeometry>(dlsym(lib, "xcb_get_geometry"));
+    auto geometryReply = reinterpret_cast<GetGeometryReply>(dlsym(lib, "xcb_get_geometry_reply"));
+    auto translate = reinterpret_cast<Translate>(dlsym(lib, "xcb_translate_coordinates"));
+    auto translateReply = reinterpret_cast<TranslateReplyFn>(dlsym(lib, "xcb_translate_coordinates_reply"));
+    bool found = false;
+    if (getGeometry && geometryReply && translate && translateReply) {
         void* error = nullptr;
-        void* geometry = reply(connection, request(connection, window), &error);
-        exists = geometry != nullptr;
-        std::free(geometry);
+        GeometryReply* g = geometryReply(connection, getGeometry(connection, window), &error);
         std::free(error);
+        error = nullptr;
+        if (g) {
+            // The window's own origin in the root window's coordinates (a window manager may have
+            // put it into a frame of its own).
+            TranslateReply* t = translateReply(connection, translate(connection, window, g->root, 0, 0), &error);
+            std::free(error);
+            if (t) {
+                found = true;
+                if (out) *out = {t->x, t->y, g->width, g->height};
+            }
+            std::free(t);
+        }
+        std::free(g);
     }
     dlclose(lib);
-    return exists;
+    return found;
 }
 
 std::vector<PlatformEntry> ParsePlatformList(const std::string& text) {

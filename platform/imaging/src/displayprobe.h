@@ -40,7 +40,12 @@ struct DisplayServices {
 // never chosen.
 std::string ChoosePlatform(const DisplayEnvironment& env, const DisplayServices& services);
 
-// Whether window is a window of the X server behind connection (an xcb_connection_t*).
-bool X11WindowExists(void* connection, uint32_t window);
+// Where window, a window of the X server behind connection (an xcb_connection_t*), lies on its
+// screen: its top-left corner in root-window coordinates and its size, in the server's pixels.
+// False when the server knows no such window.
+struct X11Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+bool X11WindowGeometry(void* connection, uint32_t window, X11Geometry* geometry);
 
 } // namespace tv32

@@ -251,7 +251,7 @@ TEST(DisplayProbe, TheRealSystemAnswersWithoutQt) {
     // A display number nobody serves.
     EXPECT_FALSE(s.x11Reachable(":65000"));
     EXPECT_FALSE(s.waylandReachable("no-such-wayland-display-65000"));
-    EXPECT_FALSE(tv32::X11WindowExists(nullptr, 1));
+    EXPECT_FALSE(tv32::X11WindowGeometry(nullptr, 1, nullptr));
 }
 
 } // namespace
