@@ -32,10 +32,15 @@ struct Shape {
 
 // At most this many pixel bytes are asked for at once, so that an input cannot make the fuzzer
 // itself run out of memory; sizes beyond what the library can address are still asked for.
-constexpr int64_t kMostBytes = 1 << 22;
+constexpr int64_t kMostBytes = 1 << 18;
 
 bool modest(int64_t w, int64_t h, int64_t bpp) {
-    return w > 0 && h > 0 && w * h * bpp <= kMostBytes;
+    return w > 0 && h > 0 && w <= kMostBytes && h <= kMostBytes && w * h * bpp <= kMostBytes;
+}
+
+// A size the library can address (at most INT_MAX bytes) but the fuzzer will not ask for.
+bool tooBigToTry(int64_t w, int64_t h, int64_t bpp) {
+    return w > 0 && h > 0 && bpp > 0 && !modest(w, h, bpp) && w * h <= INT_MAX / bpp;
 }
 
 class Session {
@@ -84,7 +89,7 @@ class Session {
             const int32_t fill = in_.pick(4);
             const uint8_t colour[3] = {in_.u8(), in_.u8(), in_.u8()};
             const bool allowed = (b == 8 || b == 24) && w > 0 && ht > 0 && fill <= 2;
-            if (allowed && !modest(w, ht, b / 8) && int64_t(w) * ht * (b / 8) <= INT_MAX) return; // too big to try
+            if (allowed && tooBigToTry(w, ht, b / 8)) return;
             const int ok = buf32Alloc(&h, b, w, ht, fill, fill == BUF32_FILL_VALUE ? colour : nullptr);
             if (ok && !allowed) finding("a buffer of a size or depth that cannot be was made");
             if (ok) made(h, b, w, ht);
@@ -150,9 +155,7 @@ class Session {
             const TV32HBUF given = slot;
             const int32_t x = in_.number(80), y = in_.number(80), w = size(), ht = size();
             BUF32INFO info{};
-            if (!given && buf32GetInfo(from, &info) && !modest(w, ht, info.bytesPerPixel) &&
-                int64_t(w) * ht * info.bytesPerPixel <= INT_MAX && w > 0 && ht > 0)
-                return;
+            if (!given && buf32GetInfo(from, &info) && tooBigToTry(w, ht, info.bytesPerPixel)) return;
             const int ok = buf32GetBuf(from, x, y, w, ht, &slot);
             if (!given && ok) made(slot, info.bitsPerPixel, w, ht);
             if (given && slot != given) finding("a given buffer's slot was replaced");
