@@ -154,14 +154,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gAnswer.ok = in.pick(8) != 0;
     gAnswer.keep = in.pick(3) == 0;
     if (!gAnswer.keep) {
+        // Mostly what a dialog gives; now and then values at the ends of the range (which may
+        // make results of many megabytes, or none at all).
+        auto width = [&] { return in.pick(16) ? int32_t(in.pick(41)) : in.number(40); };
         FrameShadowParams& p = gAnswer.params;
         std::memset(&p, 0, sizeof p);
-        p.frameWidth = in.number(40);
+        p.frameWidth = width();
         p.shadowDirection = in.pick(8) ? int32_t(in.pick(4)) : in.i32();
-        p.shadowOffsetX = in.number(40);
-        p.shadowOffsetY = in.number(40);
+        p.shadowOffsetX = width();
+        p.shadowOffsetY = width();
         p.transparency = in.pick(8) ? int32_t(in.pick(100)) : in.number(1000);
-        p.blendWidth = in.number(40);
+        p.blendWidth = width();
         p.frameFill = in.pick(4) == 0 ? BFX_FILL_TEXTURE : in.pick(8) ? BFX_FILL_COLOR : in.i32();
         p.frameColor = uint32_t(in.i32());
         p.shadowColor = uint32_t(in.i32());

@@ -113,6 +113,20 @@ int answerChooser(TV32HWND, uint32_t, uint32_t* chosen) {
     return 1;
 }
 
+// Runs the texture library from dialog d's "&Library..." button: item is selected in the list,
+// then button is pressed there.
+void useLibrary(FrameShadowDialog& d, int32_t item, int button) {
+    QTimer::singleShot(0, [item, button] {
+        QWidget* lib = QApplication::activeModalWidget();
+        QVERIFY(lib);
+        int32_t n = item;
+        TV32IIOSELECTION sel{1, &n};
+        tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
+        ctl<QPushButton>(*lib, button)->click();
+    });
+    ctl<QPushButton>(d, 3061)->click();
+}
+
 } // namespace
 
 class DialogTest : public QObject {
@@ -500,16 +514,7 @@ class DialogTest : public QObject {
         {
             FrameShadowDialog d(nullptr, &f.rec);
             QVERIFY(f.rec.params.textureData != given); // the dialog works on a copy
-            // The library takes texture 7 in place of the copy.
-            QTimer::singleShot(0, [] {
-                QWidget* lib = QApplication::activeModalWidget();
-                QVERIFY(lib);
-                int32_t seven = 7;
-                TV32IIOSELECTION sel{1, &seven};
-                tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
-                ctl<QPushButton>(*lib, 1)->click();
-            });
-            ctl<QPushButton>(d, 3061)->click();
+            useLibrary(d, 7, 1); // the library takes texture 7 in place of the copy
             QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
             ctl<QPushButton>(d, 2)->click();
         }
@@ -690,15 +695,7 @@ class DialogTest : public QObject {
         void* first = f.rec.params.textureData;
         QVERIFY(first);
         const int live = tv32TextureCountLive();
-        QTimer::singleShot(0, [] {
-            QWidget* lib = QApplication::activeModalWidget();
-            QVERIFY(lib);
-            int32_t seven = 7;
-            TV32IIOSELECTION sel{1, &seven};
-            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
-            ctl<QPushButton>(*lib, 1)->click();
-        });
-        ctl<QPushButton>(d, 3061)->click();
+        useLibrary(d, 7, 1);
         QCOMPARE(f.rec.textureIndex, 7);
         QVERIFY(f.rec.params.textureData != first);
         QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
@@ -708,15 +705,7 @@ class DialogTest : public QObject {
 
         // Cancel puts the texture and its index back.
         void* taken = f.rec.params.textureData;
-        QTimer::singleShot(0, [] {
-            QWidget* lib = QApplication::activeModalWidget();
-            QVERIFY(lib);
-            int32_t two = 2;
-            TV32IIOSELECTION sel{1, &two};
-            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
-            ctl<QPushButton>(*lib, 2)->click();
-        });
-        ctl<QPushButton>(d, 3061)->click();
+        useLibrary(d, 2, 2);
         QCOMPARE(f.rec.textureIndex, 7);
         QVERIFY(f.rec.params.textureData != taken); // the backup copy took its place
         QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
