@@ -41,25 +41,58 @@ template <class F> bool eachRun(const Ring& r, std::size_t a, std::size_t e, F&&
 // outline between them on its side: the selected pixels (on the right of the walk) strictly on
 // the right of the line, the others strictly on its left. Along a straight run the side changes
 // linearly, so its first and last pixels stand for all of it. Doubled coordinates keep the
-// centres whole.
-bool keepsSides(const Ring& r, std::size_t a, std::size_t e) {
+// centres whole; T holds the products (64 bits when the outline is small enough).
+template <class T> bool keepsSides(const Ring& r, std::size_t a, std::size_t e) {
     const Point A = r.at(a), E = r.at(e);
-    const int64_t ax = 2 * int64_t(A.x), ay = 2 * int64_t(A.y);
     const int64_t vx = 2 * (int64_t(E.x) - A.x), vy = 2 * (int64_t(E.y) - A.y);
-    auto side = [&](int64_t cx, int64_t cy) { return Wide(vx) * (cy - ay) - Wide(vy) * (cx - ax); };
+    auto side = [&](int64_t cx, int64_t cy) { return T(vx) * cy - T(vy) * cx; }; // relative to A
     return eachRun(r, a, e, [&](Point p, int ux, int uy, int64_t length) {
         const int nx = -uy, ny = ux; // towards the selected pixels
         for (const int64_t m : {int64_t(0), length - 1}) {
-            const int64_t cx = 2 * int64_t(p.x) + (2 * m + 1) * ux, cy = 2 * int64_t(p.y) + (2 * m + 1) * uy;
+            const int64_t cx = 2 * (int64_t(p.x) - A.x) + (2 * m + 1) * ux;
+            const int64_t cy = 2 * (int64_t(p.y) - A.y) + (2 * m + 1) * uy;
             if (side(cx + nx, cy + ny) <= 0 || side(cx - nx, cy - ny) >= 0) return false;
         }
         return true;
     });
 }
 
+// The point strictly between a and e (e - a >= 2) farthest from the line through them (from a
+// when they coincide), the first on ties, and whether it lies farther than the tolerance.
+template <class T>
+std::pair<std::size_t, bool> farthest(const Ring& r, std::size_t a, std::size_t e, long double tol2) {
+    const Point A = r.p[a], E = r.at(e);
+    const int64_t dx = int64_t(E.x) - A.x, dy = int64_t(E.y) - A.y;
+    std::size_t best = a + 1;
+    T bestValue = -1;
+    if (dx == 0 && dy == 0) {
+        for (std::size_t i = a + 1; i < e; ++i) {
+            const int64_t px = int64_t(r.p[i].x) - A.x, py = int64_t(r.p[i].y) - A.y;
+            const T v = T(px) * px + T(py) * py;
+            if (v > bestValue) {
+                bestValue = v;
+                best = i;
+            }
+        }
+        return {best, (long double)bestValue > tol2};
+    }
+    // |cross| is the distance times the segment's length, the same for every point.
+    for (std::size_t i = a + 1; i < e; ++i) {
+        T v = T(dx) * (int64_t(r.p[i].y) - A.y) - T(dy) * (int64_t(r.p[i].x) - A.x);
+        if (v < 0) v = -v;
+        if (v > bestValue) {
+            bestValue = v;
+            best = i;
+        }
+    }
+    return {best, (long double)bestValue * (long double)bestValue >
+                      tol2 * ((long double)dx * dx + (long double)dy * dy)};
+}
+
 // Iterative Douglas-Peucker from the seeds at the box's right, bottom and left, as for a single
 // area; with `exact` a line is also split where it would move a pixel's centre across.
-std::vector<Point> simplify(const Ring& r, const BBox& box, double tolerance, bool exact) {
+template <class T>
+std::vector<Point> simplifyWith(const Ring& r, const BBox& box, double tolerance, bool exact) {
     const std::size_t n = r.n;
     std::ptrdiff_t R = -1, B = -1, L = -1;
     for (std::size_t i = 0; i < n && R < 0; ++i)
@@ -79,45 +112,27 @@ std::vector<Point> simplify(const Ring& r, const BBox& box, double tolerance, bo
         const std::size_t end = stack.back();
         stack.pop_back();
         if (end == anchor) continue; // a seed on the anchor adds nothing
-        const Point a = r.at(anchor), e = r.at(end);
-        const int64_t dx = int64_t(e.x) - a.x, dy = int64_t(e.y) - a.y;
-        std::size_t best = 0;
-        bool far = false;
         if (end > anchor + 1) {
-            // |cross| is the distance times the segment's length, the same for every point.
-            Wide bestValue = -1;
-            for (std::size_t i = anchor + 1; i < end; ++i) {
-                const Point p = r.at(i);
-                const int64_t px = int64_t(p.x) - a.x, py = int64_t(p.y) - a.y;
-                Wide v;
-                if (dx == 0 && dy == 0) {
-                    v = Wide(px) * px + Wide(py) * py;
-                } else {
-                    v = Wide(dx) * py - Wide(dy) * px;
-                    if (v < 0) v = -v;
-                }
-                if (v > bestValue) {
-                    bestValue = v;
-                    best = i;
-                }
+            auto [best, far] = farthest<T>(r, anchor, end, tol2);
+            if (far || (exact && !keepsSides<T>(r, anchor, end))) {
+                stack.push_back(end);
+                stack.push_back(best);
+                continue;
             }
-            if (dx == 0 && dy == 0)
-                far = (long double)bestValue > tol2;
-            else
-                far = (long double)bestValue * (long double)bestValue >
-                      tol2 * ((long double)dx * dx + (long double)dy * dy);
-            if (!far && exact && !keepsSides(r, anchor, end)) far = true;
         }
-        if (far) {
-            stack.push_back(end);
-            stack.push_back(best);
-        } else {
-            result.push_back(a);
-            anchor = end;
-        }
+        result.push_back(r.p[anchor]);
+        anchor = end;
     }
     result.push_back(r.at(n));
     return result;
+}
+
+std::vector<Point> simplify(const Ring& r, const BBox& box, double tolerance, bool exact) {
+    // Doubled coordinates within the box stay below 2^31: their products fit 64 bits.
+    constexpr int64_t kSmall = int64_t(1) << 29;
+    if (int64_t(box.right) - box.left < kSmall && int64_t(box.bottom) - box.top < kSmall)
+        return simplifyWith<int64_t>(r, box, tolerance, exact);
+    return simplifyWith<Wide>(r, box, tolerance, exact);
 }
 
 // A circle for the outline: the test of the single-area analysis (mean deviation from the box's
@@ -338,8 +353,15 @@ WholeMap mapWholeSelection(const SelectionBits& bits, Point offset, int32_t form
         const Point* corners = o.corners.data() + kept.first;
         MapArea a = shapeOfOutline(corners, kept.count, kept.box, c.hole, 1.0, true);
         if (a.cost() > pointsLeft) {
+            // Too many points: the tolerance alone, then coarser, until it fits or can shrink no more
+            // (the seeds and the start).
             m.capped = true;
-            a = shapeOfOutline(corners, kept.count, kept.box, c.hole, 1.0, false);
+            const double extent =
+                2 * (double(kept.box.right) - kept.box.left + kept.box.bottom - kept.box.top);
+            for (double tolerance = 1.0;; tolerance *= 2) {
+                a = shapeOfOutline(corners, kept.count, kept.box, c.hole, tolerance, false);
+                if (a.cost() <= pointsLeft || a.points.size() <= 5 || tolerance > extent) break;
+            }
             if (a.cost() > pointsLeft) continue;
         }
         pointsLeft -= a.cost();
