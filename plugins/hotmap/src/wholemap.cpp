@@ -15,11 +15,12 @@ namespace {
 
 using Wide = __int128;
 
-// A closed outline: corners p(0) .. p(n), p(n) being p(0) again.
+// A path of points p(0) .. p(n): p[0] .. p[n - 1], then `last` (for a closed outline p[0] again).
 struct Ring {
     const Point* p;
     std::size_t n;
-    Point at(std::size_t i) const { return p[i == n ? 0 : i]; }
+    Point last;
+    Point at(std::size_t i) const { return i == n ? last : p[i]; }
 };
 
 int sign(int64_t v) {
@@ -89,8 +90,6 @@ std::pair<std::size_t, bool> farthest(const Ring& r, std::size_t a, std::size_t 
                       tol2 * ((long double)dx * dx + (long double)dy * dy)};
 }
 
-// Iterative Douglas-Peucker from the seeds at the box's right, bottom and left, as for a single
-// area; with `exact` a line is also split where it would move a pixel's centre across.
 template <class T>
 std::vector<Point> simplifyWith(const Ring& r, const BBox& box, double tolerance, bool exact) {
     const std::size_t n = r.n;
@@ -125,14 +124,6 @@ std::vector<Point> simplifyWith(const Ring& r, const BBox& box, double tolerance
     }
     result.push_back(r.at(n));
     return result;
-}
-
-std::vector<Point> simplify(const Ring& r, const BBox& box, double tolerance, bool exact) {
-    // Doubled coordinates within the box stay below 2^31: their products fit 64 bits.
-    constexpr int64_t kSmall = int64_t(1) << 29;
-    if (int64_t(box.right) - box.left < kSmall && int64_t(box.bottom) - box.top < kSmall)
-        return simplifyWith<int64_t>(r, box, tolerance, exact);
-    return simplifyWith<Wide>(r, box, tolerance, exact);
 }
 
 // A circle for the outline: the test of the single-area analysis (mean deviation from the box's
@@ -238,11 +229,21 @@ std::string entry(Scratch& scratch, const MapArea& a, int32_t format, const std:
 
 } // namespace
 
+std::vector<Point> simplifyPolyline(const Point* p, std::size_t n, Point last, const BBox& box,
+                                    double tolerance, bool exact) {
+    const Ring r{p, n, last};
+    // Doubled coordinates within the box stay below 2^31: their products fit 64 bits.
+    constexpr int64_t kSmall = int64_t(1) << 29;
+    if (int64_t(box.right) - box.left < kSmall && int64_t(box.bottom) - box.top < kSmall)
+        return simplifyWith<int64_t>(r, box, tolerance, exact);
+    return simplifyWith<Wide>(r, box, tolerance, exact);
+}
+
 MapArea shapeOfOutline(const Point* corners, std::size_t count, const BBox& box, bool hole, double tolerance,
                        bool exact) {
     MapArea a;
     a.hole = hole;
-    const Ring r{corners, count};
+    const Ring r{corners, count, corners[0]};
     Point centre;
     int32_t radius = 0;
     if (count == 4) { // four corners along pixel edges: a rectangle
@@ -253,7 +254,7 @@ MapArea shapeOfOutline(const Point* corners, std::size_t count, const BBox& box,
         a.points = {centre, {radius, 0}};
     } else {
         a.shape = HM_SHAPE_POLY;
-        a.points = simplify(r, box, tolerance, exact);
+        a.points = simplifyPolyline(corners, count, corners[0], box, tolerance, exact);
     }
     return a;
 }
