@@ -102,7 +102,6 @@ uint32_t unixMode(const RarEntry& e) {
     case RarEntry::Kind::symlink:
         return 0120777;
     case RarEntry::Kind::file:
-    case RarEntry::Kind::hardlink:
         break;
     }
     return 0100000 | (e.mode ? e.mode & 07777 : 0644);
@@ -264,7 +263,7 @@ std::string rar4EndBlock(bool moreVolumes) {
 
 std::string rar4FileHeader(const Piece& p) {
     const RarEntry& e = *p.entry;
-    if (e.kind == RarEntry::Kind::hardlink)
+    if (e.isHardlink())
         throw std::runtime_error("a hard link can only be stored in a RAR 5 archive: " + e.name);
     bool unicode = false;
     const std::string name = rar4NameField(e, unicode);
@@ -320,7 +319,7 @@ std::string rar5EndHeader(bool moreVolumes) {
 
 std::string rar5FileHeader(const Piece& p, RarChecksum checksum) {
     const RarEntry& e = *p.entry;
-    const bool hasData = e.kind == RarEntry::Kind::file;
+    const bool hasData = e.kind == RarEntry::Kind::file && !e.isHardlink();
     const bool blake = hasData && checksum == RarChecksum::blake2sp;
 
     std::string extra;
@@ -342,12 +341,13 @@ std::string rar5FileHeader(const Piece& p, RarChecksum checksum) {
         put64(time, static_cast<uint64_t>(since1601) * 10000000u);
     }
     putExtra(extra, extraTime, time);
-    if (e.kind == RarEntry::Kind::symlink || e.kind == RarEntry::Kind::hardlink) {
+    if (e.kind == RarEntry::Kind::symlink || e.isHardlink()) {
+        const std::string& target = e.isHardlink() ? e.hardlinkTo : e.data;
         std::string redirect;
-        putVint(redirect, e.kind == RarEntry::Kind::symlink ? redirectUnixSymlink : redirectHardLink);
+        putVint(redirect, e.isHardlink() ? redirectHardLink : redirectUnixSymlink);
         putVint(redirect, 0); // flags: not a directory link
-        putVint(redirect, e.data.size());
-        redirect += e.data;
+        putVint(redirect, target.size());
+        redirect += target;
         putExtra(extra, extraRedirect, redirect);
     }
 

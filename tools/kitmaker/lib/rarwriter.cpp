@@ -70,6 +70,7 @@ class Format {
 uint64_t contentSize(const RarEntry& e, const Format& f) {
     switch (e.kind) {
     case RarEntry::Kind::file:
+        if (e.isHardlink()) return 0;
         if (!e.source.empty()) {
             struct stat st {};
             if (::lstat(e.source.c_str(), &st) != 0)
@@ -81,7 +82,6 @@ uint64_t contentSize(const RarEntry& e, const Format& f) {
     case RarEntry::Kind::symlink:
         return f.rar5() ? 0 : e.data.size();
     case RarEntry::Kind::directory:
-    case RarEntry::Kind::hardlink:
         break;
     }
     return 0;
@@ -133,7 +133,7 @@ std::vector<PlannedVolume> plan(const std::vector<RarEntry>& entries, const std:
                 break;
             }
             uint64_t n = 0;
-            if (e.kind == RarEntry::Kind::file) {
+            if (e.kind == RarEntry::Kind::file && total > 0) {
                 const uint64_t smallestHeader = f.fileHeaderSize(e, total, 1);
                 n = space > smallestHeader ? std::min(space - smallestHeader, left - 1) : 0;
                 while (n > 0 && f.fileHeaderSize(e, total, n) > space - n)
@@ -413,8 +413,8 @@ RarEntry RarEntry::symlink(std::string name, std::string target) {
 }
 
 RarEntry RarEntry::hardlink(std::string name, std::string target) {
-    RarEntry e = symlink(std::move(name), std::move(target));
-    e.kind = Kind::hardlink;
+    RarEntry e = file(std::move(name), {});
+    e.hardlinkTo = std::move(target);
     return e;
 }
 
@@ -513,7 +513,8 @@ RarLayout writeRarArchive(const std::string& base, const std::vector<RarEntry>& 
             piece.splitAfter = planned.splitAfter;
             if (planned.part == 0) {
                 hash = std::make_unique<DataHash>(format.blake2sp(), planned.splitAfter);
-                if (!e.source.empty()) source = std::make_unique<SourceFile>(e.source, sizes[planned.entry]);
+                if (!e.source.empty() && !e.isHardlink())
+                    source = std::make_unique<SourceFile>(e.source, sizes[planned.entry]);
             }
             hash->startPiece();
 

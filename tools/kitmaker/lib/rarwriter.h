@@ -31,10 +31,9 @@ enum class RarChecksum {
 
 struct RarEntry {
     enum class Kind {
-        file,
+        file, // a hard link too, when `hardlinkTo` is set
         directory,
-        symlink,  // `data` is the link target
-        hardlink, // RAR 5 only: `data` is the stored name of the earlier entry it links to
+        symlink, // `data` is the link target
     };
     Kind kind = Kind::file;
     // The stored name, '/' or '\\' between folders. RAR 5 stores the bytes as given (UTF-8 expected).
@@ -47,6 +46,10 @@ struct RarEntry {
     uint32_t mode = 0;          // Unix permission bits (may include 04000/02000/01000); 0 picks 0644 / 0755
     int64_t mtime = 1262347200; // modification time, seconds since 1970 (2010-01-01 12:00 UTC)
     bool rawName = false;       // RAR 4: store the name's bytes as they are, never in the Unicode field
+    // RAR 5 only: a file stored as a hard link to the earlier entry of this stored name (no contents).
+    std::string hardlinkTo;
+
+    bool isHardlink() const { return kind == Kind::file && !hardlinkTo.empty(); }
 
     static RarEntry file(std::string name, std::string data, uint32_t mode = 0644);
     static RarEntry directory(std::string name, uint32_t mode = 0755);
