@@ -185,7 +185,10 @@ class VolumeFile {
   public:
     VolumeFile(const std::string& path, std::string shownName)
         : shownName_(std::move(shownName)), buffer_(new char[bufferSize]) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // A fresh file: whatever lay at the temporary name (a stale file, a link planted there) is
+        // replaced, never written through.
+        ::unlink(path.c_str());
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd_ < 0) fail();
     }
     ~VolumeFile() {

@@ -498,6 +498,19 @@ TEST(RarWriter, FullDiskIsAnErrorAndLeavesNoVolumes) {
     EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{});
 }
 
+// A link at a volume's temporary or final name is replaced, never written through.
+TEST(RarWriter, DoesNotWriteThroughLinksAtVolumeNames) {
+    Scratch dir;
+    writeFile(dir / "victim", "keep me");
+    symlink((dir / "victim").c_str(), (dir / "a.rar.tmp").c_str());
+    symlink((dir / "victim").c_str(), (dir / "b.rar").c_str());
+    writeRar(dir / "a", {RarEntry::file("x", "archived")});
+    writeRar(dir / "b", {RarEntry::file("x", "archived")});
+    EXPECT_EQ(readFile(dir / "victim"), "keep me");
+    EXPECT_FALSE(fs::is_symlink(dir / "b.rar"));
+    EXPECT_EQ(folderNames(dir.path()), (std::vector<std::string>{"a.rar", "b.rar", "victim"}));
+}
+
 // The layout is exact: a byte flipped inside a data piece breaks that entry's CRC, a cut at a file
 // boundary leaves exactly the files before it.
 TEST(RarWriter, LayoutPointsAtHeadersAndData) {
