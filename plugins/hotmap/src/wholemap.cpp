@@ -2,6 +2,8 @@
 // and their text.
 #include "wholemap.h"
 
+#include "wide.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -12,8 +14,6 @@
 namespace hotmap {
 
 namespace {
-
-using Wide = __int128;
 
 // A path of points p(0) .. p(n): p[0] .. p[n - 1], then `last` (for a closed outline p[0] again).
 struct Ring {
@@ -46,13 +46,15 @@ template <class F> bool eachRun(const Ring& r, std::size_t a, std::size_t e, F&&
 template <class T> bool keepsSides(const Ring& r, std::size_t a, std::size_t e) {
     const Point A = r.at(a), E = r.at(e);
     const int64_t vx = 2 * (int64_t(E.x) - A.x), vy = 2 * (int64_t(E.y) - A.y);
-    auto side = [&](int64_t cx, int64_t cy) { return T(vx) * cy - T(vy) * cx; }; // relative to A
+    auto side = [&](int64_t cx, int64_t cy) {
+        return product<T>(vx, cy) - product<T>(vy, cx);
+    }; // relative to A
     return eachRun(r, a, e, [&](Point p, int ux, int uy, int64_t length) {
         const int nx = -uy, ny = ux; // towards the selected pixels
         for (const int64_t m : {int64_t(0), length - 1}) {
             const int64_t cx = 2 * (int64_t(p.x) - A.x) + (2 * m + 1) * ux;
             const int64_t cy = 2 * (int64_t(p.y) - A.y) + (2 * m + 1) * uy;
-            if (side(cx + nx, cy + ny) <= 0 || side(cx - nx, cy - ny) >= 0) return false;
+            if (side(cx + nx, cy + ny) <= T(0) || side(cx - nx, cy - ny) >= T(0)) return false;
         }
         return true;
     });
@@ -69,7 +71,7 @@ std::pair<std::size_t, bool> farthest(const Ring& r, std::size_t a, std::size_t 
     if (dx == 0 && dy == 0) {
         for (std::size_t i = a + 1; i < e; ++i) {
             const int64_t px = int64_t(r.p[i].x) - A.x, py = int64_t(r.p[i].y) - A.y;
-            const T v = T(px) * px + T(py) * py;
+            const T v = product<T>(px, px) + product<T>(py, py);
             if (v > bestValue) {
                 bestValue = v;
                 best = i;
@@ -79,8 +81,8 @@ std::pair<std::size_t, bool> farthest(const Ring& r, std::size_t a, std::size_t 
     }
     // |cross| is the distance times the segment's length, the same for every point.
     for (std::size_t i = a + 1; i < e; ++i) {
-        T v = T(dx) * (int64_t(r.p[i].y) - A.y) - T(dy) * (int64_t(r.p[i].x) - A.x);
-        if (v < 0) v = -v;
+        T v = product<T>(dx, int64_t(r.p[i].y) - A.y) - product<T>(dy, int64_t(r.p[i].x) - A.x);
+        if (v < T(0)) v = -v;
         if (v > bestValue) {
             bestValue = v;
             best = i;
@@ -130,6 +132,7 @@ std::vector<Point> simplifyWith(const Ring& r, const BBox& box, double tolerance
 // inscribed ellipse, scaled by the mean radius, at most 1) on every grid corner along the
 // outline, and then the circle that is written (whole centre and radius) must hold exactly the
 // pixels inside the outline: every pixel along it on its side.
+template <class T>
 bool circleFits(const Ring& r, const BBox& box, bool hole, Point& centre, int32_t& radius) {
     const int64_t w = int64_t(box.right) - box.left, h = int64_t(box.bottom) - box.top;
     if (w < 2 || h < 2 || w - h > 1 || h - w > 1) return false; // a circle's box is square
@@ -147,7 +150,7 @@ bool circleFits(const Ring& r, const BBox& box, bool hole, Point& centre, int32_
     const double limit = double(corners) * 2 / (rx + ry);
     double sum = deviation(r.p[0].x, r.p[0].y);
     const bool ellipse = eachRun(r, 0, r.n, [&](Point p, int ux, int uy, int64_t length) {
-        for (int64_t m = 0; m < length; ++m)
+        for (int64_t m = 0; m < length && sum <= limit; ++m)
             sum += deviation(double(p.x) + double(m * ux), double(p.y) + double(m * uy));
         return sum <= limit;
     });
@@ -155,9 +158,9 @@ bool circleFits(const Ring& r, const BBox& box, bool hole, Point& centre, int32_
 
     const int64_t icx = (int64_t(box.left) + box.right) / 2, icy = (int64_t(box.top) + box.bottom) / 2;
     const int64_t ir = std::min(w, h) / 2;
-    const Wide r2 = Wide(2 * ir) * (2 * ir);
+    const T r2 = product<T>(2 * ir, 2 * ir);
     auto inside = [&](int64_t x2, int64_t y2) -> int { // doubled coordinates; 0 on the circle
-        const Wide d = Wide(x2 - 2 * icx) * (x2 - 2 * icx) + Wide(y2 - 2 * icy) * (y2 - 2 * icy);
+        const T d = product<T>(x2 - 2 * icx, x2 - 2 * icx) + product<T>(y2 - 2 * icy, y2 - 2 * icy);
         return d < r2 ? 1 : d > r2 ? -1 : 0;
     };
     const int want = hole ? -1 : 1; // where the selected pixels must be
@@ -227,15 +230,19 @@ std::string entry(Scratch& scratch, const MapArea& a, int32_t format, const std:
     return t;
 }
 
+// Whether doubled coordinates within the box stay below 2^31, so that the sums of two of their
+// products fit 64 bits.
+bool small(const BBox& box) {
+    constexpr int64_t kSmall = int64_t(1) << 29;
+    return int64_t(box.right) - box.left < kSmall && int64_t(box.bottom) - box.top < kSmall;
+}
+
 } // namespace
 
 std::vector<Point> simplifyPolyline(const Point* p, std::size_t n, Point last, const BBox& box,
                                     double tolerance, bool exact) {
     const Ring r{p, n, last};
-    // Doubled coordinates within the box stay below 2^31: their products fit 64 bits.
-    constexpr int64_t kSmall = int64_t(1) << 29;
-    if (int64_t(box.right) - box.left < kSmall && int64_t(box.bottom) - box.top < kSmall)
-        return simplifyWith<int64_t>(r, box, tolerance, exact);
+    if (small(box)) return simplifyWith<int64_t>(r, box, tolerance, exact);
     return simplifyWith<Wide>(r, box, tolerance, exact);
 }
 
@@ -249,7 +256,8 @@ MapArea shapeOfOutline(const Point* corners, std::size_t count, const BBox& box,
     if (count == 4) { // four corners along pixel edges: a rectangle
         a.shape = HM_SHAPE_RECT;
         a.points = {{box.left, box.top}, {box.right, box.bottom}};
-    } else if (circleFits(r, box, hole, centre, radius)) {
+    } else if (small(box) ? circleFits<int64_t>(r, box, hole, centre, radius)
+                          : circleFits<Wide>(r, box, hole, centre, radius)) {
         a.shape = HM_SHAPE_CIRCLE;
         a.points = {centre, {radius, 0}};
     } else {

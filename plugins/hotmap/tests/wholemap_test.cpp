@@ -3,6 +3,7 @@
 #include "mapcheck.h"
 #include "masks.h"
 #include "wholemap.h"
+#include "wide.h"
 
 #include "imagelib/tv32qt.h"
 
@@ -264,6 +265,49 @@ TEST(WholeMap, PolygonPointsAreWrittenAsPrintfWritesThem) {
         ASSERT_TRUE(hotmap::writePolygonTemplate({text, size}, format, points, {}));
         EXPECT_EQ(std::string(text), want);
         std::free(text);
+    }
+}
+
+TEST(WholeMap, WideProductsAreExact) {
+#if defined(__SIZEOF_INT128__)
+    // Checked against the compiler's own 128-bit numbers where there are any.
+    std::mt19937_64 rng(11);
+    const int64_t edges[] = {0,         1, -1, INT64_MAX, INT64_MIN, int64_t(1) << 32, -(int64_t(1) << 32),
+                             0xFFFFFFFF};
+    auto value = [&](std::size_t i) { return i < 8 ? edges[i] : int64_t(rng()) >> (rng() % 64); };
+    auto same = [](hotmap::Wide w, __int128 v) {
+        return w.low() == uint64_t(v) && w.high() == int64_t(v >> 64) && (long double)w == (long double)v;
+    };
+    for (std::size_t i = 0; i < 2000; ++i) {
+        const int64_t a = value(i % 8), b = value(i / 8 % 8 + (i >= 64 ? 8 : 0)), c = value(8), d = value(8);
+        const __int128 p = __int128(a) * b, q = __int128(c) * d;
+        const hotmap::Wide wp = hotmap::Wide::product(a, b), wq = hotmap::Wide::product(c, d);
+        ASSERT_TRUE(same(wp, p)) << a << " * " << b;
+        ASSERT_TRUE(same(wp - wq, p - q)) << a << " " << b << " " << c << " " << d;
+        ASSERT_TRUE(same(wp + wq, p + q));
+        ASSERT_TRUE(same(-wp, -p));
+        EXPECT_EQ(wp < wq, p < q);
+        EXPECT_EQ(wp > wq, p > q);
+        EXPECT_EQ(wp <= hotmap::Wide(0), p <= 0);
+        EXPECT_EQ(wp == wq, p == q);
+    }
+#endif
+    // Outlines wider than 2^29 pixels take the exact products: an L keeps its corners; a
+    // staircase of six steps down and five across becomes one line, which leaves every pixel's
+    // centre on its side, as it does at any size.
+    const int32_t big = int32_t(1) << 30;
+    const std::vector<Point> l{{0, 0}, {big, 0}, {big, 2}, {2, 2}, {2, big}, {0, big}};
+    const hotmap::MapArea a = hotmap::shapeOfOutline(l.data(), l.size(), {0, 0, big, big}, false, 1.0, true);
+    EXPECT_EQ(a.shape, HM_SHAPE_POLY);
+    EXPECT_EQ(a.points, (std::vector<Point>{{0, 0}, {big, 0}, {big, 2}, {2, 2}, {2, big}, {0, big}, {0, 0}}));
+    for (const int32_t right : {100, big}) {
+        std::vector<Point> stairs{{0, 0}, {right, 0}};
+        for (int i = 0; i < 5; ++i)
+            stairs.insert(stairs.end(), {{right - i, i + 1}, {right - i - 1, i + 1}});
+        stairs.insert(stairs.end(), {{right - 5, 6}, {0, 6}});
+        EXPECT_EQ(
+            hotmap::shapeOfOutline(stairs.data(), stairs.size(), {0, 0, right, 6}, false, 1.0, true).points,
+            (std::vector<Point>{{0, 0}, {right, 0}, {right - 5, 6}, {0, 6}, {0, 0}}));
     }
 }
 
