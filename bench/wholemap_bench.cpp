@@ -12,6 +12,7 @@
 #include "edges.h"
 #include "wholemap.h"
 
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -26,19 +27,21 @@ using bench::median;
 using bench::ms;
 
 struct Ours {
-    double pack = 0, trace = 0, total = 0;
+    double pack = 0, trace = 0, total = 0, cpu = 0;
     std::size_t regions = 0, holes = 0, areas = 0, points = 0, textBytes = 0;
     bool capped = false;
 };
 
 Ours runOurs(const std::vector<uint8_t>& px, int n, hotmap::MapCaps caps) {
     Ours o;
+    const double cpu0 = bench::threadCpuMs();
     const auto a = Clock::now();
     const hotmap::SelectionBits bits(px.data(), n, n, n);
     const auto b = Clock::now();
     const hotmap::WholeMap map =
         hotmap::mapWholeSelection(bits, {}, HM_FORMAT_INLINE, "http://example.com/", caps);
     const auto c = Clock::now();
+    o.cpu = bench::threadCpuMs() - cpu0;
     o.pack = ms(a, b);
     o.total = ms(a, c);
     o.regions = map.regions;
@@ -95,7 +98,7 @@ void compare(const char* name, std::vector<uint8_t>& px, int n, int rounds) {
         tn = runOpenCV(px, n, cv::CHAIN_APPROX_NONE);
         none.push_back(tn.total);
     }
-    std::printf("%s, %d x %d\n", name, n, n);
+    std::printf("%s, %d x %d (OpenCV threads: %d)\n", name, n, n, cv::getNumThreads());
     std::printf("  hotmap whole map       median %8.1f ms, min %8.1f  (packing %.1f, trace alone %.1f)\n",
                 median(ours), *std::min_element(ours.begin(), ours.end()), median(pack), median(trace));
     std::printf("    %zu regions, %zu holes -> %zu areas, %zu points, %zu bytes of text%s\n", o.regions,
@@ -129,11 +132,12 @@ int main(int argc, char** argv) {
     const int noise = 2000;
     std::vector<uint8_t> np(std::size_t(noise) * noise);
     bench::makeNoise(np.data(), np.size(), 0.5, 7);
-    std::vector<double> times;
+    std::vector<double> times, cpu;
     Ours o;
     for (int r = 0; r < rounds; ++r) {
         o = runOurs(np, noise, {});
         times.push_back(o.total);
+        cpu.push_back(o.cpu);
     }
     std::printf("noise 50%%, %d x %d, default caps (%d areas, %d points)\n", noise, noise,
                 HM_MAP_DEFAULT_AREAS, HM_MAP_DEFAULT_POINTS);
