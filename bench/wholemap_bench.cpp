@@ -141,9 +141,10 @@ int main(int argc, char** argv) {
     }
     std::printf("noise 50%%, %d x %d, default caps (%d areas, %d points)\n", noise, noise,
                 HM_MAP_DEFAULT_AREAS, HM_MAP_DEFAULT_POINTS);
-    std::printf("  hotmap whole map       median %8.1f ms: %zu regions, %zu holes -> %zu areas, %zu points, "
-                "%zu bytes%s\n",
-                median(times), o.regions, o.holes, o.areas, o.points, o.textBytes,
-                o.capped ? ", capped" : "");
+    std::printf(
+        "  hotmap whole map       median %8.1f ms (CPU %.1f ms): %zu regions, %zu holes -> %zu areas, "
+        "%zu points, %zu bytes%s\n",
+        median(times), median(cpu), o.regions, o.holes, o.areas, o.points, o.textBytes,
+        o.capped ? ", capped" : "");
     return 0;
 }
