@@ -174,11 +174,12 @@ class Session {
             const int32_t index = in_.number(40);
             if (buf32CellLock(h, index, nullptr, &cell)) {
                 const Shape& s = live_[h];
-                if (cell.x < 0 || cell.y < 0 || cell.width <= 0 || cell.height <= 0 || cell.x + cell.width > s.w ||
-                    cell.y + cell.height > s.h)
+                if (cell.x < 0 || cell.y < 0 || cell.width <= 0 || cell.height <= 0 ||
+                    cell.x + cell.width > s.w || cell.y + cell.height > s.h)
                     finding("a cell reaches outside its buffer");
                 std::memset(cell.pixels, 0x3C,
-                            std::size_t(cell.width) * std::size_t(cell.height) * std::size_t(cell.bytesPerPixel));
+                            std::size_t(cell.width) * std::size_t(cell.height) *
+                                std::size_t(cell.bytesPerPixel));
                 buf32CellUnlock(h, index);
             }
             if (uint8_t* p = buf32PointAddr(h, in_.number(80), in_.number(80))) *p ^= 1;
@@ -197,7 +198,8 @@ class Session {
             if (!buf32GetInfo(from, &info) || !modest(s.cx, s.cy, 3)) return;
             TV32HBUF slot = in_.pick(3) ? 0 : handle();
             const TV32HBUF given = slot;
-            if (tv32BufferResampleEx(&s, from, &slot, 0, nullptr, 1) && !given) made(slot, info.bitsPerPixel, s.cx, s.cy);
+            if (tv32BufferResampleEx(&s, from, &slot, 0, nullptr, 1) && !given)
+                made(slot, info.bitsPerPixel, s.cx, s.cy);
             break;
         }
         case 11: { // pixel types
@@ -227,7 +229,8 @@ class Session {
             if (sel32SoftEdgeMakeMask(&r, 1, edge, 0, 0, 0, nullptr) && r.mask != before) {
                 live_.erase(before);
                 dead_.push_back(before);
-                made(r.mask, 8, int32_t(int64_t(shape.w) + r.x + edge), int32_t(int64_t(shape.h) + r.y + edge));
+                made(r.mask, 8, int32_t(int64_t(shape.w) + r.x + edge),
+                     int32_t(int64_t(shape.h) + r.y + edge));
             }
             break;
         }

@@ -28,7 +28,7 @@ class Bytes {
     unsigned pick(unsigned n) { return n ? u8() % n : 0; }
     // A number below limit (a small one), or, one time in four, one at the edges of the range.
     std::int32_t number(std::int32_t limit) {
-        static constexpr std::int32_t kEdges[] = {INT_MIN, INT_MIN + 1, -65536, -2, -1, 0,
+        static constexpr std::int32_t kEdges[] = {INT_MIN, INT_MIN + 1, -65536, -2,          -1,     0,
                                                   1,       65535,       65536,  INT_MAX - 1, INT_MAX};
         const std::uint8_t how = u8();
         if (how % 4 == 0) return kEdges[(how / 4) % (sizeof kEdges / sizeof kEdges[0])];

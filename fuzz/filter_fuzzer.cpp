@@ -140,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool inside = in.pick(4) != 0;
     if (inside) {
         const int32_t l = in.pick(unsigned(w)), t = in.pick(unsigned(h));
-        rec.selection = {l, t, l + 1 + int32_t(in.pick(unsigned(w - l))), t + 1 + int32_t(in.pick(unsigned(h - t)))};
+        rec.selection = {l, t, l + 1 + int32_t(in.pick(unsigned(w - l))),
+                         t + 1 + int32_t(in.pick(unsigned(h - t)))};
         rec.imageWidth = in.pick(8) ? w : in.number(1 << 20);
         rec.imageHeight = in.pick(8) ? h : in.number(1 << 20);
     } else {

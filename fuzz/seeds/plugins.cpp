@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     int written = 0;
     for (uint8_t value : {1, 3, 5, 7, 0x25, 0x55, 0xA1}) {
         for (uint8_t step : {0, 1, 3}) {
-            ok = ok && write(folder + "/seed-" + std::to_string(value) + "-" + std::to_string(step), bytes(n, value, step));
+            ok = ok && write(folder + "/seed-" + std::to_string(value) + "-" + std::to_string(step),
+                             bytes(n, value, step));
             ++written;
         }
     }

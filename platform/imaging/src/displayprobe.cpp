@@ -39,8 +39,10 @@ std::vector<std::string> pluginFolders() {
     return folders;
 }
 
+// A plug-in that loads stays loaded: Qt loads it next anyway, and a library taken out again
+// would leave behind what its dependencies (fontconfig, say) set up when they came in.
 bool loads(const std::string& path) {
-    void* lib = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    void* lib = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
     if (!lib) return false;
     dlclose(lib);
     return true;
@@ -59,7 +61,7 @@ bool systemPluginLoads(const std::string& name) {
 // A library of the display system, looked up at run time: the platform plug-ins need the same
 // libraries, so a system without them has no such display for Qt either.
 void* systemLibrary(const char* soname) {
-    return dlopen(soname, RTLD_LAZY | RTLD_LOCAL);
+    return dlopen(soname, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
 }
 
 bool systemX11Reachable(const std::string& display) {
@@ -144,7 +146,8 @@ bool X11WindowGeometry(void* connection, uint32_t window, X11Geometry* out) {
         if (g) {
             // The window's own origin in the root window's coordinates (a window manager may have
             // put it into a frame of its own).
-            TranslateReply* t = translateReply(connection, translate(connection, window, g->root, 0, 0), &error);
+            TranslateReply* t =
+                translateReply(connection, translate(connection, window, g->root, 0, 0), &error);
             std::free(error);
             if (t) {
                 found = true;

@@ -56,6 +56,8 @@ __attribute__((constructor)) void onLoad() {
 
 __attribute__((destructor)) void onUnload() {
     releasePendingTexture();
+    ReleaseTextureLibrary();
+    StoreFree(TheItemStore());
 }
 
 // Records why the call fails and gives its result, 0.

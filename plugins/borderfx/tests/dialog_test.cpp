@@ -514,7 +514,7 @@ class DialogTest : public QObject {
         {
             FrameShadowDialog d(nullptr, &f.rec);
             QVERIFY(f.rec.params.textureData != given); // the dialog works on a copy
-            useLibrary(d, 7, 1); // the library takes texture 7 in place of the copy
+            useLibrary(d, 7, 1);                        // the library takes texture 7 in place of the copy
             QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
             ctl<QPushButton>(d, 2)->click();
         }

@@ -87,8 +87,8 @@ class ForeignOwner : public testing::Test {
 
 TEST_F(ForeignOwner, ImageMapDialogIsOwnedByTheHostsWindowAndCentredOverIt) {
     void* lib = plugin("hotmap");
-    using Gen = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*, char*,
-                        int32_t*, int32_t);
+    using Gen = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*,
+                        char*, int32_t*, int32_t);
     auto gen = reinterpret_cast<Gen>(dlsym(lib, "hmGenImageTagFromAPSBuf"));
     ASSERT_NE(gen, nullptr);
     char url[HM_URL_SIZE] = "u";
@@ -100,7 +100,8 @@ TEST_F(ForeignOwner, ImageMapDialogIsOwnedByTheHostsWindowAndCentredOverIt) {
         ASSERT_TRUE(seen.shown);
         if (owner == host_.id) {
             EXPECT_EQ(seen.owner, WId(host_.id));
-            EXPECT_LE((seen.centre - hostCentre_).manhattanLength(), 4) << seen.centre.x() << "," << seen.centre.y();
+            EXPECT_LE((seen.centre - hostCentre_).manhattanLength(), 4)
+                << seen.centre.x() << "," << seen.centre.y();
         } else {
             EXPECT_EQ(seen.owner, WId(0)) << "an id that names no window owns nothing";
         }
