@@ -235,22 +235,26 @@ template <class F> int guarded(F&& body) noexcept {
 extern "C" {
 
 TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height) {
-    if (width < 0 || height < 0 || width > 65536 || height > 65536) return 0;
-    Table& t = table();
-    std::lock_guard lock(t.mutex);
-    if (width == 0 || height == 0) {
-        initialCellSize(t.cellW, t.cellH);
-    } else {
-        t.cellW = width;
-        t.cellH = height;
-    }
-    return 1;
+    return guarded([&] {
+        if (width < 0 || height < 0 || width > 65536 || height > 65536) return 0;
+        Table& t = table();
+        std::lock_guard lock(t.mutex);
+        if (width == 0 || height == 0) {
+            initialCellSize(t.cellW, t.cellH);
+        } else {
+            t.cellW = width;
+            t.cellH = height;
+        }
+        return 1;
+    });
 }
 
 TV32_API int32_t TV32_CALL buf32CountLive(void) {
-    Table& t = table();
-    std::lock_guard lock(t.mutex);
-    return int32_t(t.buffers.size());
+    return guardLibrary(int32_t(-1), [] {
+        Table& t = table();
+        std::lock_guard lock(t.mutex);
+        return int32_t(t.buffers.size());
+    });
 }
 
 TV32_API int TV32_CALL buf32FailAfter(int32_t count) {

@@ -107,7 +107,8 @@ QRect foreignGeometry(QWindow* foreign) {
     X11Geometry g;
     if (!x11 || !X11WindowGeometry(x11->connection(), uint32_t(foreign->winId()), &g)) return {};
     const qreal ratio = foreign->screen() ? foreign->screen()->devicePixelRatio() : 1.0;
-    return QRect(QPointF(g.x / ratio, g.y / ratio).toPoint(), QSizeF(g.width / ratio, g.height / ratio).toSize());
+    return QRect(QPointF(g.x / ratio, g.y / ratio).toPoint(),
+                 QSizeF(g.width / ratio, g.height / ratio).toSize());
 }
 
 // The window of another program that owns w's window (attachForeignOwner), or nullptr.
@@ -210,23 +211,36 @@ TV32_API int TV32_CALL c32ShowMb(const C32MSGBOX* box) {
 
 TV32_API int TV32_CALL c32SetDLLErrInfo(int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5,
                                         int32_t v6) {
-    std::lock_guard lock(errMutex);
-    errInfo = {v1, v2, v3, v4, v5, v6};
-    errSet = true;
-    return 1;
+    // Called by the export guards themselves: it must not throw either.
+    try {
+        std::lock_guard lock(errMutex);
+        errInfo = {v1, v2, v3, v4, v5, v6};
+        errSet = true;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
 }
 
 TV32_API int TV32_CALL c32ResetDLLErrInfo(void) {
-    std::lock_guard lock(errMutex);
-    errInfo = {};
-    errSet = false;
-    return 1;
+    try {
+        std::lock_guard lock(errMutex);
+        errInfo = {};
+        errSet = false;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
 }
 
 TV32_API int TV32_CALL c32GetDLLErrInfo(int32_t values[6]) {
-    std::lock_guard lock(errMutex);
-    if (values) std::copy(errInfo.begin(), errInfo.end(), values);
-    return errSet ? 1 : 0;
+    try {
+        std::lock_guard lock(errMutex);
+        if (values) std::copy(errInfo.begin(), errInfo.end(), values);
+        return errSet ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 
 TV32_API TV32CHOOSECOLORHOOK TV32_CALL tv32SetChooseColorHook(TV32CHOOSECOLORHOOK hook) {

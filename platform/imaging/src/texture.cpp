@@ -561,9 +561,11 @@ TV32_API int TV32_CALL tv32GenerateTexture(int32_t version, int32_t, void* textu
 }
 
 TV32_API int32_t TV32_CALL tv32TextureCountLive(void) {
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    return int32_t(l.objects.size() + l.tables.size());
+    return tv32::guardLibrary(int32_t(-1), [] {
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        return int32_t(l.objects.size() + l.tables.size());
+    });
 }
 
 } // extern "C"
