@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QScreen>
 
 #include <cctype>
@@ -222,6 +223,10 @@ int StrToInt(const std::string& text) {
     if (negative) value = -value;
     if (value > INT_MAX || value < INT_MIN) return fail();
     return static_cast<int>(value);
+}
+
+std::future<void> PrepareFontsInBackground() {
+    return std::async(std::launch::async, [] { QFontDatabase::families(); });
 }
 
 QFont makeFont(const QString& family, int pixelHeight, bool bold, bool italic) {

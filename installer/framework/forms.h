@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <future>
 #include <stdexcept>
 #include <string>
 
@@ -107,6 +108,12 @@ template <class T> auto Handler(T* form, void (T::*method)()) {
 // Decimal (or $/0x hexadecimal) 32-bit integer conversion; anything else raises EConvertError
 // "'<text>' is not a valid integer value".
 int StrToInt(const std::string& text);
+
+// Reads the system's font configuration on a thread of its own, as soon as the application object
+// exists: that takes milliseconds, and the windows can be built meanwhile (text measured or drawn
+// before it is done waits for it). The returned future is done when the fonts are known; keep it
+// until then (its destruction waits).
+std::future<void> PrepareFontsInBackground();
 
 // A font by the names the windows were designed with, drawn with the metric-compatible fonts we
 // ship: "Arial" and "MS Sans Serif" with Liberation Sans, "Terminal" with DejaVu Sans Mono.

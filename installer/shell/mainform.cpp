@@ -2,10 +2,12 @@
 
 #include "desktop/system.h"
 #include "framework/artwork.h"
+#include "framework/firstframe.h"
 #include "framework/globals.h"
 #include "framework/settings.h"
 #include "setup/chooserform.h"
 #include "shell/infoform.h"
+#include "shell/music.h"
 
 #include <QContextMenuEvent>
 
@@ -157,10 +159,12 @@ void TForm1::FormCreate() {
 void TForm1::FormShow() {
     // The music starts with the first showing and loops until the program ends. It is opened
     // through its full path in the program folder, so the installer plays it whatever the
-    // current directory.
+    // current directory. It is loaded on the sound thread once the window's first frame is on the
+    // screen (or a second from now at the latest), so the window never waits for it.
     Module = 0;
     PlayHandle = 0;
-    Playmod(InstallSettings.MusicPath);
+    forms::AfterFirstFrame(
+        this, [this] { PlaymodInBackground(this, InstallSettings.MusicPath); }, 1000);
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* e) {

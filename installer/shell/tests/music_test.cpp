@@ -3,6 +3,7 @@
 #include "desktop/services.h"
 #include "diskaudio.h"
 #include "modwriter.h"
+#include "shell/hooks.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
 
@@ -25,6 +26,7 @@ class MusicTest : public QObject {
     void installerPlaysItsMusicFromAnyCurrentDirectory();
     void installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken();
     void installerPlayingMusicStillEndsOnTermination();
+    void soundFailureAtStartOrExitShowsTheRealBoxAndEndsCleanly();
 
   private:
     std::string writeModule(const QString& name, const kitmaker::ModSong& song);
@@ -202,6 +204,44 @@ void MusicTest::installerPlayingMusicStillEndsOnTermination() {
         p.waitForFinished();
     }
     QVERIFY(ended);
+}
+
+void MusicTest::soundFailureAtStartOrExitShowsTheRealBoxAndEndsCleanly() {
+    // The real message box (no log file in place of the desktop), answered by the program's quit
+    // hook, which names it on standard error. A box made before the application object would abort
+    // the program instead (exit code 134, nothing shown).
+    const QString kit = makeKit();
+    QVERIFY(!kit.isEmpty());
+    struct Case {
+        const char* fault;
+        int quitAfterMs;
+        QString box;
+    };
+    const Case cases[] = {
+        // SDL cannot start even its silent driver: MIDASinit fails at start-up.
+        {"init", 3000, QStringLiteral("install: box\tMIDAS Error\tUnable to open audio output\n")},
+        // Background play cannot be stopped at exit.
+        {"stop", 300, QStringLiteral("install: box\tMIDAS Error\tBackground play is not running\n")},
+    };
+    for (const Case& c : cases) {
+        QProcessEnvironment env = installerEnvironment(c.quitAfterMs);
+        env.remove(QLatin1String(desktop::kDesktopLogVariable));
+        env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SOUND_FAULT_LIBRARY));
+        env.insert(QStringLiteral("KIT_SOUND_FAULT"), QLatin1String(c.fault));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(tmp_.path());
+        p.start(kit + QStringLiteral("/install"), {});
+        const bool ended = p.waitForFinished(20000);
+        if (!ended) p.kill();
+        QVERIFY2(ended, c.fault);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains(c.box), qPrintable(err));
+        QCOMPARE(err.count(QStringLiteral("install: box")), 1); // one box, then the program ends
+    }
 }
 
 QTEST_MAIN(MusicTest)
