@@ -1,5 +1,5 @@
 #pragma once
-// Running something once a window's first frame is on the screen. Header-only and Qt-only, so a bare
+// Running things once a window's first frame is on the screen. Header-only and Qt-only, so a bare
 // Qt program can use the same measure as the installer.
 #include <QApplication>
 #include <QEvent>
@@ -9,23 +9,34 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 namespace forms {
 
 namespace detail {
 
 // Watches the application's paint events until one reaches `window` or a widget inside it, then
-// runs its action on the next turn of the event loop: by then the whole frame has been painted and
-// handed to the window system.
+// runs its actions, in the order they were given, on the next turn of the event loop: by then the
+// whole frame has been painted and handed to the window system.
 class FirstFrameWatch : public QObject {
   public:
-    FirstFrameWatch(QWidget* window, std::function<void()> then, int fallbackMs)
-        : QObject(window), window_(window), then_(std::move(then)) {
+    explicit FirstFrameWatch(QWidget* window) : QObject(window), window_(window) {
         qApp->installEventFilter(this);
-        if (fallbackMs >= 0) QTimer::singleShot(fallbackMs, this, [this] { painted(); });
     }
     ~FirstFrameWatch() override {
         if (qApp) qApp->removeEventFilter(this);
+    }
+
+    // The watch of `window` that has not fired yet, made if there is none.
+    static FirstFrameWatch* of(QWidget* window) {
+        for (QObject* child : window->children())
+            if (auto* w = dynamic_cast<FirstFrameWatch*>(child); w && !w->done_) return w;
+        return new FirstFrameWatch(window);
+    }
+
+    void add(std::function<void()> then, int fallbackMs) {
+        actions_.push_back(std::move(then));
+        if (fallbackMs >= 0) QTimer::singleShot(fallbackMs, this, [this] { painted(); });
     }
 
   protected:
@@ -42,23 +53,25 @@ class FirstFrameWatch : public QObject {
         done_ = true;
         qApp->removeEventFilter(this);
         QTimer::singleShot(0, this, [this] {
-            const std::function<void()> then = std::move(then_);
+            const std::vector<std::function<void()>> actions = std::move(actions_);
             deleteLater();
-            then();
+            for (const auto& action : actions)
+                action();
         });
     }
     QPointer<QWidget> window_;
-    std::function<void()> then_;
+    std::vector<std::function<void()>> actions_;
     bool done_ = false;
 };
 
 } // namespace detail
 
 // Runs `then` once, on the user-interface thread, right after the first frame of `window` has been
-// painted; or `fallbackMs` milliseconds from now if no frame came by then (a negative value waits
-// for the frame however long it takes). Nothing runs if the window is destroyed first.
+// painted (actions given for the same window run in the order given); or `fallbackMs` milliseconds
+// from now if no frame came by then (a negative value waits for the frame however long it takes).
+// Nothing runs if the window is destroyed first.
 inline void AfterFirstFrame(QWidget* window, std::function<void()> then, int fallbackMs = -1) {
-    new detail::FirstFrameWatch(window, std::move(then), fallbackMs);
+    detail::FirstFrameWatch::of(window)->add(std::move(then), fallbackMs);
 }
 
 } // namespace forms

@@ -109,10 +109,11 @@ template <class T> auto Handler(T* form, void (T::*method)()) {
 // "'<text>' is not a valid integer value".
 int StrToInt(const std::string& text);
 
-// Reads the system's font configuration on a thread of its own, as soon as the application object
-// exists: that takes milliseconds, and the windows can be built meanwhile (text measured or drawn
-// before it is done waits for it). The returned future is done when the fonts are known; keep it
-// until then (its destruction waits).
+// Reads the system's font configuration on a thread of its own: that takes milliseconds, and the
+// windows can be built meanwhile (text measured or drawn before it is done waits for it). Fonts or
+// a font configuration the program brings along must be put in place before this is called. The
+// returned future is done when the configuration is read; keep it until then (its destruction
+// waits).
 std::future<void> PrepareFontsInBackground();
 
 // A font by the names the windows were designed with, drawn with the metric-compatible fonts we

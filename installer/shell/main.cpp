@@ -1,6 +1,7 @@
 // The installer program: start-up sequence, windows, message loop, exit.
 #include "desktop/application.h"
 #include "desktop/system.h"
+#include "framework/firstframe.h"
 #include "framework/forms.h"
 #include "framework/globals.h"
 #include "setup/silentinstall.h"
@@ -36,13 +37,15 @@ int main(int argc, char** argv) {
     // 2. The application's title.
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));
 
-    // 3. The five windows, in order; the main window reads the settings while it is created.
-    CreateForms();
+    // 3. The five windows, in order; the main window reads the settings while it is created. The
+    // other four are built once the main window's first frame is on the screen.
+    CreateMainForm();
 
     // 4. The message loop shows the main window and runs until it closes. The music joins the
     // window once its first frame is on the screen.
     ArmStartHooks(Form1);
     Form1->Show();
+    forms::AfterFirstFrame(Form1, CreateOtherForms);
     app.exec();
 
     // 5. Background play stops and the sound library closes; the program ends with exit code 0.

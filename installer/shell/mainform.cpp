@@ -219,10 +219,12 @@ void TForm1::Label3MouseMove() {
 }
 
 void TForm1::openChooser() {
-    if (Form2) Form2->ShowModal();
+    CreateOtherForms();
+    Form2->ShowModal();
 }
 void TForm1::openViewer() {
-    if (Form4) Form4->ShowModal();
+    CreateOtherForms();
+    Form4->ShowModal();
 }
 
 void TForm1::Image2Click() {

@@ -1,6 +1,7 @@
 #include "shell/music.h"
 
 #include "desktop/services.h"
+#include "desktop/system.h"
 #include "shell/mainform.h"
 
 #include <midas/midas.h>
@@ -11,18 +12,79 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <future>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
+
+// The sound library's calls. The library is loaded when the sound starts, by the thread that starts
+// it: it brings many libraries of its own (the audio output's, the module decoder's), and loading
+// those before the first window would hold that window up. It is looked for in the program's folder
+// first, then where the program's own libraries are.
+struct SoundLibrary {
+    decltype(&MIDASstartup) startup = nullptr;
+    decltype(&MIDASinit) init = nullptr;
+    decltype(&MIDASstartBackgroundPlay) startBackgroundPlay = nullptr;
+    decltype(&MIDASloadModule) loadModule = nullptr;
+    decltype(&MIDASgetModuleInfo) getModuleInfo = nullptr;
+    decltype(&MIDASplayModule) playModule = nullptr;
+    decltype(&MIDASstopModule) stopModule = nullptr;
+    decltype(&MIDASfreeModule) freeModule = nullptr;
+    decltype(&MIDASstopBackgroundPlay) stopBackgroundPlay = nullptr;
+    decltype(&MIDASclose) close = nullptr;
+    decltype(&MIDASgetLastError) getLastError = nullptr;
+    decltype(&MIDASgetErrorMessage) getErrorMessage = nullptr;
+    std::string problem; // why it could not be loaded; empty when it was
+};
+
+SoundLibrary loadSoundLibrary() {
+    SoundLibrary lib;
+    const std::string beside = desktop::folderOf(desktop::programFile()) + kSoundLibraryFile;
+    void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) handle = dlopen(kSoundLibraryFile, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        lib.problem = std::string("Cannot load the sound library: ") + (why ? why : kSoundLibraryFile);
+        return lib;
+    }
+    auto get = [&](auto& call, const char* name) {
+        call = reinterpret_cast<std::remove_reference_t<decltype(call)>>(dlsym(handle, name));
+        if (!call && lib.problem.empty())
+            lib.problem = std::string("The sound library ") + kSoundLibraryFile + " has no " + name;
+    };
+    get(lib.startup, "MIDASstartup");
+    get(lib.init, "MIDASinit");
+    get(lib.startBackgroundPlay, "MIDASstartBackgroundPlay");
+    get(lib.loadModule, "MIDASloadModule");
+    get(lib.getModuleInfo, "MIDASgetModuleInfo");
+    get(lib.playModule, "MIDASplayModule");
+    get(lib.stopModule, "MIDASstopModule");
+    get(lib.freeModule, "MIDASfreeModule");
+    get(lib.stopBackgroundPlay, "MIDASstopBackgroundPlay");
+    get(lib.close, "MIDASclose");
+    get(lib.getLastError, "MIDASgetLastError");
+    get(lib.getErrorMessage, "MIDASgetErrorMessage");
+    return lib;
+}
+
+// Loaded once, by whichever thread asks first.
+const SoundLibrary& midas() {
+    static const SoundLibrary lib = loadSoundLibrary();
+    return lib;
+}
 
 bool ok(BOOL result) {
     return (result & 0xFF) != 0;
 }
 
 bool startSteps() {
-    MIDASstartup();
-    return ok(MIDASinit()) && ok(MIDASstartBackgroundPlay(0));
+    const SoundLibrary& m = midas();
+    if (!m.problem.empty()) return false;
+    m.startup();
+    return ok(m.init()) && ok(m.startBackgroundPlay(0));
 }
 
 // The sound thread's work: the start-up, and the music of the main window's first showing. Each
@@ -38,10 +100,11 @@ void waitForSoundThread() {
 } // namespace
 
 void SoundFatal(const QString& caption) {
-    const int code = MIDASgetLastError();
-    const QString text = QString::fromLocal8Bit(MIDASgetErrorMessage(code));
+    const SoundLibrary& m = midas();
+    const QString text = m.problem.empty() ? QString::fromLocal8Bit(m.getErrorMessage(m.getLastError()))
+                                           : QString::fromStdString(m.problem);
     desktop::messageBoxes().show(nullptr, {caption, text, desktop::BoxIcon::None});
-    MIDASclose();
+    if (m.problem.empty()) m.close();
     // Ends here: no handler, destructor or exit routine of the program runs any more; the system
     // takes the windows down with the process.
     std::fflush(nullptr);
@@ -49,9 +112,7 @@ void SoundFatal(const QString& caption) {
 }
 
 void StartSound() {
-    MIDASstartup();
-    if (!ok(MIDASinit())) SoundFatal(kSoundErrorCaption);
-    if (!ok(MIDASstartBackgroundPlay(0))) SoundFatal(kSoundErrorCaption);
+    if (!startSteps()) SoundFatal(kSoundErrorCaption);
 }
 
 void StartSoundInBackground() {
@@ -59,18 +120,20 @@ void StartSoundInBackground() {
 }
 
 bool PlaymodSteps(std::uint32_t& module, std::uint32_t& playHandle, const std::string& fileName) {
+    const SoundLibrary& m = midas();
+    if (!m.problem.empty()) return false;
     if (!fileName.empty()) {
-        if (playHandle != 0 && !ok(MIDASstopModule(playHandle))) return false;
+        if (playHandle != 0 && !ok(m.stopModule(playHandle))) return false;
         playHandle = 0;
-        if (module != 0 && !ok(MIDASfreeModule(module))) return false;
+        if (module != 0 && !ok(m.freeModule(module))) return false;
         std::vector<char> name(fileName.begin(), fileName.end());
         name.push_back('\0');
-        module = MIDASloadModule(name.data());
+        module = m.loadModule(name.data());
         if (module == 0) return false;
         MIDASmoduleInfo info{};
-        if (!ok(MIDASgetModuleInfo(module, &info))) return false;
+        if (!ok(m.getModuleInfo(module, &info))) return false;
     }
-    playHandle = MIDASplayModule(module, 1);
+    playHandle = m.playModule(module, 1);
     return playHandle != 0;
 }
 
@@ -104,7 +167,8 @@ void PlaymodInBackground(TForm1* form, const std::string& fileName) {
 
 int StopSound() {
     waitForSoundThread();
-    if (!ok(MIDASstopBackgroundPlay())) SoundFatal(kSoundErrorCaption);
-    MIDASclose();
+    const SoundLibrary& m = midas();
+    if (!m.problem.empty() || !ok(m.stopBackgroundPlay())) SoundFatal(kSoundErrorCaption);
+    m.close();
     return 0;
 }

@@ -14,6 +14,11 @@
 
 class TForm1;
 
+// The sound library, loaded when the sound starts: from the program's folder, else from where the
+// program's libraries are. Missing, or lacking one of its calls, it fails the start-up like any
+// other failure of the library ("MIDAS Error", with the loader's reason).
+inline constexpr const char* kSoundLibraryFile = "libmidas.so";
+
 // Message box captions of the fatal path: failures inside Playmod, and at start-up or exit.
 inline const QString kPlaymodErrorCaption = QStringLiteral("MIDAS ERROR");
 inline const QString kSoundErrorCaption = QStringLiteral("MIDAS Error");

@@ -210,25 +210,31 @@ void MusicTest::soundFailureAtStartOrExitShowsTheRealBoxAndEndsCleanly() {
     // The real message box (no log file in place of the desktop), answered by the program's quit
     // hook, which names it on standard error. A box made before the application object would abort
     // the program instead (exit code 134, nothing shown).
-    const QString kit = makeKit();
-    QVERIFY(!kit.isEmpty());
     struct Case {
         const char* fault;
         int quitAfterMs;
         QString box;
     };
     const Case cases[] = {
-        // SDL cannot start even its silent driver: MIDASinit fails at start-up.
-        {"init", 3000, QStringLiteral("install: box\tMIDAS Error\tUnable to open audio output\n")},
+        // MIDASinit fails at start-up.
+        {"init", 3000, QStringLiteral("install: box\tMIDAS Error\tSound system already initialised\n")},
         // Background play cannot be stopped at exit.
         {"stop", 300, QStringLiteral("install: box\tMIDAS Error\tBackground play is not running\n")},
+        // No sound library at all beside the program or where its libraries are.
+        {"missing", 3000, QStringLiteral("install: box\tMIDAS Error\tCannot load the sound library: ")},
     };
     for (const Case& c : cases) {
+        const QString kit = makeKit();
+        QVERIFY(!kit.isEmpty());
+        const QString library = kit + QLatin1Char('/') + QLatin1String(kSoundLibraryFile);
+        QVERIFY(QFile::remove(library));
+        if (QLatin1String(c.fault) != QLatin1String("missing"))
+            QVERIFY(QFile::copy(QStringLiteral(SOUND_FAULT_LIBRARY), library));
         QProcessEnvironment env = installerEnvironment(c.quitAfterMs);
         env.remove(QLatin1String(desktop::kDesktopLogVariable));
-        env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SOUND_FAULT_LIBRARY));
+        env.insert(QStringLiteral("KIT_REAL_SOUND_LIBRARY"), QStringLiteral(SOUND_LIBRARY));
         env.insert(QStringLiteral("KIT_SOUND_FAULT"), QLatin1String(c.fault));
-        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+        env.remove(QStringLiteral("LD_LIBRARY_PATH"));
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(tmp_.path());
