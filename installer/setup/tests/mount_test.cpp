@@ -34,10 +34,21 @@ bool enterPrivateMountNamespace() {
     return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-bool mountTmpfs(const QString& at, const char* options, unsigned long flags = 0) {
-    QDir().mkpath(at);
-    return ::mount("tmpfs", QFile::encodeName(at).constData(), "tmpfs", flags, options) == 0;
-}
+// A tmpfs mounted at `path` for one test, and taken away when the test ends, whatever happened
+// (a lazy unmount: the chooser may still be in it).
+struct TestDisk {
+    QString path;
+    bool mounted = false;
+    TestDisk(const QString& at, const char* options) : path(at) {
+        QDir().mkpath(at);
+        mounted = ::mount("tmpfs", QFile::encodeName(at).constData(), "tmpfs", 0, options) == 0;
+    }
+    ~TestDisk() {
+        if (mounted) ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
+    }
+    TestDisk(const TestDisk&) = delete;
+    TestDisk& operator=(const TestDisk&) = delete;
+};
 
 QString freeText(const QString& path) {
     return QString::fromStdString(
@@ -109,6 +120,9 @@ void MountTest::runChooser(const std::function<void()>& inside) {
         Form2->SpeedButton3->click();
     });
     Form2->ShowModal();
+    // Off the test's disks again, whatever happened inside.
+    if (Form3->isVisible()) Form3->Hide();
+    Form2->DirectoryListBox1->setDirectory(base_);
 }
 
 void MountTest::pickDisk(const QString& root) {
@@ -143,8 +157,9 @@ void MountTest::screenshot(const QString& name, bool popup) {
 }
 
 void MountTest::theChooserFollowsTheFolderIntoAnotherDisk() {
-    const QString usb = base_ + "/usb";
-    QVERIFY(mountTmpfs(usb, "size=4m"));
+    const TestDisk disk(base_ + "/usb", "size=4m");
+    QVERIFY(disk.mounted);
+    const QString usb = disk.path;
     QVERIFY(QDir().mkpath(usb + "/games"));
     const QString home = TDriveComboBox::rootOf(base_);
     runChooser([&] {
@@ -175,13 +190,12 @@ void MountTest::theChooserFollowsTheFolderIntoAnotherDisk() {
         QCOMPARE(Form2->windowTitle(), QStringLiteral("Select a Directory"));
         screenshot("chooser-back-on-first-disk");
     });
-    QDir::setCurrent(base_);
-    QVERIFY(::umount(QFile::encodeName(usb).constData()) == 0);
 }
 
 void MountTest::choosingADiskInTheListOpensTheFolderLastVisitedOnIt() {
-    const QString stick = base_ + "/stick";
-    QVERIFY(mountTmpfs(stick, "size=2m"));
+    const TestDisk disk(base_ + "/stick", "size=2m");
+    QVERIFY(disk.mounted);
+    const QString stick = disk.path;
     QVERIFY(QDir().mkpath(stick + "/a/b"));
     QVERIFY(QDir().mkpath(base_ + "/work"));
     const QString home = TDriveComboBox::rootOf(base_);
@@ -206,13 +220,12 @@ void MountTest::choosingADiskInTheListOpensTheFolderLastVisitedOnIt() {
         QCOMPARE(rec_->boxes().size(), std::size_t{0});
         pickDisk(home);
     });
-    QDir::setCurrent(base_);
-    QVERIFY(::umount(QFile::encodeName(stick).constData()) == 0);
 }
 
 void MountTest::aDiskThatDisappearsLeavesTheChooserOnWhatIsLeft() {
-    const QString gone = base_ + "/gone";
-    QVERIFY(mountTmpfs(gone, "size=1m"));
+    TestDisk disk(base_ + "/gone", "size=1m");
+    QVERIFY(disk.mounted);
+    const QString gone = disk.path;
     QVERIFY(QDir().mkpath(gone + "/inside"));
     const QString home = TDriveComboBox::rootOf(base_);
     runChooser([&] {
@@ -222,6 +235,7 @@ void MountTest::aDiskThatDisappearsLeavesTheChooserOnWhatIsLeft() {
         // Taken away under the chooser (a lazy unmount works even while it is the current
         // directory): the folder it was mounted on is all that is left.
         QVERIFY(::umount2(QFile::encodeName(gone).constData(), MNT_DETACH) == 0);
+        disk.mounted = false;
         QTRY_COMPARE_WITH_TIMEOUT(rec_->boxes().size(), std::size_t{1}, 3 * TForm2::kWatchIntervalMs);
         QCOMPARE(rec_->boxes()[0].text, "The directory " + gone +
                                             "/inside is no longer available; the list shows " + gone +
@@ -236,12 +250,12 @@ void MountTest::aDiskThatDisappearsLeavesTheChooserOnWhatIsLeft() {
         QCOMPARE(Form2->DriveComboBox1->findData(gone), -1);
         Form2->DriveComboBox1->hidePopup();
     });
-    QDir::setCurrent(base_);
 }
 
 void MountTest::aReadOnlyDiskIsRefusedBeforeAnythingStarts() {
-    const QString ro = base_ + "/ro";
-    QVERIFY(mountTmpfs(ro, "size=1m"));
+    const TestDisk disk(base_ + "/ro", "size=1m");
+    QVERIFY(disk.mounted);
+    const QString ro = disk.path;
     QVERIFY(QDir().mkpath(ro + "/folder"));
     QVERIFY(::mount(nullptr, QFile::encodeName(ro).constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) ==
             0);
@@ -265,10 +279,7 @@ void MountTest::aReadOnlyDiskIsRefusedBeforeAnythingStarts() {
         Form3->SpeedButton2->click();
         QVERIFY(Form2->isVisible());
         QCOMPARE(QDir(ro + "/folder").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-        QVERIFY(Form2->DirectoryListBox1->setDirectory(base_));
     });
-    QDir::setCurrent(base_);
-    QVERIFY(::umount(QFile::encodeName(ro).constData()) == 0);
 }
 
 int main(int argc, char** argv) {

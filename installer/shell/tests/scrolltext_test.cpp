@@ -297,25 +297,6 @@ TEST(ScrollTextWidget, NoLinesShowOnlyTheBackground) {
             ASSERT_EQ(img.pixel(x, y), qRgb(10, 20, 30));
 }
 
-TEST(ScrollTextWidget, ShadowCopyIsDrawnInTheButtonShadowColour) {
-    TScrollText st;
-    st.resize(200, 60);
-    st.setColor(Qt::black);
-    st.setFontColor(Qt::white);
-    st.setFont(forms::makeFont(QStringLiteral("Arial"), 40, true));
-    st.setTextStyle(tsShaddow);
-    st.setDepth(3);
-    st.setItems({"III"});
-    st.setScrollDirection(sdStatic);
-    const QImage img = frameOf(st);
-    const QRgb shadow = st.palette().color(QPalette::Dark).rgb();
-    bool seen = false;
-    for (int y = 0; y < img.height() && !seen; ++y)
-        for (int x = 0; x < img.width() && !seen; ++x)
-            seen = img.pixel(x, y) == shadow;
-    EXPECT_TRUE(seen);
-}
-
 TEST(ScrollTextWidget, WithoutStepsTheTextStandsCentred) {
     TScrollText st;
     st.resize(418, 14);
@@ -334,11 +315,13 @@ TEST(ScrollTextWidget, WithoutStepsTheTextStandsCentred) {
     EXPECT_NEAR(lit, st.currentLayout().LeftOffset + bearing, 1);
 }
 
-TEST(ScrollTextWidget, RaisedAndLoweredTextHaveTheirLightAndDarkSides) {
+TEST(ScrollTextWidget, RaisedLoweredAndShadowedTextHaveTheirLightAndDarkSides) {
     // Highlight and shadow copies sit `Depth` pixels up-left and down-right of the text (raised),
-    // or the other way round (lowered); the text itself is drawn over both.
-    const QRgb light = qRgb(255, 0, 0), dark = qRgb(0, 0, 255), background = qRgb(0, 0, 0);
-    for (TTextStyle style : {tsRaised, tsLowered}) {
+    // or the other way round (lowered); a shadowed text has only the shadow, down-right. The text
+    // itself is drawn over them.
+    const QRgb light = qRgb(255, 0, 0), dark = qRgb(0, 0, 255), background = qRgb(0, 0, 0),
+               white = qRgb(255, 255, 255);
+    for (TTextStyle style : {tsRaised, tsLowered, tsShaddow}) {
         TScrollText st;
         QPalette pal = st.palette();
         pal.setColor(QPalette::Light, QColor(light));
@@ -374,13 +357,13 @@ TEST(ScrollTextWidget, RaisedAndLoweredTextHaveTheirLightAndDarkSides) {
                 --y;
             return y;
         };
-        const QRgb upLeft = style == tsRaised ? light : dark;
-        const QRgb downRight = style == tsRaised ? dark : light;
+        const QRgb upLeft = style == tsRaised ? light : style == tsLowered ? dark : white;
+        const QRgb downRight = style == tsLowered ? light : dark;
         EXPECT_EQ(img.pixel(left + 2, midY), upLeft) << style;
         EXPECT_EQ(img.pixel(left + 2, topOf(left + 2) + 2), upLeft) << style;
         EXPECT_EQ(img.pixel(right - 2, midY), downRight) << style;
         EXPECT_EQ(img.pixel(right - 2, bottomOf(right - 2) - 2), downRight) << style;
-        EXPECT_EQ(img.pixel((left + right) / 2, midY), qRgb(255, 255, 255)) << style; // the text on top
+        EXPECT_EQ(img.pixel((left + right) / 2, midY), white) << style; // the text on top
     }
 }
 
