@@ -126,6 +126,7 @@ void TForm2::DriveComboBox1Select() {
 void TForm2::followDirectory() {
     const QString folder = DirectoryListBox1->Directory();
     const Disk disk = DiskOf(folder);
+    if (disk.root.isEmpty()) return; // gone already: the next check of the folder takes it up
     visited_.visit(disk.root, folder);
     if (disk == checkedDisk_) return; // another folder of the same disk: no new check
     checkedDisk_ = disk;

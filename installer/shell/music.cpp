@@ -10,11 +10,16 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <dlfcn.h>
-#include <future>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -87,15 +92,60 @@ bool startSteps() {
     return ok(m.init()) && ok(m.startBackgroundPlay(0));
 }
 
-// The sound thread's work: the start-up, and the music of the main window's first showing. Each
-// waits for the one before, so the library is only ever called by one thread at a time.
-std::shared_future<bool> gStarted;
-std::shared_future<void> gPlayed;
+// The sound thread: runs the program's work with the sound library (the start-up, the music of the
+// main window's first showing) one job after another, so the library is only ever called by one
+// thread at a time. It lives as long as the process: the audio system keeps state for each thread
+// that calls it, which would be lost (leaked) with a thread that ends.
+class SoundThread {
+  public:
+    static SoundThread& get() {
+        static SoundThread* thread = new SoundThread; // never destroyed: see above
+        started = true;
+        return *thread;
+    }
+    // Waits until every job given so far is done (nothing to wait for when none ever was).
+    static void waitIdle() {
+        if (!started) return;
+        SoundThread& t = get();
+        std::unique_lock lock(t.mutex_);
+        t.idle_.wait(lock, [&] { return t.jobs_.empty() && !t.busy_; });
+    }
+    void post(std::function<void()> job) {
+        {
+            const std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_one();
+    }
 
-void waitForSoundThread() {
-    if (gPlayed.valid()) gPlayed.wait();
-    if (gStarted.valid()) gStarted.wait();
-}
+  private:
+    SoundThread() {
+        std::thread([this] { run(); }).detach();
+    }
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return !jobs_.empty(); });
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            job();
+            lock.lock();
+            busy_ = false;
+            if (jobs_.empty()) idle_.notify_all();
+        }
+    }
+    static inline std::atomic<bool> started{false};
+    std::mutex mutex_;
+    std::condition_variable wake_, idle_;
+    std::deque<std::function<void()>> jobs_;
+    bool busy_ = false;
+};
+
+// Whether the sound library started; written and read by the sound thread's jobs (true when the
+// start-up ran on the user-interface thread instead).
+bool gStarted = true;
 
 } // namespace
 
@@ -116,7 +166,7 @@ void StartSound() {
 }
 
 void StartSoundInBackground() {
-    gStarted = std::async(std::launch::async, startSteps).share();
+    SoundThread::get().post([] { gStarted = startSteps(); });
 }
 
 bool PlaymodSteps(std::uint32_t& module, std::uint32_t& playHandle, const std::string& fileName) {
@@ -142,31 +192,28 @@ void TForm1::Playmod(const std::string& fileName) {
 }
 
 void PlaymodInBackground(TForm1* form, const std::string& fileName) {
-    const std::shared_future<bool> started = gStarted;
-    const std::shared_future<void> before = gPlayed;
     std::uint32_t module = form->Module, playHandle = form->PlayHandle;
-    gPlayed = std::async(std::launch::async, [=, target = QPointer<TForm1>(form)]() mutable {
-                  if (before.valid()) before.wait();
-                  const bool running = !started.valid() || started.get();
-                  const bool playing = running && PlaymodSteps(module, playHandle, fileName);
-                  // The outcome goes to the user-interface thread; it is dropped if the window has
-                  // gone by then (the program is ending, and its exit closes the library).
-                  QMetaObject::invokeMethod(
-                      QCoreApplication::instance(),
-                      [=] {
-                          waitForSoundThread();
-                          if (!target) return;
-                          if (!running) SoundFatal(kSoundErrorCaption);
-                          if (!playing) SoundFatal(kPlaymodErrorCaption);
-                          target->Module = module;
-                          target->PlayHandle = playHandle;
-                      },
-                      Qt::QueuedConnection);
-              }).share();
+    SoundThread::get().post([=, target = QPointer<TForm1>(form)]() mutable {
+        const bool running = gStarted;
+        const bool playing = running && PlaymodSteps(module, playHandle, fileName);
+        // The outcome goes to the user-interface thread; it is dropped if the window has gone by
+        // then (the program is ending, and its exit closes the library).
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [=] {
+                SoundThread::waitIdle();
+                if (!target) return;
+                if (!running) SoundFatal(kSoundErrorCaption);
+                if (!playing) SoundFatal(kPlaymodErrorCaption);
+                target->Module = module;
+                target->PlayHandle = playHandle;
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 int StopSound() {
-    waitForSoundThread();
+    SoundThread::waitIdle();
     const SoundLibrary& m = midas();
     if (!m.problem.empty() || !ok(m.stopBackgroundPlay())) SoundFatal(kSoundErrorCaption);
     m.close();
