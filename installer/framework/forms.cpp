@@ -226,10 +226,18 @@ int StrToInt(const std::string& text) {
     return static_cast<int>(value);
 }
 
-std::future<void> PrepareFontsInBackground() {
+namespace {
+std::shared_future<void> gFonts;
+}
+
+void PrepareFontsInBackground() {
     // The font configuration (fontconfig's files and caches) is what takes the time; the toolkit
     // takes it over as it is once it needs fonts.
-    return std::async(std::launch::async, [] { FcInit(); });
+    gFonts = std::async(std::launch::async, [] { FcInit(); }).share();
+}
+
+void WaitForFonts() {
+    if (gFonts.valid()) gFonts.wait();
 }
 
 QFont makeFont(const QString& family, int pixelHeight, bool bold, bool italic) {

@@ -114,7 +114,10 @@ int StrToInt(const std::string& text);
 // a font configuration the program brings along must be put in place before this is called. The
 // returned future is done when the configuration is read; keep it until then (its destruction
 // waits).
-std::future<void> PrepareFontsInBackground();
+void PrepareFontsInBackground();
+// Waits until that is done (returns at once when it is, or was never started). Whatever asks the
+// toolkit for fonts first waits here, rather than reading the same configuration a second time.
+void WaitForFonts();
 
 // A font by the names the windows were designed with, drawn with the metric-compatible fonts we
 // ship: "Arial" and "MS Sans Serif" with Liberation Sans, "Terminal" with DejaVu Sans Mono.

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     // of the library is shown in its box.
     desktop::Application app(argc, argv);
     StartSoundInBackground();
-    const std::future<void> fonts = forms::PrepareFontsInBackground();
+    forms::PrepareFontsInBackground();
 
     // 2. The application's title.
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));

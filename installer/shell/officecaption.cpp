@@ -1,5 +1,7 @@
 #include "shell/officecaption.h"
 
+#include "framework/forms.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -153,6 +155,7 @@ QColor CaptionSystem::inactiveCaptionText() {
     return QApplication::palette().color(QPalette::Active, QPalette::Light);
 }
 QFont CaptionSystem::captionFont() {
+    forms::WaitForFonts();
     return QFontDatabase::systemFont(QFontDatabase::TitleFont);
 }
 
