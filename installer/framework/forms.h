@@ -110,10 +110,8 @@ template <class T> auto Handler(T* form, void (T::*method)()) {
 int StrToInt(const std::string& text);
 
 // Reads the system's font configuration on a thread of its own: that takes milliseconds, and the
-// windows can be built meanwhile (text measured or drawn before it is done waits for it). Fonts or
-// a font configuration the program brings along must be put in place before this is called. The
-// returned future is done when the configuration is read; keep it until then (its destruction
-// waits).
+// windows can be built meanwhile. Fonts or a font configuration the program brings along must be
+// put in place before this is called.
 void PrepareFontsInBackground();
 // Waits until that is done (returns at once when it is, or was never started). Whatever asks the
 // toolkit for fonts first waits here, rather than reading the same configuration a second time.
