@@ -11,6 +11,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cctype>
+#include <future>
 #include <climits>
 
 namespace forms {
