@@ -11,8 +11,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cctype>
-#include <future>
 #include <climits>
+#include <future>
 
 namespace forms {
 namespace {
