@@ -1,0 +1,152 @@
+// What both GIMP adapters share.
+#include "adapter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include <unistd.h>
+
+namespace gimpadapter {
+
+Reply::Reply() {
+    std::memset(values_, 0, sizeof values_);
+    set(GIMP_PDB_SUCCESS);
+}
+
+void Reply::set(GimpPDBStatusType status) {
+    values_[0].type = GIMP_PDB_STATUS;
+    values_[0].data.d_status = status;
+    count_ = 1;
+}
+
+void Reply::fail(GimpPDBStatusType status, const std::string& message) {
+    set(status);
+    if (!message.empty()) addString(message);
+}
+
+void Reply::addString(const std::string& text) {
+    if (count_ >= kMax) return;
+    texts_[count_] = text;
+    values_[count_].type = GIMP_PDB_STRING;
+    values_[count_].data.d_string = texts_[count_].data();
+    ++count_;
+}
+
+void Reply::addLayer(gint32 layer) {
+    if (count_ >= kMax) return;
+    values_[count_].type = GIMP_PDB_LAYER;
+    values_[count_].data.d_layer = layer;
+    ++count_;
+}
+
+void Reply::hand(gint* count, GimpParam** values) {
+    *count = count_;
+    *values = values_;
+}
+
+bool HasDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+void ChooseQtPlatform() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if ((!platform || !*platform) && !HasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+uint32_t HostWindow(GimpRunMode mode) {
+    if (mode != GIMP_RUN_INTERACTIVE || !HasDisplay()) return 0;
+    const gint32 display = gimp_default_display();
+    if (display <= 0 || !gimp_display_is_valid(display)) return 0;
+    return uint32_t(gimp_display_get_window_handle(display));
+}
+
+BoxCollector::BoxCollector(bool show) : previous_(&desktop::messageBoxes()), show_(show) {
+    desktop::setMessageBoxes(this);
+}
+
+BoxCollector::~BoxCollector() {
+    desktop::setMessageBoxes(previous_);
+}
+
+void BoxCollector::show(QWidget* owner, const desktop::Box& box) {
+    texts_ << box.text.simplified();
+    if (show_) previous_->show(owner, box);
+}
+
+std::string BoxCollector::text(const std::string& otherwise) const {
+    if (texts_.isEmpty()) return otherwise;
+    return texts_.join(QLatin1Char('\n')).toStdString();
+}
+
+bool ReadDrawable(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t height,
+                  const std::function<bool(int32_t, int32_t, const uint8_t*)>& strip) {
+    const int bpp = gimp_drawable_bpp(drawable);
+    if (bpp <= 0 || width <= 0 || height <= 0) return false;
+    const int32_t step = std::max<int32_t>(1, int32_t(gimp_tile_height()));
+    std::vector<uint8_t> pixels;
+    try {
+        pixels.resize(std::size_t(width) * std::size_t(std::min(step, height)) * std::size_t(bpp));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    GimpDrawable* d = gimp_drawable_get(drawable);
+    if (!d) return false;
+    GimpPixelRgn region;
+    gimp_pixel_rgn_init(&region, d, x, y, width, height, FALSE, FALSE);
+    bool ok = true;
+    for (int32_t row = 0; row < height && ok; row += step) {
+        const int32_t rows = std::min(step, height - row);
+        gimp_pixel_rgn_get_rect(&region, pixels.data(), x, y + row, width, rows);
+        ok = strip(row, rows, pixels.data());
+    }
+    gimp_drawable_detach(d);
+    return ok;
+}
+
+void WriteDrawable(gint32 drawable, int32_t width, int32_t height, const uint8_t* pixels) {
+    GimpDrawable* d = gimp_drawable_get(drawable);
+    if (!d) return;
+    const int bpp = gimp_drawable_bpp(drawable);
+    const int32_t step = std::max<int32_t>(1, int32_t(gimp_tile_height()));
+    GimpPixelRgn region;
+    gimp_pixel_rgn_init(&region, d, 0, 0, width, height, TRUE, FALSE);
+    for (int32_t row = 0; row < height; row += step) {
+        const int32_t rows = std::min(step, height - row);
+        gimp_pixel_rgn_set_rect(&region, pixels + std::size_t(row) * std::size_t(width) * std::size_t(bpp), 0,
+                                row, width, rows);
+    }
+    gimp_drawable_flush(d);
+    gimp_drawable_detach(d);
+    gimp_drawable_update(drawable, 0, 0, width, height);
+}
+
+std::string KeepingStandardError(const std::function<void()>& call) {
+    std::fflush(stderr);
+    FILE* file = std::tmpfile();
+    const int saved = file ? dup(STDERR_FILENO) : -1;
+    if (!file || saved < 0 || dup2(fileno(file), STDERR_FILENO) < 0) {
+        if (saved >= 0) close(saved);
+        if (file) std::fclose(file);
+        call();
+        return {};
+    }
+    call();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::string text;
+    std::rewind(file);
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, n);
+    std::fclose(file);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    return text;
+}
+
+} // namespace gimpadapter

@@ -1,0 +1,218 @@
+// GIMP for the adapters' tests.
+#include "gimpsession.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QThread>
+
+namespace gimptest {
+
+QString StageDir() {
+    return QStringLiteral(KIT_GIMP_STAGE);
+}
+
+QString BinDir() {
+    return QStringLiteral(KIT_BIN_DIR);
+}
+
+namespace {
+
+bool copyTree(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    const QFileInfoList entries = QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries) {
+        const QString target = to + QLatin1Char('/') + e.fileName();
+        if (e.isDir()) {
+            if (!copyTree(e.filePath(), target)) return false;
+        } else if (!QFile::copy(e.filePath(), target) || !QFile::setPermissions(target, e.permissions())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* const kAdapters[] = {"halcyon-frame-shadow", "halcyon-image-map"};
+
+} // namespace
+
+QString MissingForBatch() {
+    if (QStandardPaths::findExecutable(QStringLiteral("gimp-console-2.10")).isEmpty())
+        return QStringLiteral("gimp-console-2.10 is not installed (scripts/setup-deps installs gimp)");
+    for (const char* a : kAdapters)
+        if (!QFileInfo(StageDir() + QLatin1Char('/') + QLatin1String(a) + QLatin1Char('/') + QLatin1String(a))
+                 .isExecutable())
+            return QStringLiteral("the adapter %1 is not built").arg(QLatin1String(a));
+    return {};
+}
+
+QString MissingForGui() {
+    const QString batch = MissingForBatch();
+    if (!batch.isEmpty()) return batch;
+    for (const char* tool : {"Xvfb", "gimp-2.10", "xdotool", "xwininfo", "xprop", "import"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            return QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
+    return {};
+}
+
+VirtualDisplay::VirtualDisplay() {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) return;
+    xvfb_.setProcessChannelMode(QProcess::SeparateChannels);
+    xvfb_.setStandardErrorFile(QProcess::nullDevice());
+    // -displayfd: Xvfb picks a free display and writes its number once it accepts clients.
+    xvfb_.start(QStringLiteral("Xvfb"),
+                {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                 QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                 QStringLiteral("tcp")});
+    QByteArray number;
+    while (!number.contains('\n') && xvfb_.waitForReadyRead(20000))
+        number += xvfb_.readAllStandardOutput();
+    number = number.trimmed();
+    if (number.isEmpty()) {
+        xvfb_.kill();
+        xvfb_.waitForFinished(5000);
+        return;
+    }
+    hadDisplay_ = qEnvironmentVariableIsSet("DISPLAY");
+    previous_ = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":" + number);
+    running_ = true;
+}
+
+VirtualDisplay::~VirtualDisplay() {
+    if (!running_) return;
+    xvfb_.terminate();
+    if (!xvfb_.waitForFinished(5000)) {
+        xvfb_.kill();
+        xvfb_.waitForFinished(5000);
+    }
+    if (hadDisplay_)
+        qputenv("DISPLAY", previous_);
+    else
+        qunsetenv("DISPLAY");
+}
+
+Profile::Profile() {
+    if (!dir_.isValid()) return;
+    for (const char* a : kAdapters)
+        if (!copyTree(StageDir() + QLatin1Char('/') + QLatin1String(a),
+                      path(QStringLiteral("plug-ins/")) + QLatin1String(a)))
+            return;
+    // GIMP complains about writable data folders that do not exist.
+    for (const char* d :
+         {"brushes", "dynamics", "fonts", "gradients", "palettes", "patterns", "tool-presets"})
+        QDir().mkpath(path(QLatin1String(d)));
+    QFile rc(path(QStringLiteral("gimprc")));
+    if (!rc.open(QIODevice::WriteOnly | QIODevice::Text)) return;
+    const QString system = QStringLiteral(KIT_GIMP_LIBDIR "/plug-ins");
+    QTextStream(&rc) << "(plug-in-path \"" << path(QStringLiteral("plug-ins")) << ':' << system
+                     << "/script-fu:" << system << "/file-png\")\n";
+    valid_ = true;
+}
+
+QProcessEnvironment Profile::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("GIMP2_DIRECTORY"), dir_.path());
+    env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("C"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (env.contains(QStringLiteral("DISPLAY"))) env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+Result Run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+           int timeoutMs, bool mergeErrors) {
+    Result r;
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.setProcessChannelMode(mergeErrors ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    p.start(program, arguments);
+    r.finished = p.waitForFinished(timeoutMs);
+    if (!r.finished) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.output = QString::fromUtf8(p.readAllStandardOutput());
+    r.errors = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+Result RunBatch(const Profile& profile, const QString& script, int timeoutMs) {
+    return Run(QStringLiteral("gimp-console-2.10"),
+               {QStringLiteral("-i"), QStringLiteral("-d"), QStringLiteral("-f"),
+                QStringLiteral("--batch-interpreter=plug-in-script-fu-eval"), QStringLiteral("-b"),
+                QStringLiteral("(load \"%1\")").arg(script), QStringLiteral("-b"),
+                QStringLiteral("(gimp-quit 0)")},
+               profile.environment(), timeoutMs);
+}
+
+Result RunPlughost(const QStringList& arguments) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return Run(BinDir() + QStringLiteral("/plughost"), arguments, env, 60000, false);
+}
+
+std::map<QString, QString> ReadResults(const QString& file) {
+    std::map<QString, QString> results;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return results;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).chopped(1);
+        const QStringList words = line.split(QLatin1Char(' '));
+        if (words.size() < 2) continue;
+        results[words[0] + QLatin1Char(' ') + words[1]] = line.section(QLatin1Char(' '), 2);
+    }
+    return results;
+}
+
+int PrintAndTakeOverClipboard(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    std::printf("%s\n", QGuiApplication::clipboard()->text().toUtf8().constData());
+    std::fflush(stdout);
+    // Taking over may need a few tries while the X server's timestamps catch up.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    for (int i = 0; i < 20 && !clipboard->ownsClipboard(); ++i) {
+        clipboard->setText(QStringLiteral("taken over"));
+        QCoreApplication::processEvents();
+        if (!clipboard->ownsClipboard()) QThread::msleep(50);
+    }
+    return clipboard->ownsClipboard() ? 0 : 3;
+}
+
+Result ReadClipboardElsewhere(const QString& testProgram) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return Run(testProgram, {QLatin1String(kPrintClipboardArgument)}, env, 30000, false);
+}
+
+int ClipboardServers() {
+    int count = 0;
+    const QByteArray display = qgetenv("DISPLAY");
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid)),
+            env(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!cmd.open(QIODevice::ReadOnly) || !cmd.readAll().contains("--serve-clipboard")) continue;
+        if (env.open(QIODevice::ReadOnly) && env.readAll().split('\0').contains("DISPLAY=" + display))
+            ++count;
+    }
+    return count;
+}
+
+bool WaitForNoClipboardServer() {
+    for (int i = 0; i < 100 && ClipboardServers() > 0; ++i)
+        QThread::msleep(50);
+    return ClipboardServers() == 0;
+}
+
+QImage LoadRgba(const QString& file) {
+    const QImage im(file);
+    if (im.isNull()) return im;
+    return im.convertToFormat(QImage::Format_RGBA8888);
+}
+
+} // namespace gimptest
