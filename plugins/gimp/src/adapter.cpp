@@ -53,9 +53,9 @@ bool HasDisplay() {
     return (x && *x) || (w && *w);
 }
 
-void ChooseQtPlatform() {
+void ChooseQtPlatform(bool shows) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if ((!platform || !*platform) && !HasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!shows || ((!platform || !*platform) && !HasDisplay())) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 uint32_t HostWindow(GimpRunMode mode) {

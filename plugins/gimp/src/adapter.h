@@ -42,10 +42,11 @@ class Reply {
     int count_ = 1;
 };
 
-// Before Qt starts: without a display (gimp-console, batch runs on a server) the plug-in
-// libraries work on Qt's offscreen platform, where nothing is shown and the clipboard lives in
-// this process only.
-void ChooseQtPlatform();
+// Before Qt starts: a run that shows nothing, and any run without a display (gimp-console,
+// batch runs on a server), puts the plug-in libraries on Qt's offscreen platform, where the
+// clipboard lives in this process only. A run that shows windows or serves the clipboard keeps
+// the platform Qt finds.
+void ChooseQtPlatform(bool shows);
 bool HasDisplay();
 
 // The window of the image display the user called the procedure from, as the plug-in libraries

@@ -225,7 +225,7 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
     gimp_context_get_foreground(&foreground);
     rec.hostColor = colorOf(foreground);
 
-    ChooseQtPlatform();
+    ChooseQtPlatform(mode == GIMP_RUN_INTERACTIVE);
     unsetenv(BFX_DIALOG_ANSWER_VARIABLE);
     if (mode == GIMP_RUN_INTERACTIVE)
         unsetenv(BFX_DIALOG_SET_VARIABLE);

@@ -151,7 +151,8 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
         return finish();
     }
 
-    ChooseQtPlatform();
+    // Every run serves the clipboard.
+    ChooseQtPlatform(true);
     request.dialog = mode == GIMP_RUN_INTERACTIVE;
     request.parent = HostWindow(mode);
     const MapEntry entry = MakeMapEntry(mask, request);

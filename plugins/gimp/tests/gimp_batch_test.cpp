@@ -44,7 +44,7 @@ std::vector<FrameCase> frameCases(const QString& dir) {
     auto f = [&dir](const char* name) { return dir + QLatin1Char('/') + QLatin1String(name); };
     return {
         {"rgb",
-         "rgb.png",
+         "rgb.raw",
          "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE 40 30 80 60)",
          "1 6 '(255 128 0) 0 1 1 3 8 5 '(32 48 64) 30 1 7",
          {f("rgb.png"), "--select", "40,30,120,90", "--set",
@@ -61,7 +61,7 @@ std::vector<FrameCase> frameCases(const QString& dir) {
         // A layer with a soft alpha, placed at (15, 10) on a larger canvas; the shadow falls up-left
         // onto partly transparent pixels.
         {"rgba",
-         "rgba.png",
+         "rgba.raw",
          "(gimp-image-resize img 180 130 15 10) (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 45 30 70 "
          "55)",
          "1 4 '(0 255 0) 0 1 1 0 6 9 '(0 0 128) 0 1 5",
@@ -77,7 +77,7 @@ std::vector<FrameCase> frameCases(const QString& dir) {
          180,
          130},
         {"grey",
-         "grey.png",
+         "grey.raw",
          "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE 20 15 80 60)",
          "1 8 '(255 0 0) 1 3 0 2 10 10 '(0 0 0) 20 1 10",
          {f("grey.png"), "--select", "20,15,100,75", "--set",
@@ -93,7 +93,7 @@ std::vector<FrameCase> frameCases(const QString& dir) {
         // The selection touches the left and top edges: the output area reaches past the canvas,
         // which grows; beyond the layer the frame and shadow fall as on transparent pixels.
         {"edge",
-         "rgb.png",
+         "rgb.raw",
          "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE 0 0 70 50)",
          "1 5 '(0 0 255) 0 1 1 2 10 10 '(90 20 20) 20 1 10",
          {f("rgb.png"), "--select", "0,0,70,50", "--set",
@@ -114,26 +114,37 @@ const char* const kScriptHead = R"SCM(
 (define out (open-output-file "%DIR%/results.txt"))
 (define (say . items) (for-each (lambda (x) (display x out) (display " " out)) items) (newline out))
 (define (mark name) (gimp-message (string-append "CASE " name)))
-(define (load-png name) (car (file-png-load RUN-NONINTERACTIVE (string-append "%DIR%/" name) name)))
+(define pictures '())
+(define (load-picture name)
+  ; Each picture is read once; the cases work on copies.
+  (let ((known (assoc name pictures)))
+    (if known
+        (car (gimp-image-duplicate (cdr known)))
+        (let ((img (car (halcyon-test-load RUN-NONINTERACTIVE (string-append "%DIR%/" name)))))
+          (set! pictures (cons (cons name img) pictures))
+          (car (gimp-image-duplicate img))))))
 (define (export img drw name)
-  (file-png-save2 RUN-NONINTERACTIVE img drw (string-append "%DIR%/" name) name 0 1 0 0 0 0 0 1 0))
+  (halcyon-test-dump RUN-NONINTERACTIVE img drw (string-append "%DIR%/" name)))
 (define (state name img)
   (say name "canvas" (car (gimp-image-width img)) (car (gimp-image-height img)))
   (say name "layers" (car (gimp-image-get-layers img))))
 (define (offsets name drw) (let ((o (gimp-drawable-offsets drw))) (say name "offsets" (car o) (cadr o))))
+(define (now) (let ((t (gettimeofday))) (+ (* 1000 (car t)) (quotient (cadr t) 1000))))
+(define started (now))
 (define (try name thunk)
   (mark name)
-  (let ((r (catch 'failed (thunk))))
+  (let* ((t0 (now)) (r (catch 'failed (thunk))))
     (say name "result" (if (eq? r 'failed) "failed" "ok"))
+    (say name "ms" (- (now) t0) "at" (- t0 started))
     r))
 (define (frame mode img drw settings)
   (apply plug-in-halcyon-frame-shadow (append (list mode img drw) settings)))
 (define (frame-case name picture prepare settings)
-  (let* ((img (load-png picture)) (drw (car (gimp-image-get-active-layer img))))
+  (let* ((img (load-picture picture)) (drw (car (gimp-image-get-active-layer img))))
     (prepare img drw)
     (let ((r (try name (lambda () (frame RUN-NONINTERACTIVE img drw settings)))))
       (if (not (eq? r 'failed))
-          (begin (export img (car r) (string-append "gimp-" name ".png"))
+          (begin (export img (car r) (string-append "gimp-" name ".raw"))
                  (offsets name (car r)) (offsets (string-append name "-layer") drw) (state name img))))))
 (define (refused name img drw settings)
   (state (string-append name "-before") img)
@@ -149,10 +160,10 @@ const char* const kScriptHead = R"SCM(
 
 const char* const kScriptTail = R"SCM(
 ; Repeating the last values: those of the edge case, on the same picture and selection.
-(let* ((img (load-png "rgb.png")) (drw (car (gimp-image-get-active-layer img))))
+(let* ((img (load-picture "rgb.raw")) (drw (car (gimp-image-get-active-layer img))))
   (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 0 0 70 50)
   (let ((r (try "last" (lambda () (frame RUN-WITH-LAST-VALS img drw defaults)))))
-    (if (not (eq? r 'failed)) (export img (car r) "gimp-last.png"))))
+    (if (not (eq? r 'failed)) (export img (car r) "gimp-last.raw"))))
 
 ; Bad input: GIMP's error, the image unchanged.
 (let* ((i (new-image 40 30 INDEXED-IMAGE))) (refused "indexed" (car i) (cadr i) defaults))
@@ -175,12 +186,12 @@ const char* const kScriptTail = R"SCM(
 
 ; Image-map entries of three selections in three formats; the masks go to files for plughost.
 (define (entries img drw name)
-  (export img (car (gimp-selection-save img)) (string-append "mask-" name ".png"))
+  (export img (car (gimp-selection-save img)) (string-append "mask-" name ".raw"))
   (for-each (lambda (f)
               (let ((r (try (string-append "map-" name) (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw f "%URL%")))))
                 (if (not (eq? r 'failed)) (say (string-append "map-" name) f (car r)))))
             '(0 1 2)))
-(let* ((img (load-png "rgb.png")) (drw (car (gimp-image-get-active-layer img))))
+(let* ((img (load-picture "rgb.raw")) (drw (car (gimp-image-get-active-layer img))))
   (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 30 20 80 50)
   (entries img drw "rect")
   (gimp-image-select-ellipse img CHANNEL-OP-REPLACE 40 25 70 50)
@@ -217,6 +228,7 @@ void makePictures() {
         for (int x = 0; x < rgb.width(); ++x)
             rgb.setPixel(x, y, qRgb(x * 255 / 159, y * 255 / 119, (x * y) % 256));
     rgb.save(filePath("rgb.png"));
+    WriteRaw(rgb, filePath("rgb.raw"));
     QImage rgba(140, 100, QImage::Format_ARGB32), colour(140, 100, QImage::Format_RGB888),
         alpha(140, 100, QImage::Format_Grayscale8);
     for (int y = 0; y < 100; ++y)
@@ -228,7 +240,7 @@ void makePictures() {
             colour.setPixel(x, y, c);
             alpha.setPixel(x, y, qRgb(a, a, a));
         }
-    rgba.save(filePath("rgba.png"));
+    WriteRaw(rgba, filePath("rgba.raw"));
     colour.save(filePath("rgba_rgb.png"));
     alpha.save(filePath("rgba_alpha.png"));
     QImage grey(120, 90, QImage::Format_Grayscale8);
@@ -236,6 +248,7 @@ void makePictures() {
         for (int x = 0; x < 120; ++x)
             grey.setPixel(x, y, qRgb((x * 2 + y) % 256, (x * 2 + y) % 256, (x * 2 + y) % 256));
     grey.save(filePath("grey.png"));
+    WriteRaw(grey, filePath("grey.raw"));
     // The RGB picture in a transparent margin of 40 pixels.
     QImage padded(240, 200, QImage::Format_RGB888), plane(240, 200, QImage::Format_Grayscale8);
     padded.fill(Qt::black);
@@ -278,6 +291,9 @@ class GimpBatch : public ::testing::Test {
         shared->gimp = RunBatch(profile, f.fileName(), 180000);
         std::printf("gimp-console ran the cases in %lld ms\n", (long long)t.elapsed());
         shared->results = ReadResults(filePath("results.txt"));
+        for (const auto& [key, value] : shared->results)
+            if (key.endsWith(QLatin1String(" ms")))
+                std::printf("  %s: %s\n", qPrintable(key), qPrintable(value));
         // A second program reads the clipboard after GIMP has quit, then takes it over.
         if (shared->display.running()) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -295,6 +311,7 @@ class GimpBatch : public ::testing::Test {
     void SetUp() override {
         if (!shared->skip.isEmpty()) GTEST_SKIP() << shared->skip.toStdString();
         ASSERT_TRUE(shared->gimp.finished) << shared->gimp.output.toStdString();
+        ASSERT_FALSE(shared->results.empty()) << shared->gimp.output.toStdString();
     }
     static QString result(const QString& key) {
         auto it = shared->results.find(key);
@@ -361,12 +378,12 @@ TEST_F(GimpBatch, FrameAndShadowLayerEqualsPlughost) {
         const Origin origin = originOf(ref.output);
         ASSERT_TRUE(origin.ok) << ref.output.toStdString() << ref.errors.toStdString();
         const QImage colour(filePath("ref-" + name + ".png")), plane(filePath("refa-" + name + ".png"));
-        const QImage layer = LoadRgba(filePath("gimp-" + name + ".png"));
+        const QImage layer = ReadRaw(filePath("gimp-" + name + ".raw"));
         ASSERT_FALSE(layer.isNull());
         ASSERT_EQ(layer.size(), colour.size());
         // The output area in the layer's coordinates, and its part inside the layer.
         const QRect o(c.left + origin.x, c.top + origin.y, colour.width(), colour.height());
-        const QImage source(filePath(QLatin1String(c.picture)));
+        const QImage source = ReadRaw(filePath(QLatin1String(c.picture)));
         const QRect inside = o.intersected(QRect(QPoint(0, 0), source.size()));
         ASSERT_EQ(plane.size(), inside.size());
         const bool grey = colour.format() == QImage::Format_Grayscale8;
@@ -401,7 +418,7 @@ TEST_F(GimpBatch, FrameAndShadowLayerEqualsPlughost) {
 
 TEST_F(GimpBatch, LastValuesRepeatTheLastRun) {
     ASSERT_EQ(result("last result"), "ok") << messagesOf("last").toStdString();
-    const QImage last = LoadRgba(filePath("gimp-last.png")), edge = LoadRgba(filePath("gimp-edge.png"));
+    const QImage last = ReadRaw(filePath("gimp-last.raw")), edge = ReadRaw(filePath("gimp-edge.raw"));
     ASSERT_FALSE(last.isNull());
     EXPECT_EQ(last, edge);
 }
@@ -437,9 +454,10 @@ TEST_F(GimpBatch, ImageMapEntriesEqualPlughost) {
         for (int f = 0; f < 3; ++f) {
             SCOPED_TRACE(std::string(mask) + " " + kFormats[f]);
             const QString key = QStringLiteral("map-%1 %2").arg(QLatin1String(mask)).arg(f);
-            const Result ref =
-                RunPlughost({"hotmap", filePath(QStringLiteral("mask-%1.png").arg(QLatin1String(mask))),
-                             "--format", QLatin1String(kFormats[f]), "--url", QLatin1String(kUrl)});
+            const QString png = filePath(QStringLiteral("mask-%1.png").arg(QLatin1String(mask)));
+            ASSERT_TRUE(ReadRaw(filePath(QStringLiteral("mask-%1.raw").arg(QLatin1String(mask)))).save(png));
+            const Result ref = RunPlughost(
+                {"hotmap", png, "--format", QLatin1String(kFormats[f]), "--url", QLatin1String(kUrl)});
             ASSERT_EQ(ref.exitCode, 0) << ref.output.toStdString() << ref.errors.toStdString();
             const QString expected = ref.output.section(QLatin1Char('\n'), 0, 0);
             EXPECT_EQ(result(key), expected);

@@ -38,6 +38,7 @@ bool copyTree(const QString& from, const QString& to) {
 }
 
 const char* const kAdapters[] = {"halcyon-frame-shadow", "halcyon-image-map"};
+const char* const kTestPlugIn = "halcyon-test-io";
 
 } // namespace
 
@@ -48,6 +49,9 @@ QString MissingForBatch() {
         if (!QFileInfo(StageDir() + QLatin1Char('/') + QLatin1String(a) + QLatin1Char('/') + QLatin1String(a))
                  .isExecutable())
             return QStringLiteral("the adapter %1 is not built").arg(QLatin1String(a));
+    if (!QFileInfo(QStringLiteral(KIT_GIMP_TEST_STAGE "/%1/%1").arg(QLatin1String(kTestPlugIn)))
+             .isExecutable())
+        return QStringLiteral("the test plug-in is not built");
     return {};
 }
 
@@ -103,6 +107,9 @@ Profile::Profile() {
         if (!copyTree(StageDir() + QLatin1Char('/') + QLatin1String(a),
                       path(QStringLiteral("plug-ins/")) + QLatin1String(a)))
             return;
+    if (!copyTree(QStringLiteral(KIT_GIMP_TEST_STAGE "/") + QLatin1String(kTestPlugIn),
+                  path(QStringLiteral("plug-ins/")) + QLatin1String(kTestPlugIn)))
+        return;
     // GIMP complains about writable data folders that do not exist.
     for (const char* d :
          {"brushes", "dynamics", "fonts", "gradients", "palettes", "patterns", "tool-presets"})
@@ -111,7 +118,7 @@ Profile::Profile() {
     if (!rc.open(QIODevice::WriteOnly | QIODevice::Text)) return;
     const QString system = QStringLiteral(KIT_GIMP_LIBDIR "/plug-ins");
     QTextStream(&rc) << "(plug-in-path \"" << path(QStringLiteral("plug-ins")) << ':' << system
-                     << "/script-fu:" << system << "/file-png\")\n";
+                     << "/script-fu\")\n";
     valid_ = true;
 }
 
@@ -138,7 +145,7 @@ Result Run(const QString& program, const QStringList& arguments, const QProcessE
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.output = QString::fromUtf8(p.readAllStandardOutput());
-    r.errors = QString::fromUtf8(p.readAllStandardError());
+    if (!mergeErrors) r.errors = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
 
@@ -209,10 +216,49 @@ bool WaitForNoClipboardServer() {
     return ClipboardServers() == 0;
 }
 
-QImage LoadRgba(const QString& file) {
-    const QImage im(file);
-    if (im.isNull()) return im;
-    return im.convertToFormat(QImage::Format_RGBA8888);
+bool WriteRaw(const QImage& picture, const QString& file) {
+    QImage im = picture;
+    int channels = 3;
+    if (im.format() == QImage::Format_Grayscale8)
+        channels = 1;
+    else if (im.hasAlphaChannel())
+        channels = 4, im = im.convertToFormat(QImage::Format_RGBA8888);
+    else
+        im = im.convertToFormat(QImage::Format_RGB888);
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly)) return false;
+    f.write(QStringLiteral("HTIO %1 %2 %3\n").arg(im.width()).arg(im.height()).arg(channels).toLatin1());
+    for (int y = 0; y < im.height(); ++y)
+        f.write(reinterpret_cast<const char*>(im.constScanLine(y)), qint64(im.width()) * channels);
+    return f.error() == QFile::NoError;
+}
+
+QImage ReadRaw(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QList<QByteArray> head = f.readLine().trimmed().split(' ');
+    if (head.size() != 4 || head[0] != "HTIO") return {};
+    const int w = head[1].toInt(), h = head[2].toInt(), c = head[3].toInt();
+    const QByteArray data = f.readAll();
+    if (w <= 0 || h <= 0 || c < 1 || c > 4 || data.size() != qsizetype(w) * h * c) return {};
+    QImage im(w, h, c == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGBA8888);
+    for (int y = 0; y < h; ++y) {
+        const uchar* src = reinterpret_cast<const uchar*>(data.constData()) + qsizetype(y) * w * c;
+        uchar* dst = im.scanLine(y);
+        for (int x = 0; x < w; ++x, src += c) {
+            if (c == 1) {
+                dst[x] = src[0];
+                continue;
+            }
+            uchar* p = dst + 4 * x;
+            const bool grey = c == 2;
+            p[0] = src[0];
+            p[1] = grey ? src[0] : src[1];
+            p[2] = grey ? src[0] : src[2];
+            p[3] = c == 2 ? src[1] : c == 4 ? src[3] : 255;
+        }
+    }
+    return im;
 }
 
 } // namespace gimptest

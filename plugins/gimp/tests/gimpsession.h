@@ -80,8 +80,11 @@ Result RunPlughost(const QStringList& arguments);
 // Lines "NAME KEY VALUE..." written by the test scripts, by "NAME KEY".
 std::map<QString, QString> ReadResults(const QString& file);
 
-// The picture of a PNG file as 8-bit RGBA or grey+alpha pixels for comparisons.
-QImage LoadRgba(const QString& file);
+// Raw pictures of halcyon-test-io, the tests' own plug-in for moving pixels in and out of GIMP:
+// RGB888, ARGB32 and Grayscale8 pictures are written as 3, 4 and 1 channels; read back, 1
+// channel comes as Grayscale8 and the others as RGBA8888 (grey+alpha with the grey in R, G, B).
+bool WriteRaw(const QImage& picture, const QString& file);
+QImage ReadRaw(const QString& file);
 
 // The second program of the clipboard checks: a test program started with
 // kPrintClipboardArgument prints the display's clipboard text and then takes the clipboard over,
