@@ -58,7 +58,7 @@ QString MissingForBatch() {
 QString MissingForGui() {
     const QString batch = MissingForBatch();
     if (!batch.isEmpty()) return batch;
-    for (const char* tool : {"Xvfb", "gimp-2.10", "xdotool", "xwininfo", "xprop", "import"})
+    for (const char* tool : {"Xvfb", "gimp-2.10", "xdotool", "xwininfo", "xprop"})
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             return QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
     return {};

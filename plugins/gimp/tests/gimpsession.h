@@ -21,7 +21,7 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 namespace gimptest {
 
 // Why these tests cannot run on this machine (gimp-console, the staged adapters, or for the GUI
-// tests Xvfb, gimp and xdotool are missing); empty when they can.
+// tests Xvfb, gimp, xdotool and x11-utils are missing); empty when they can.
 QString MissingForBatch();
 QString MissingForGui();
 
