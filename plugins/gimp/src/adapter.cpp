@@ -108,21 +108,43 @@ bool ReadDrawable(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t 
     return ok;
 }
 
-void WriteDrawable(gint32 drawable, int32_t width, int32_t height, const uint8_t* pixels) {
-    GimpDrawable* d = gimp_drawable_get(drawable);
-    if (!d) return;
+bool WriteDrawable(gint32 drawable, int32_t width, int32_t height,
+                   const std::function<bool(int32_t, int32_t, uint8_t*)>& strip) {
     const int bpp = gimp_drawable_bpp(drawable);
     const int32_t step = std::max<int32_t>(1, int32_t(gimp_tile_height()));
+    if (bpp <= 0 || width <= 0 || height <= 0) return false;
+    std::vector<uint8_t> pixels;
+    try {
+        pixels.resize(std::size_t(width) * std::size_t(std::min(step, height)) * std::size_t(bpp));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    GimpDrawable* d = gimp_drawable_get(drawable);
+    if (!d) return false;
     GimpPixelRgn region;
     gimp_pixel_rgn_init(&region, d, 0, 0, width, height, TRUE, FALSE);
-    for (int32_t row = 0; row < height; row += step) {
+    bool ok = true;
+    int32_t done = 0;
+    for (int32_t row = 0; row < height && ok; row += step) {
         const int32_t rows = std::min(step, height - row);
-        gimp_pixel_rgn_set_rect(&region, pixels + std::size_t(row) * std::size_t(width) * std::size_t(bpp), 0,
-                                row, width, rows);
+        ok = strip(row, rows, pixels.data());
+        if (ok) {
+            gimp_pixel_rgn_set_rect(&region, pixels.data(), 0, row, width, rows);
+            done = row + rows;
+        }
     }
     gimp_drawable_flush(d);
     gimp_drawable_detach(d);
-    gimp_drawable_update(drawable, 0, 0, width, height);
+    if (done > 0) gimp_drawable_update(drawable, 0, 0, width, done);
+    return ok;
+}
+
+bool WriteDrawable(gint32 drawable, int32_t width, int32_t height, const uint8_t* pixels) {
+    const std::size_t rowBytes = std::size_t(width) * std::size_t(std::max(0, gimp_drawable_bpp(drawable)));
+    return WriteDrawable(drawable, width, height, [&](int32_t y, int32_t rows, uint8_t* out) {
+        std::memcpy(out, pixels + std::size_t(y) * rowBytes, std::size_t(rows) * rowBytes);
+        return true;
+    });
 }
 
 std::string KeepingStandardError(const std::function<void()>& call) {

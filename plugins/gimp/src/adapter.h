@@ -98,8 +98,12 @@ bool ReadDrawable(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t 
 // scripted settings there.
 std::string KeepingStandardError(const std::function<void()>& call);
 
-// Writes rows of width x height pixels (bpp bytes each, rows without gaps) into the drawable at
-// (0, 0) and marks it for redrawing.
-void WriteDrawable(gint32 drawable, int32_t width, int32_t height, const uint8_t* pixels);
+// Writes width x height pixels into the drawable at (0, 0), a strip of the tile height at a time:
+// `strip` fills rows [y, y + rows) (bpp bytes a pixel, rows without gaps) and returns false to
+// stop. Marks what was written for redrawing; false when a strip failed or memory ran out.
+bool WriteDrawable(gint32 drawable, int32_t width, int32_t height,
+                   const std::function<bool(int32_t y, int32_t rows, uint8_t* pixels)>& strip);
+// The same from pixels already in memory.
+bool WriteDrawable(gint32 drawable, int32_t width, int32_t height, const uint8_t* pixels);
 
 } // namespace gimpadapter

@@ -105,8 +105,10 @@ struct Buffers {
     }
 };
 
-// The layer's pixels into an image buffer (24 or 8 bits) and its opacity plane (255 without alpha).
-bool readLayer(gint32 drawable, int32_t width, int32_t height, bool grey, Buffers& b) {
+// The pixels of a part of the layer into an image buffer (24 or 8 bits) and its opacity plane
+// (255 without alpha).
+bool readLayer(gint32 drawable, const Rect& part, bool grey, Buffers& b) {
+    const int32_t width = int32_t(part.width()), height = int32_t(part.height());
     const int bpp = gimp_drawable_bpp(drawable);
     const int channels = grey ? 1 : 3;
     if (bpp != channels && bpp != channels + 1) return false;
@@ -117,7 +119,8 @@ bool readLayer(gint32 drawable, int32_t width, int32_t height, bool grey, Buffer
     uint8_t* plane = buf32PointAddr(b.alpha, 0, 0);
     std::vector<uint8_t> colour;
     const bool ok =
-        plane && ReadDrawable(drawable, 0, 0, width, height, [&](int32_t y, int32_t rows, const uint8_t* px) {
+        plane && ReadDrawable(drawable, int32_t(part.left), int32_t(part.top), width, height,
+                              [&](int32_t y, int32_t rows, const uint8_t* px) {
             const std::size_t n = std::size_t(width) * std::size_t(rows);
             uint8_t* a = plane + std::size_t(y) * std::size_t(width);
             if (bpp == channels) {
@@ -201,26 +204,32 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
         return refuse("The selection does not intersect with the layer.");
     const int32_t width = gimp_drawable_width(drawable), height = gimp_drawable_height(drawable);
     const bool grey = gimp_drawable_is_gray(drawable);
-    if (int64_t(width) * height * (grey ? 1 : 3) > INT_MAX)
+    // The dialog shows the whole layer; a run without it needs only the part the filter reaches.
+    const Rect selection{sx, sy, int64_t(sx) + sw, int64_t(sy) + sh};
+    const Rect part = mode == GIMP_RUN_INTERACTIVE ? Rect{0, 0, width, height}
+                                                   : ReachOf(selection, settings, width, height);
+    if (part.width() * part.height() * (grey ? 1 : 3) > INT_MAX)
         return refuse("Frame and Shadow cannot hold a layer of " + std::to_string(width) + " x " +
                       std::to_string(height) + " pixels in memory.");
 
     gimp_progress_init("Frame and shadow");
     Buffers b;
-    if (!readLayer(drawable, width, height, grey, b))
+    if (!readLayer(drawable, part, grey, b))
         return refuse("Not enough memory to read the layer of " + std::to_string(width) + " x " +
                       std::to_string(height) + " pixels.");
 
+    // The record's picture is the part read: its coordinates start at the part's corner.
     PlugInRecord rec;
     std::memset(&rec, 0, sizeof rec);
-    rec.selection = {sx, sy, sx + sw, sy + sh};
+    rec.selection = {int32_t(selection.left - part.left), int32_t(selection.top - part.top),
+                     int32_t(selection.right - part.left), int32_t(selection.bottom - part.top)};
     rec.sourceImage = b.source;
     rec.alphaSource = b.alpha;
     rec.resultImage = &b.result;
     rec.resultAlpha = &b.resultAlpha;
     rec.bitsPerPixel = grey ? 8 : 24;
-    rec.imageWidth = width;
-    rec.imageHeight = height;
+    rec.imageWidth = int32_t(part.width());
+    rec.imageHeight = int32_t(part.height());
     GimpRGB foreground;
     gimp_context_get_foreground(&foreground);
     rec.hostColor = colorOf(foreground);
@@ -259,16 +268,16 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
 
     int32_t ow = 0, oh = 0;
     buf32GetWHU(b.result, &ow, &oh, 0);
-    const Rect output{int64_t(sx) + rec.originX, int64_t(sy) + rec.originY, int64_t(sx) + rec.originX + ow,
-                      int64_t(sy) + rec.originY + oh};
-    LayerPixels pixels;
+    const Rect output{int64_t(rec.selection.left) + rec.originX, int64_t(rec.selection.top) + rec.originY,
+                      int64_t(rec.selection.left) + rec.originX + ow, int64_t(rec.selection.top) + rec.originY + oh};
+    LayerAssembler pixels;
     std::string error;
-    if (!AssembleLayer(rec, b.result, b.resultAlpha, output, &pixels, &error))
-        return refuse("Frame and Shadow: " + error + ".");
+    if (!pixels.start(rec, b.result, b.resultAlpha, output, &error)) return refuse("Frame and Shadow: " + error + ".");
 
     gint ox = 0, oy = 0;
     gimp_drawable_offsets(drawable, &ox, &oy);
-    const Rect inImage{output.left + ox, output.top + oy, output.right + ox, output.bottom + oy};
+    const Rect inImage{output.left + part.left + ox, output.top + part.top + oy, output.right + part.left + ox,
+                       output.bottom + part.top + oy};
     const Placement place = PlaceLayer(inImage, gimp_image_width(image), gimp_image_height(image));
     if (place.canvasWidth > GIMP_MAX_IMAGE_SIZE || place.canvasHeight > GIMP_MAX_IMAGE_SIZE)
         return refuse("Frame and shadow would make the image larger than GIMP allows.");
@@ -276,7 +285,7 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
     // The layer goes in at its place on the present canvas; growing the canvas then moves it with
     // everything else. Whatever fails takes back what was done before it.
     const gint32 layer =
-        gimp_layer_new(image, kLayerName, pixels.width, pixels.height,
+        gimp_layer_new(image, kLayerName, pixels.width(), pixels.height(),
                        grey ? GIMP_GRAYA_IMAGE : GIMP_RGBA_IMAGE, 100.0, GIMP_LAYER_MODE_NORMAL);
     if (layer <= 0) return refuse("Frame and Shadow could not make its layer.");
     gimp_image_undo_group_start(image);
@@ -286,9 +295,12 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
     if (!placed) {
         gimp_item_delete(layer);
     } else {
-        WriteDrawable(layer, pixels.width, pixels.height, pixels.bytes.data());
-        if (place.grows && !gimp_image_resize(image, gint(place.canvasWidth), gint(place.canvasHeight),
-                                              gint(place.shiftX), gint(place.shiftY))) {
+        placed = WriteDrawable(layer, pixels.width(), pixels.height(),
+                               [&](int32_t y, int32_t rows, uint8_t* out) { return pixels.rows(y, rows, out); });
+        if (!placed) {
+            gimp_image_remove_layer(image, layer);
+        } else if (place.grows && !gimp_image_resize(image, gint(place.canvasWidth), gint(place.canvasHeight),
+                                                     gint(place.shiftX), gint(place.shiftY))) {
             gimp_image_remove_layer(image, layer);
             placed = false;
         }

@@ -23,22 +23,6 @@ std::string colorText(uint32_t c) {
     return text;
 }
 
-// A buffer handle freed when it goes out of scope.
-class Owned {
-  public:
-    Owned() = default;
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() {
-        if (h_) buf32Free(h_);
-    }
-    TV32HBUF* slot() { return &h_; }
-    TV32HBUF get() const { return h_; }
-
-  private:
-    TV32HBUF h_ = 0;
-};
-
 bool inside(const Rect& r, int64_t x, int64_t y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
@@ -158,6 +142,12 @@ FrameShadowSettings SettingsFromRecord(const PlugInRecord& r) {
     return s;
 }
 
+Rect ReachOf(const Rect& selection, const FrameShadowSettings& s, int64_t width, int64_t height) {
+    const int64_t m = int64_t(std::max(0, s.frameWidth)) + std::max(0, s.blendWidth) +
+                      std::max({0, s.shadowOffsetX, s.shadowOffsetY}) + 1;
+    return intersect(grown(selection, m), {0, 0, width, height});
+}
+
 Placement PlaceLayer(const Rect& output, int64_t canvasWidth, int64_t canvasHeight) {
     Placement p;
     const int64_t left = std::min<int64_t>(0, output.left), top = std::min<int64_t>(0, output.top);
@@ -172,101 +162,132 @@ Placement PlaceLayer(const Rect& output, int64_t canvasWidth, int64_t canvasHeig
     return p;
 }
 
-bool AssembleLayer(const PlugInRecord& rec, TV32HBUF resultImage, TV32HBUF resultAlpha, const Rect& o,
-                   LayerPixels* layer, std::string* error) {
+LayerAssembler::~LayerAssembler() {
+    if (planeLocked_) buf32Unlock(plane_);
+    if (maskLocked_) buf32Unlock(mask_);
+    if (mask_) buf32Free(mask_);
+}
+
+bool LayerAssembler::start(const PlugInRecord& rec, TV32HBUF resultImage, TV32HBUF resultAlpha, const Rect& o,
+                           std::string* error) {
     auto fail = [error](const char* why) {
         if (error) *error = why;
         return false;
     };
     BUF32INFO image, plane;
-    if (!layer || !buf32GetInfo(resultImage, &image) || !buf32GetInfo(resultAlpha, &plane))
+    if (image_ || !buf32GetInfo(resultImage, &image) || !buf32GetInfo(resultAlpha, &plane))
         return fail("the filter delivered no result");
-    const Rect c = intersect(o, {0, 0, rec.imageWidth, rec.imageHeight});
+    o_ = o;
+    c_ = intersect(o, {0, 0, rec.imageWidth, rec.imageHeight});
     if (image.width != o.width() || image.height != o.height() || plane.bitsPerPixel != 8 ||
-        plane.width != c.width() || plane.height != c.height())
+        plane.width != c_.width() || plane.height != c_.height())
         return fail("the filter's result does not fit its output area");
-    const int channels = image.bytesPerPixel; // 3 or 1
-    const int out = channels + 1;
+    image_ = resultImage;
+    plane_ = resultAlpha;
+    channels_ = image.bytesPerPixel; // 3 or 1
     try {
-        layer->bytes.assign(std::size_t(o.width()) * std::size_t(o.height()) * std::size_t(out), 0);
+        row_.resize(std::size_t(image.width) * std::size_t(channels_));
     } catch (const std::bad_alloc&) {
         return fail("not enough memory for the new layer");
     }
-    layer->width = image.width;
-    layer->height = image.height;
-    layer->channels = out;
-
-    // Colour of every pixel from the result image, opacity from the plane where it has one.
-    std::vector<uint8_t> row(std::size_t(image.width) * std::size_t(channels));
-    if (!buf32Lock(resultAlpha, BUF32_LOCK_READ, nullptr)) return fail("the opacity plane cannot be read");
-    const uint8_t* alpha = c.width() > 0 && c.height() > 0 ? buf32PointAddr(resultAlpha, 0, 0) : nullptr;
-    bool ok = true;
-    for (int32_t y = 0; y < image.height && ok; ++y) {
-        if (!buf32GetMem(resultImage, 0, y, image.width, 1, row.data())) {
-            ok = false;
-            break;
-        }
-        uint8_t* dst = layer->bytes.data() + std::size_t(y) * std::size_t(image.width) * std::size_t(out);
-        for (int32_t x = 0; x < image.width; ++x)
-            std::memcpy(dst + std::size_t(x) * out, row.data() + std::size_t(x) * channels,
-                        std::size_t(channels));
-        const int64_t iy = o.top + y;
-        if (alpha && iy >= c.top && iy < c.bottom) {
-            const uint8_t* arow = alpha + std::size_t(iy - c.top) * std::size_t(c.width());
-            uint8_t* a = dst + std::size_t(c.left - o.left) * out + channels;
-            for (int64_t k = 0; k < c.width(); ++k)
-                a[k * out] = arow[k];
-        }
-    }
-    buf32Unlock(resultAlpha);
-    if (!ok) return fail("the result image cannot be read");
-    if (c == o) return true;
+    if (!buf32Lock(plane_, BUF32_LOCK_READ, nullptr)) return fail("the opacity plane cannot be read");
+    planeLocked_ = true;
+    alpha_ = c_.width() > 0 && c_.height() > 0 ? buf32PointAddr(plane_, 0, 0) : nullptr;
+    if (c_ == o) return true;
 
     // Beyond the picture: the frame is opaque, the shadow falls as on transparent pixels.
     const FrameShadowParams& p = rec.params;
-    const bool frameOn = p.frameWidth > 0, shadowOn = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
+    frameOn_ = p.frameWidth > 0;
+    shadowOn_ = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
     const Rect s{rec.selection.left, rec.selection.top, rec.selection.right, rec.selection.bottom};
-    const Rect f = grown(s, p.frameWidth);
-    Rect d = grown(f, p.blendWidth);
+    f_ = grown(s, p.frameWidth);
+    d_ = grown(f_, p.blendWidth);
     const int32_t dir = p.shadowDirection;
     const int64_t dx = (dir == 0 || dir == 2) ? -int64_t(p.shadowOffsetX) : p.shadowOffsetX;
     const int64_t dy = (dir == 0 || dir == 1) ? -int64_t(p.shadowOffsetY) : p.shadowOffsetY;
-    d = {d.left + dx, d.top + dy, d.right + dx, d.bottom + dy};
-    if (d.width() > INT_MAX || d.height() > INT_MAX) return fail("the shadow is too large");
-    Owned mask;
-    if (shadowOn && p.blendWidth > 0)
-        *mask.slot() = softEdgeMask(int32_t(d.width()), int32_t(d.height()), p.blendWidth);
-    const uint8_t* m = nullptr;
-    if (mask.get()) {
-        if (!buf32Lock(mask.get(), BUF32_LOCK_READ, nullptr)) return fail("the shadow's edge cannot be read");
-        m = buf32PointAddr(mask.get(), 0, 0);
+    d_ = {d_.left + dx, d_.top + dy, d_.right + dx, d_.bottom + dy};
+    if (d_.width() > INT_MAX || d_.height() > INT_MAX) return fail("the shadow is too large");
+    if (shadowOn_ && p.blendWidth > 0) mask_ = softEdgeMask(int32_t(d_.width()), int32_t(d_.height()), p.blendWidth);
+    if (mask_) {
+        if (!buf32Lock(mask_, BUF32_LOCK_READ, nullptr)) return fail("the shadow's edge cannot be read");
+        maskLocked_ = true;
+        m_ = buf32PointAddr(mask_, 0, 0);
     }
-    const uint32_t g0 = uint32_t((100 - p.transparency) * 255 / 100) & 0xFF;
+    g0_ = uint32_t((100 - p.transparency) * 255 / 100) & 0xFF;
     const uint32_t sc = p.shadowColor;
-    uint8_t shade[3] = {uint8_t(sc & 0xFF), uint8_t((sc >> 8) & 0xFF), uint8_t((sc >> 16) & 0xFF)};
-    if (channels == 1) shade[0] = uint8_t((299 * shade[0] + 587 * shade[1] + 114 * shade[2]) / 1000);
-    for (int64_t y = o.top; y < o.bottom; ++y) {
-        uint8_t* dst =
-            layer->bytes.data() + std::size_t(y - o.top) * std::size_t(o.width()) * std::size_t(out);
-        for (int64_t x = o.left; x < o.right; ++x) {
-            if (inside(c, x, y)) {
-                x = c.right - 1; // the plane's pixels are done
-                continue;
-            }
-            uint8_t* px = dst + std::size_t(x - o.left) * out;
-            if (frameOn && inside(f, x, y)) {
-                px[channels] = 255;
-            } else if (shadowOn && inside(d, x, y)) {
-                const uint32_t g =
-                    m ? m[std::size_t(y - d.top) * std::size_t(d.width()) + std::size_t(x - d.left)] * g0 /
-                            255
-                      : g0;
-                std::memcpy(px, shade, std::size_t(channels));
-                px[channels] = uint8_t(g);
-            }
+    shade_[0] = uint8_t(sc & 0xFF);
+    shade_[1] = uint8_t((sc >> 8) & 0xFF);
+    shade_[2] = uint8_t((sc >> 16) & 0xFF);
+    if (channels_ == 1) shade_[0] = uint8_t((299 * shade_[0] + 587 * shade_[1] + 114 * shade_[2]) / 1000);
+    return true;
+}
+
+void LayerAssembler::beyond(int64_t iy, int64_t x0, int64_t x1, uint8_t* out) const {
+    const int n = channels_ + 1;
+    for (int64_t x = x0; x < x1; ++x) {
+        uint8_t* px = out + std::size_t(x - o_.left) * std::size_t(n);
+        if (frameOn_ && inside(f_, x, iy)) {
+            px[channels_] = 255;
+        } else if (shadowOn_ && inside(d_, x, iy)) {
+            const uint32_t g =
+                m_ ? m_[std::size_t(iy - d_.top) * std::size_t(d_.width()) + std::size_t(x - d_.left)] * g0_ / 255 : g0_;
+            std::memcpy(px, shade_, std::size_t(channels_));
+            px[channels_] = uint8_t(g);
+        } else {
+            px[channels_] = 0;
         }
     }
-    if (m) buf32Unlock(mask.get());
+}
+
+bool LayerAssembler::rows(int32_t y, int32_t count, uint8_t* out) {
+    if (!image_ || y < 0 || count < 0 || int64_t(y) + count > o_.height()) return false;
+    const int n = channels_ + 1;
+    const std::size_t w = std::size_t(o_.width());
+    for (int32_t r = 0; r < count; ++r, out += w * std::size_t(n)) {
+        if (!buf32GetMem(image_, 0, y + r, int32_t(w), 1, row_.data())) return false;
+        const uint8_t* src = row_.data();
+        if (channels_ == 3) {
+            for (std::size_t x = 0; x < w; ++x) {
+                out[x * 4] = src[x * 3];
+                out[x * 4 + 1] = src[x * 3 + 1];
+                out[x * 4 + 2] = src[x * 3 + 2];
+            }
+        } else {
+            for (std::size_t x = 0; x < w; ++x)
+                out[x * 2] = src[x];
+        }
+        const int64_t iy = o_.top + y + r;
+        if (alpha_ && iy >= c_.top && iy < c_.bottom) {
+            const uint8_t* arow = alpha_ + std::size_t(iy - c_.top) * std::size_t(c_.width());
+            uint8_t* a = out + std::size_t(c_.left - o_.left) * std::size_t(n) + std::size_t(channels_);
+            for (int64_t k = 0; k < c_.width(); ++k)
+                a[std::size_t(k) * std::size_t(n)] = arow[k];
+            beyond(iy, o_.left, c_.left, out);
+            beyond(iy, c_.right, o_.right, out);
+        } else {
+            beyond(iy, o_.left, o_.right, out);
+        }
+    }
+    return true;
+}
+
+bool AssembleLayer(const PlugInRecord& rec, TV32HBUF resultImage, TV32HBUF resultAlpha, const Rect& o,
+                   LayerPixels* layer, std::string* error) {
+    LayerAssembler a;
+    if (!layer || !a.start(rec, resultImage, resultAlpha, o, error)) return false;
+    try {
+        layer->bytes.assign(std::size_t(a.width()) * std::size_t(a.height()) * std::size_t(a.channels()), 0);
+    } catch (const std::bad_alloc&) {
+        if (error) *error = "not enough memory for the new layer";
+        return false;
+    }
+    layer->width = a.width();
+    layer->height = a.height();
+    layer->channels = a.channels();
+    if (!a.rows(0, a.height(), layer->bytes.data())) {
+        if (error) *error = "the result image cannot be read";
+        return false;
+    }
     return true;
 }
 

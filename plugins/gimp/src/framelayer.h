@@ -51,6 +51,14 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
+// The part of a layer of width x height that the filter can read or draw on with these settings
+// for this selection: the selection grown by the frame, the soft edge and the larger shadow
+// offset (and a pixel more), within the layer. Handing the filter only this part gives the same
+// result and the same limits in the dialog (each limit is the smaller of the layer's and the
+// part's, and the part's is never below a value the settings use), but spares reading and
+// scaling the rest of a large layer.
+Rect ReachOf(const Rect& selection, const FrameShadowSettings& s, int64_t width, int64_t height);
+
 // Where the new layer goes: `output` is the filter's output area in image coordinates. When it
 // reaches past the canvas (0, 0, width, height), the canvas grows to hold it: `canvas` is the new
 // size, `shift` how far everything already in the image moves (gimp_image_resize's offsets), and
@@ -63,19 +71,47 @@ struct Placement {
 };
 Placement PlaceLayer(const Rect& output, int64_t canvasWidth, int64_t canvasHeight);
 
-// The new layer's pixels: rows of RGBA (true colour) or grey+alpha, top to bottom, no gaps.
+// The new layer's pixels, made from the filter's result image and opacity plane, a strip of rows
+// at a time (the plug-in hands each strip to GIMP; a whole copy of a large layer would only cost
+// memory). The record holds the parameters the dialog ended with, the selection and the
+// picture's size; the output area is `output` (in the picture's coordinates), the plane covers
+// its part inside the picture. Pixels of the output area beyond the picture count as fully
+// transparent pixels of the picture: the frame covers them, the shadow falls on them as it falls
+// on transparent pixels, and elsewhere they stay transparent.
+class LayerAssembler {
+  public:
+    LayerAssembler() = default;
+    ~LayerAssembler();
+    LayerAssembler(const LayerAssembler&) = delete;
+    LayerAssembler& operator=(const LayerAssembler&) = delete;
+    // False, with `error` set, when the buffers do not fit the output area or memory runs out.
+    bool start(const PlugInRecord& record, TV32HBUF resultImage, TV32HBUF resultAlpha, const Rect& output,
+               std::string* error);
+    int32_t width() const { return int32_t(o_.width()); }
+    int32_t height() const { return int32_t(o_.height()); }
+    int channels() const { return channels_ + 1; } // RGBA or grey+alpha
+    // Rows [y, y + count) into `out`: width() x channels() bytes a row, rows without gaps.
+    bool rows(int32_t y, int32_t count, uint8_t* out);
+
+  private:
+    void beyond(int64_t iy, int64_t x0, int64_t x1, uint8_t* out) const;
+    TV32HBUF image_ = 0, plane_ = 0, mask_ = 0;
+    bool planeLocked_ = false, maskLocked_ = false;
+    const uint8_t* alpha_ = nullptr; // the plane's rows, back to back
+    const uint8_t* m_ = nullptr;     // the shadow's soft edge over D, or null
+    Rect o_, c_, f_, d_;             // output area, its part in the picture, frame, shadow
+    int channels_ = 3;
+    bool frameOn_ = false, shadowOn_ = false;
+    uint32_t g0_ = 0;
+    uint8_t shade_[3] = {};
+    std::vector<uint8_t> row_;
+};
+
+// The whole layer at once (for tests and small layers).
 struct LayerPixels {
     int32_t width = 0, height = 0, channels = 0;
     std::vector<uint8_t> bytes;
 };
-
-// Builds the layer of the output area from the filter's result image and opacity plane. The
-// record holds the parameters the dialog ended with, the selection and the picture's size; the
-// output area is `output` (in the picture's coordinates), the plane covers its part inside the
-// picture. Pixels of the output area beyond the picture count as fully transparent pixels of the
-// picture: the frame covers them, the shadow falls on them as it falls on transparent pixels, and
-// elsewhere they stay transparent. Returns false, with `error` set, when memory runs out or a
-// buffer does not fit.
 bool AssembleLayer(const PlugInRecord& record, TV32HBUF resultImage, TV32HBUF resultAlpha, const Rect& output,
                    LayerPixels* layer, std::string* error);
 

@@ -225,6 +225,71 @@ TEST(Layer, BeyondThePictureAsTheFilterComposesTransparentPixels) {
         }
 }
 
+// A run without the dialog hands the filter only the part of the layer it reaches: the result
+// and what the dialog accepts are those of the whole layer.
+TEST(Layer, ThePartTheFilterReachesGivesTheWholeLayersResult) {
+    auto settings = [](auto change) {
+        FrameShadowSettings s;
+        change(s);
+        return s;
+    };
+    const FrameShadowSettings cases[] = {
+        FrameShadowSettings{},
+        settings([](FrameShadowSettings& s) {
+            s.frameWidth = 12, s.shadowDirection = 0, s.shadowOffsetX = 20, s.shadowOffsetY = 3, s.blendWidth = 30;
+        }),
+        settings([](FrameShadowSettings& s) { s.frame = 0, s.shadowDirection = 1, s.shadowOffsetY = 25; }),
+        settings([](FrameShadowSettings& s) { s.frameWidth = 70; }), // beyond some layers' limit
+        settings([](FrameShadowSettings& s) {
+            s.shadowDirection = 3, s.shadowOffsetX = 90, s.shadowOffsetY = 60, s.blending = 0;
+        }),
+    };
+    const TV32RECT selections[] = {{60, 40, 140, 110}, {3, 50, 60, 90}, {0, 0, 50, 40}, {150, 100, 198, 148}};
+    Picture whole;
+    makePicture(whole, 200, 150, 3, 0);
+    int delivered = 0, refused = 0;
+    for (const FrameShadowSettings& s : cases)
+        for (const TV32RECT& sel : selections) {
+            const std::string list = SettingsList(s);
+            SCOPED_TRACE(list + " at " + std::to_string(sel.left) + "," + std::to_string(sel.top));
+            const Rect reach = ReachOf({sel.left, sel.top, sel.right, sel.bottom}, s, 200, 150);
+            Picture part;
+            part.width = int(reach.width());
+            part.height = int(reach.height());
+            part.channels = 3;
+            ASSERT_TRUE(buf32GetBuf(whole.colour, int32_t(reach.left), int32_t(reach.top), part.width, part.height,
+                                    &part.colour));
+            ASSERT_TRUE(buf32GetBuf(whole.alpha, int32_t(reach.left), int32_t(reach.top), part.width, part.height,
+                                    &part.alpha));
+            Delivered a, b;
+            runFilter(whole, sel, list.c_str(), a);
+            runFilter(part,
+                      {int32_t(sel.left - reach.left), int32_t(sel.top - reach.top), int32_t(sel.right - reach.left),
+                       int32_t(sel.bottom - reach.top)},
+                      list.c_str(), b);
+            ASSERT_EQ(a.result, b.result);
+            if (a.result != 1) {
+                ++refused;
+                continue;
+            }
+            ++delivered;
+            EXPECT_EQ(a.record.originX, b.record.originX);
+            EXPECT_EQ(a.record.originY, b.record.originY);
+            for (const auto& [x, y] : {std::pair{a.image, b.image}, std::pair{a.plane, b.plane}}) {
+                BUF32INFO ix, iy;
+                ASSERT_TRUE(buf32GetInfo(x, &ix) && buf32GetInfo(y, &iy));
+                ASSERT_EQ(ix.width, iy.width);
+                ASSERT_EQ(ix.height, iy.height);
+                std::vector<uint8_t> px(std::size_t(ix.width) * ix.bytesPerPixel * ix.height), py(px.size());
+                ASSERT_TRUE(buf32GetMem(x, 0, 0, ix.width, ix.height, px.data()));
+                ASSERT_TRUE(buf32GetMem(y, 0, 0, iy.width, iy.height, py.data()));
+                EXPECT_EQ(px, py);
+            }
+        }
+    EXPECT_GT(delivered, 10);
+    EXPECT_GT(refused, 0) << "some settings lie beyond some layers' limits";
+}
+
 TEST(Layer, ABufferThatDoesNotFitIsRefused) {
     Picture p;
     makePicture(p, 20, 10, 3, 0);
