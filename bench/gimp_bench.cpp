@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     }
     Profile profile;
     QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("times.txt")), script = dir.filePath(QStringLiteral("bench.scm"));
+    const QString out = dir.filePath(QStringLiteral("times.txt")),
+                  script = dir.filePath(QStringLiteral("bench.scm"));
     QFile f(script);
     if (!profile.valid() || !f.open(QIODevice::WriteOnly | QIODevice::Text)) return 2;
     f.write(QString::fromLatin1(kScript)

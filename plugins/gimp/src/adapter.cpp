@@ -83,8 +83,14 @@ std::string BoxCollector::text(const std::string& otherwise) const {
     return texts_.join(QLatin1Char('\n')).toStdString();
 }
 
-bool ReadDrawable(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t height,
-                  const std::function<bool(int32_t, int32_t, const uint8_t*)>& strip) {
+namespace {
+
+// Runs `each` over the rows [y, y + height) of columns [x, x + width) of a drawable, a strip of the
+// tile height at a time, with a pixel region over them (for writing or reading) and a buffer of
+// one strip. False when the buffer cannot be had or `each` stops.
+template <class Each>
+bool forEachStrip(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t height, bool write,
+                  Each&& each) {
     const int bpp = gimp_drawable_bpp(drawable);
     if (bpp <= 0 || width <= 0 || height <= 0) return false;
     const int32_t step = std::max<int32_t>(1, int32_t(gimp_tile_height()));
@@ -97,44 +103,36 @@ bool ReadDrawable(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t 
     GimpDrawable* d = gimp_drawable_get(drawable);
     if (!d) return false;
     GimpPixelRgn region;
-    gimp_pixel_rgn_init(&region, d, x, y, width, height, FALSE, FALSE);
+    gimp_pixel_rgn_init(&region, d, x, y, width, height, write, FALSE);
     bool ok = true;
-    for (int32_t row = 0; row < height && ok; row += step) {
-        const int32_t rows = std::min(step, height - row);
-        gimp_pixel_rgn_get_rect(&region, pixels.data(), x, y + row, width, rows);
-        ok = strip(row, rows, pixels.data());
-    }
+    for (int32_t row = 0; row < height && ok; row += step)
+        ok = each(region, row, std::min(step, height - row), pixels.data());
+    if (write) gimp_drawable_flush(d);
     gimp_drawable_detach(d);
     return ok;
 }
 
+} // namespace
+
+bool ReadDrawable(gint32 drawable, int32_t x, int32_t y, int32_t width, int32_t height,
+                  const std::function<bool(int32_t, int32_t, const uint8_t*)>& strip) {
+    return forEachStrip(drawable, x, y, width, height, false,
+                        [&](GimpPixelRgn& region, int32_t row, int32_t rows, uint8_t* pixels) {
+                            gimp_pixel_rgn_get_rect(&region, pixels, x, y + row, width, rows);
+                            return strip(row, rows, pixels);
+                        });
+}
+
 bool WriteDrawable(gint32 drawable, int32_t width, int32_t height,
                    const std::function<bool(int32_t, int32_t, uint8_t*)>& strip) {
-    const int bpp = gimp_drawable_bpp(drawable);
-    const int32_t step = std::max<int32_t>(1, int32_t(gimp_tile_height()));
-    if (bpp <= 0 || width <= 0 || height <= 0) return false;
-    std::vector<uint8_t> pixels;
-    try {
-        pixels.resize(std::size_t(width) * std::size_t(std::min(step, height)) * std::size_t(bpp));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    GimpDrawable* d = gimp_drawable_get(drawable);
-    if (!d) return false;
-    GimpPixelRgn region;
-    gimp_pixel_rgn_init(&region, d, 0, 0, width, height, TRUE, FALSE);
-    bool ok = true;
     int32_t done = 0;
-    for (int32_t row = 0; row < height && ok; row += step) {
-        const int32_t rows = std::min(step, height - row);
-        ok = strip(row, rows, pixels.data());
-        if (ok) {
-            gimp_pixel_rgn_set_rect(&region, pixels.data(), 0, row, width, rows);
-            done = row + rows;
-        }
-    }
-    gimp_drawable_flush(d);
-    gimp_drawable_detach(d);
+    const bool ok = forEachStrip(drawable, 0, 0, width, height, true,
+                                 [&](GimpPixelRgn& region, int32_t row, int32_t rows, uint8_t* pixels) {
+                                     if (!strip(row, rows, pixels)) return false;
+                                     gimp_pixel_rgn_set_rect(&region, pixels, 0, row, width, rows);
+                                     done = row + rows;
+                                     return true;
+                                 });
     if (done > 0) gimp_drawable_update(drawable, 0, 0, width, done);
     return ok;
 }

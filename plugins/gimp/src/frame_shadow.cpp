@@ -121,19 +121,20 @@ bool readLayer(gint32 drawable, const Rect& part, bool grey, Buffers& b) {
     const bool ok =
         plane && ReadDrawable(drawable, int32_t(part.left), int32_t(part.top), width, height,
                               [&](int32_t y, int32_t rows, const uint8_t* px) {
-            const std::size_t n = std::size_t(width) * std::size_t(rows);
-            uint8_t* a = plane + std::size_t(y) * std::size_t(width);
-            if (bpp == channels) {
-                std::memset(a, 255, n);
-                return buf32MergeMem(b.source, 0, y, px, width, rows) != 0;
-            }
-            colour.resize(n * std::size_t(channels));
-            for (std::size_t i = 0; i < n; ++i) {
-                std::memcpy(&colour[i * channels], px + i * std::size_t(bpp), std::size_t(channels));
-                a[i] = px[i * std::size_t(bpp) + std::size_t(channels)];
-            }
-            return buf32MergeMem(b.source, 0, y, colour.data(), width, rows) != 0;
-        });
+                                  const std::size_t n = std::size_t(width) * std::size_t(rows);
+                                  uint8_t* a = plane + std::size_t(y) * std::size_t(width);
+                                  if (bpp == channels) {
+                                      std::memset(a, 255, n);
+                                      return buf32MergeMem(b.source, 0, y, px, width, rows) != 0;
+                                  }
+                                  colour.resize(n * std::size_t(channels));
+                                  for (std::size_t i = 0; i < n; ++i) {
+                                      std::memcpy(&colour[i * channels], px + i * std::size_t(bpp),
+                                                  std::size_t(channels));
+                                      a[i] = px[i * std::size_t(bpp) + std::size_t(channels)];
+                                  }
+                                  return buf32MergeMem(b.source, 0, y, colour.data(), width, rows) != 0;
+                              });
     buf32Unlock(b.alpha);
     return ok;
 }
@@ -269,15 +270,17 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
     int32_t ow = 0, oh = 0;
     buf32GetWHU(b.result, &ow, &oh, 0);
     const Rect output{int64_t(rec.selection.left) + rec.originX, int64_t(rec.selection.top) + rec.originY,
-                      int64_t(rec.selection.left) + rec.originX + ow, int64_t(rec.selection.top) + rec.originY + oh};
+                      int64_t(rec.selection.left) + rec.originX + ow,
+                      int64_t(rec.selection.top) + rec.originY + oh};
     LayerAssembler pixels;
     std::string error;
-    if (!pixels.start(rec, b.result, b.resultAlpha, output, &error)) return refuse("Frame and Shadow: " + error + ".");
+    if (!pixels.start(rec, b.result, b.resultAlpha, output, &error))
+        return refuse("Frame and Shadow: " + error + ".");
 
     gint ox = 0, oy = 0;
     gimp_drawable_offsets(drawable, &ox, &oy);
-    const Rect inImage{output.left + part.left + ox, output.top + part.top + oy, output.right + part.left + ox,
-                       output.bottom + part.top + oy};
+    const Rect inImage{output.left + part.left + ox, output.top + part.top + oy,
+                       output.right + part.left + ox, output.bottom + part.top + oy};
     const Placement place = PlaceLayer(inImage, gimp_image_width(image), gimp_image_height(image));
     if (place.canvasWidth > GIMP_MAX_IMAGE_SIZE || place.canvasHeight > GIMP_MAX_IMAGE_SIZE)
         return refuse("Frame and shadow would make the image larger than GIMP allows.");
@@ -295,8 +298,9 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
     if (!placed) {
         gimp_item_delete(layer);
     } else {
-        placed = WriteDrawable(layer, pixels.width(), pixels.height(),
-                               [&](int32_t y, int32_t rows, uint8_t* out) { return pixels.rows(y, rows, out); });
+        placed =
+            WriteDrawable(layer, pixels.width(), pixels.height(),
+                          [&](int32_t y, int32_t rows, uint8_t* out) { return pixels.rows(y, rows, out); });
         if (!placed) {
             gimp_image_remove_layer(image, layer);
         } else if (place.grows && !gimp_image_resize(image, gint(place.canvasWidth), gint(place.canvasHeight),

@@ -207,7 +207,8 @@ bool LayerAssembler::start(const PlugInRecord& rec, TV32HBUF resultImage, TV32HB
     const int64_t dy = (dir == 0 || dir == 1) ? -int64_t(p.shadowOffsetY) : p.shadowOffsetY;
     d_ = {d_.left + dx, d_.top + dy, d_.right + dx, d_.bottom + dy};
     if (d_.width() > INT_MAX || d_.height() > INT_MAX) return fail("the shadow is too large");
-    if (shadowOn_ && p.blendWidth > 0) mask_ = softEdgeMask(int32_t(d_.width()), int32_t(d_.height()), p.blendWidth);
+    if (shadowOn_ && p.blendWidth > 0)
+        mask_ = softEdgeMask(int32_t(d_.width()), int32_t(d_.height()), p.blendWidth);
     if (mask_) {
         if (!buf32Lock(mask_, BUF32_LOCK_READ, nullptr)) return fail("the shadow's edge cannot be read");
         maskLocked_ = true;
@@ -230,7 +231,9 @@ void LayerAssembler::beyond(int64_t iy, int64_t x0, int64_t x1, uint8_t* out) co
             px[channels_] = 255;
         } else if (shadowOn_ && inside(d_, x, iy)) {
             const uint32_t g =
-                m_ ? m_[std::size_t(iy - d_.top) * std::size_t(d_.width()) + std::size_t(x - d_.left)] * g0_ / 255 : g0_;
+                m_ ? m_[std::size_t(iy - d_.top) * std::size_t(d_.width()) + std::size_t(x - d_.left)] * g0_ /
+                         255
+                   : g0_;
             std::memcpy(px, shade_, std::size_t(channels_));
             px[channels_] = uint8_t(g);
         } else {

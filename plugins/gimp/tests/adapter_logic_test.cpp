@@ -236,7 +236,8 @@ TEST(Layer, ThePartTheFilterReachesGivesTheWholeLayersResult) {
     const FrameShadowSettings cases[] = {
         FrameShadowSettings{},
         settings([](FrameShadowSettings& s) {
-            s.frameWidth = 12, s.shadowDirection = 0, s.shadowOffsetX = 20, s.shadowOffsetY = 3, s.blendWidth = 30;
+            s.frameWidth = 12, s.shadowDirection = 0, s.shadowOffsetX = 20, s.shadowOffsetY = 3,
+            s.blendWidth = 30;
         }),
         settings([](FrameShadowSettings& s) { s.frame = 0, s.shadowDirection = 1, s.shadowOffsetY = 25; }),
         settings([](FrameShadowSettings& s) { s.frameWidth = 70; }), // beyond some layers' limit
@@ -257,15 +258,15 @@ TEST(Layer, ThePartTheFilterReachesGivesTheWholeLayersResult) {
             part.width = int(reach.width());
             part.height = int(reach.height());
             part.channels = 3;
-            ASSERT_TRUE(buf32GetBuf(whole.colour, int32_t(reach.left), int32_t(reach.top), part.width, part.height,
-                                    &part.colour));
-            ASSERT_TRUE(buf32GetBuf(whole.alpha, int32_t(reach.left), int32_t(reach.top), part.width, part.height,
-                                    &part.alpha));
+            ASSERT_TRUE(buf32GetBuf(whole.colour, int32_t(reach.left), int32_t(reach.top), part.width,
+                                    part.height, &part.colour));
+            ASSERT_TRUE(buf32GetBuf(whole.alpha, int32_t(reach.left), int32_t(reach.top), part.width,
+                                    part.height, &part.alpha));
             Delivered a, b;
             runFilter(whole, sel, list.c_str(), a);
             runFilter(part,
-                      {int32_t(sel.left - reach.left), int32_t(sel.top - reach.top), int32_t(sel.right - reach.left),
-                       int32_t(sel.bottom - reach.top)},
+                      {int32_t(sel.left - reach.left), int32_t(sel.top - reach.top),
+                       int32_t(sel.right - reach.left), int32_t(sel.bottom - reach.top)},
                       list.c_str(), b);
             ASSERT_EQ(a.result, b.result);
             if (a.result != 1) {
@@ -387,8 +388,5 @@ TEST(Clipboard, ServedUntilTakenOver) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], gimptest::kPrintClipboardArgument) == 0)
-        return gimptest::PrintAndTakeOverClipboard(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return gimptest::TestMain(argc, argv);
 }

@@ -484,8 +484,5 @@ TEST_F(GimpBatch, ClipboardOutlivesGimp) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], kPrintClipboardArgument) == 0)
-        return PrintAndTakeOverClipboard(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return gimptest::TestMain(argc, argv);
 }

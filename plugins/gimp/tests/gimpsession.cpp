@@ -11,6 +11,10 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <gtest/gtest.h>
+
+#include <cstring>
+
 namespace gimptest {
 
 QString StageDir() {
@@ -189,6 +193,13 @@ int PrintAndTakeOverClipboard(int argc, char** argv) {
         if (!clipboard->ownsClipboard()) QThread::msleep(50);
     }
     return clipboard->ownsClipboard() ? 0 : 3;
+}
+
+int TestMain(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kPrintClipboardArgument) == 0)
+        return PrintAndTakeOverClipboard(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
 
 Result ReadClipboardElsewhere(const QString& testProgram) {

@@ -92,6 +92,8 @@ QImage ReadRaw(const QString& file);
 // not Qt's offscreen platform) and returns what it printed.
 inline constexpr char kPrintClipboardArgument[] = "--print-clipboard";
 int PrintAndTakeOverClipboard(int argc, char** argv);
+// The main() of the GIMP test programs: the second program when asked to be it, else the tests.
+int TestMain(int argc, char** argv);
 Result ReadClipboardElsewhere(const QString& testProgram);
 // Processes serving the clipboard of this display (the image-map adapter's detached servers), and
 // whether they are all gone within a few seconds.
