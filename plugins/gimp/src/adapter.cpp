@@ -58,6 +58,11 @@ void ChooseQtPlatform(bool shows) {
     if (!shows || ((!platform || !*platform) && !HasDisplay())) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
+std::string NoDialogHere(GimpRunMode mode, const char* procedure) {
+    if (mode != GIMP_RUN_INTERACTIVE || HasDisplay()) return {};
+    return std::string(procedure) + " needs a display for its dialog. Without one, run it non-interactively.";
+}
+
 uint32_t HostWindow(GimpRunMode mode) {
     if (mode != GIMP_RUN_INTERACTIVE || !HasDisplay()) return 0;
     const gint32 display = gimp_default_display();

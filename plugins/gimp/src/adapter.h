@@ -49,6 +49,10 @@ class Reply {
 void ChooseQtPlatform(bool shows);
 bool HasDisplay();
 
+// The message for an interactive run where no dialog can be shown (no display: gimp-console, a
+// batch run on a server); empty when it can. Such a run would wait for a user who cannot see it.
+std::string NoDialogHere(GimpRunMode mode, const char* procedure);
+
 // The window of the image display the user called the procedure from, as the plug-in libraries
 // take their parent window (an X11 window id); 0 when there is none (unattended runs).
 uint32_t HostWindow(GimpRunMode mode);

@@ -179,6 +179,10 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
     }
 
     // What GIMP reports for these itself, in its words where it has them.
+    if (const std::string why = NoDialogHere(mode, "Frame and Shadow"); !why.empty()) {
+        reply.fail(GIMP_PDB_EXECUTION_ERROR, why);
+        return finish();
+    }
     const gint32 drawable = param[2].data.d_drawable;
     if (!gimp_item_is_valid(drawable)) {
         reply.fail(GIMP_PDB_CALLING_ERROR, "Frame and Shadow was given no valid layer.");

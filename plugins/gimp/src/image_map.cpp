@@ -139,6 +139,10 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
         if (request.settings.format < HM_FORMAT_INLINE || request.settings.format > HM_FORMAT_CERN)
             request.settings.format = HM_FORMAT_INLINE;
     }
+    if (const std::string why = NoDialogHere(mode, "Image Map from Selection"); !why.empty()) {
+        reply.fail(GIMP_PDB_EXECUTION_ERROR, why);
+        return finish();
+    }
     const gint32 image = param[1].data.d_image;
     if (!gimp_image_is_valid(image)) {
         reply.fail(GIMP_PDB_CALLING_ERROR, "Image Map from Selection was given no valid image.");

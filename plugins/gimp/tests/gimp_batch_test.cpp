@@ -481,6 +481,32 @@ TEST_F(GimpBatch, ClipboardOutlivesGimp) {
     EXPECT_TRUE(shared->serverEnded) << "the server ends when another program takes the clipboard over";
 }
 
+// Interactive runs in a GIMP without a display end with GIMP's error instead of waiting for a user
+// who cannot see the dialog.
+TEST(GimpWithoutDisplay, InteractiveRunsFailInsteadOfWaiting) {
+    if (const QString missing = MissingForBatch(); !missing.isEmpty()) GTEST_SKIP() << missing.toStdString();
+    Profile profile;
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("interactive.scm")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Text));
+    f.write(R"SCM(
+(let* ((img (car (gimp-image-new 60 40 RGB)))
+       (drw (car (gimp-layer-new img 60 40 RGB-IMAGE "bg" 100 LAYER-MODE-NORMAL))))
+  (gimp-image-insert-layer img drw 0 0)
+  (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 10 10 20 10)
+  (catch #f (plug-in-halcyon-frame-shadow RUN-INTERACTIVE img drw 1 10 '(0 0 255) 0 1 1 2 10 10 '(0 0 0) 20 1 10))
+  (catch #f (plug-in-halcyon-image-map RUN-INTERACTIVE img drw 0 "u"))
+  (gimp-message (string-append "layers " (number->string (car (gimp-image-get-layers img))))))
+)SCM");
+    f.close();
+    const Result r = RunBatch(profile, f.fileName(), 60000, false);
+    ASSERT_TRUE(r.finished) << r.output.toStdString();
+    EXPECT_TRUE(r.output.contains(QLatin1String("Frame and Shadow needs a display for its dialog")))
+        << r.output.toStdString();
+    EXPECT_TRUE(r.output.contains(QLatin1String("Image Map from Selection needs a display for its dialog")));
+    EXPECT_TRUE(r.output.contains(QLatin1String("layers 1")));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -153,13 +153,18 @@ Result Run(const QString& program, const QStringList& arguments, const QProcessE
     return r;
 }
 
-Result RunBatch(const Profile& profile, const QString& script, int timeoutMs) {
+Result RunBatch(const Profile& profile, const QString& script, int timeoutMs, bool display) {
+    QProcessEnvironment env = profile.environment();
+    if (!display) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    }
     return Run(QStringLiteral("gimp-console-2.10"),
                {QStringLiteral("-i"), QStringLiteral("-d"), QStringLiteral("-f"),
                 QStringLiteral("--batch-interpreter=plug-in-script-fu-eval"), QStringLiteral("-b"),
                 QStringLiteral("(load \"%1\")").arg(script), QStringLiteral("-b"),
                 QStringLiteral("(gimp-quit 0)")},
-               profile.environment(), timeoutMs);
+               env, timeoutMs);
 }
 
 Result RunPlughost(const QStringList& arguments) {

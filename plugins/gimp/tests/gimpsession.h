@@ -70,8 +70,9 @@ struct Result {
 Result Run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
            int timeoutMs, bool mergeErrors = true);
 
-// Runs gimp-console in batch mode: loads the Script-Fu file, then quits.
-Result RunBatch(const Profile& profile, const QString& script, int timeoutMs);
+// Runs gimp-console in batch mode: loads the Script-Fu file, then quits; without a display
+// (DISPLAY and WAYLAND_DISPLAY removed) unless `display`.
+Result RunBatch(const Profile& profile, const QString& script, int timeoutMs, bool display = true);
 
 // plughost from the build, on Qt's offscreen platform (it never touches the display's clipboard);
 // its standard error kept apart.
