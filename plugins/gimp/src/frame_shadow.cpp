@@ -178,7 +178,6 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
         if (!CheckSettings(settings).empty()) settings = FrameShadowSettings{};
     }
 
-    // What GIMP reports for these itself, in its words where it has them.
     if (const std::string why = NoDialogHere(mode, "Frame and Shadow"); !why.empty()) {
         reply.fail(GIMP_PDB_EXECUTION_ERROR, why);
         return finish();
@@ -189,6 +188,8 @@ void run(const gchar*, gint nparams, const GimpParam* param, gint* nreturn, Gimp
         return finish();
     }
     const gint32 image = gimp_item_get_image(drawable);
+    // GIMP shows the message of a refusal, to the user of an interactive run too; the image stays
+    // as it was. Where GIMP has words of its own for a case, they are used.
     auto refuse = [&](const std::string& message) {
         reply.fail(GIMP_PDB_EXECUTION_ERROR, message);
         finish();
