@@ -633,6 +633,19 @@ void FrameShadowDialog::libraryCommand() {
     update(toQRect(textureSwatch_.rect));
 }
 
+bool FrameShadowDialog::takeLibraryTexture(int32_t n) {
+    if (!LoadedLibrary()) LoadTextureLibrary(BuildLibraryPath());
+    void* texture = nullptr;
+    if (!LoadLibraryTexture(LoadedLibrary(), n, &texture)) return false;
+    FrameShadowParams& p = record_->params;
+    if (p.textureData) tv32TextureDataFree(p.textureData);
+    p.textureData = texture;
+    record_->textureIndex = n;
+    update(toQRect(textureSwatch_.rect));
+    refreshPreview();
+    return true;
+}
+
 void FrameShadowDialog::refreshPreview() {
     if (failed_) return;
     ++refreshes_;

@@ -67,6 +67,9 @@ QString ApplyDialogSettings(FrameShadowDialog& d, const QString& settings) {
                 click(kIdFillTexture);
             else
                 ok = false;
+        } else if (name == QLatin1String("textureIndex")) {
+            const int32_t n = number();
+            ok = ok && d.takeLibraryTexture(n);
         } else if (name == QLatin1String("frameColor")) {
             const uint32_t c = color();
             if (ok) d.pickFrameColor(&c);

@@ -77,6 +77,9 @@ class FrameShadowDialog : public QDialog {
     // *chosen (nullptr: the chooser itself runs).
     void pickFrameColor(const uint32_t* chosen);
     void pickShadowColor(const uint32_t* chosen);
+    // Takes texture n of the texture library as the frame's texture, as the library picker does
+    // (the fill stays as it is); false when the library holds no texture n.
+    bool takeLibraryTexture(int32_t n);
     // The largest value edit id takes now.
     int32_t maximumOf(int id) const;
     QLineEdit* edit(int id) const;
