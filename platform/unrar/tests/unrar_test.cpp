@@ -317,6 +317,7 @@ TEST(Safety, NothingIsWrittenOutsideTheDestination) {
                                                       RarEntry::file("etc/evil.conf", "through the link"),
                                                       RarEntry::symlink("up", "sub/../../.."),
                                                       RarEntry::file("up/w", "through the link"),
+                                                      RarEntry::directory("sub"),
                                                       RarEntry::symlink("inside", "sub/../ok.txt"),
                                                       RarEntry::file("ok.txt", "fine"),
                                                       RarEntry::file("win\\style\\name.txt", "split"),
