@@ -1,8 +1,8 @@
 #include "desktop/ini.h"
 
+#include "desktop/regularfile.h"
+
 #include <cctype>
-#include <fstream>
-#include <iterator>
 
 namespace desktop {
 namespace {
@@ -87,9 +87,8 @@ std::string profileString(std::string_view content, std::string_view section, st
 
 std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
                                   std::string_view fallback, std::size_t maxChars) {
-    std::ifstream in(path, std::ios::binary);
     std::string content;
-    if (in) content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    readRegularFile(path, kIniFileMaxBytes, content);
     return profileString(content, section, key, fallback, maxChars);
 }
 

@@ -79,6 +79,27 @@ std::string readFile(const fs::path& p) {
     return s.str();
 }
 
+void writeFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) std::abort();
+}
+
+std::vector<std::string> linksLeavingTree(const fs::path& root) {
+    std::vector<std::string> out;
+    const fs::path top = fs::canonical(root);
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (!it->is_symlink()) continue;
+        const fs::path resolved = fs::weakly_canonical(it->path(), ec);
+        if (ec) continue; // a loop
+        const auto rel = resolved.lexically_relative(top);
+        if (rel.empty() || *rel.begin() == "..") out.push_back(it->path().lexically_relative(root).string());
+    }
+    return out;
+}
+
 std::vector<std::string> treeManifest(const fs::path& root) {
     std::vector<std::string> lines;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
@@ -120,9 +141,10 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto& e : fs::recursive_directory_iterator(path_, ec))
-        if (e.is_directory() && !e.is_symlink())
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (!it->is_symlink(ec) && it->is_directory(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
 

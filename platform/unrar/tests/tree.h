@@ -9,6 +9,10 @@ namespace testsupport {
 
 std::string sha256Hex(const std::string& bytes);
 std::string readFile(const std::filesystem::path& p);
+void writeFile(const std::filesystem::path& p, const std::string& bytes);
+// The symbolic links below `root` whose target resolves outside it (the existing part of the path
+// as the system resolves it, the rest as written); loops are left out (they lead nowhere).
+std::vector<std::string> linksLeavingTree(const std::filesystem::path& root);
 // The manifest lines of everything below `root`, sorted.
 std::vector<std::string> treeManifest(const std::filesystem::path& root);
 // The lines of a manifest file.

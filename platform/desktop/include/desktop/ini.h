@@ -5,6 +5,9 @@
 
 namespace desktop {
 
+// Largest INI file read; a larger one (or one that is not a regular file) reads as empty.
+inline constexpr std::size_t kIniFileMaxBytes = 4 << 20;
+
 // Longest value the profile lookup hands back (its result buffer holds 2047 characters and a zero).
 inline constexpr std::size_t kProfileValueMax = 2047;
 
@@ -19,7 +22,8 @@ inline constexpr std::size_t kProfileValueMax = 2047;
 std::string profileString(std::string_view content, std::string_view section, std::string_view key,
                           std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
 
-// Same, reading the file at `path`; an absent or unreadable file behaves as an empty one.
+// Same, reading the file at `path`; an absent or unreadable file, or one that is not a regular file of
+// at most kIniFileMaxBytes, behaves as an empty one.
 std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
                                   std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
 
