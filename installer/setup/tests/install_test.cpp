@@ -64,6 +64,8 @@ class InstallTest : public QObject {
     void wholeRoadInstallsAndOpensTheResults();
     void missingVolumeIsAskedForAndTheRunGoesOn();
     void cancelFinishesTheFileAndStartsNoOther();
+    void cancelStaysFinalWhenTheDialogIsActivatedAgain_data();
+    void cancelStaysFinalWhenTheDialogIsActivatedAgain();
     void cancelBeforeExtractingDoesNotSpoilTheNextRun();
     void missingFirstVolumeIsReportedNotCompleted();
     void nonNumericVolumeCountShowsTheConversionError();
@@ -204,6 +206,65 @@ void InstallTest::cancelFinishesTheFileAndStartsNoOther() {
     QVERIFY(!fs::exists(d / "data/world03.dat"));                            // no other was started
     for (const auto& b : rec_->boxes())
         QVERIFY(b.text != QStringLiteral("Install Completed!"));
+    QVERIFY(rec_->opened().empty());
+}
+
+void InstallTest::cancelStaysFinalWhenTheDialogIsActivatedAgain_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("a click on the dialog") << 0;
+    QTest::newRow("the chooser's Install") << 1;
+    QTest::newRow("Make Dir, then Ok") << 2;
+}
+
+// While the cancelled file is being finished the dialog is still up, and the user may bring it back
+// to the front: none of the ways may undo the Cancel or start a second extraction.
+void InstallTest::cancelStaysFinalWhenTheDialogIsActivatedAgain() {
+    QFETCH(int, way);
+    const QString dest = targets_.filePath(QStringLiteral("reactivate%1").arg(way));
+    auto original = Form5->RAR1.OnProcessData;
+    int blocks = 0;
+    bool pressed = false, reactivated = false, stateKept = false;
+    Form5->RAR1.OnProcessData = [&](TRAR& r, unsigned char* a, int32_t size, int64_t pos) {
+        const int32_t result = original(r, a, size, pos);
+        if (!Form5->Label1->caption().endsWith(QStringLiteral("data/world02.dat"))) return result;
+        if (!pressed) {
+            pressed = true;
+            Form5->SpeedButton2->click(); // "&Cancel" in the middle of a large file
+        } else if (!reactivated && ++blocks == 2) {
+            reactivated = true;
+            switch (way) {
+            case 0: { // the user clicks on the dialog, still shown while the file is finished
+                QEvent activate(QEvent::WindowActivate);
+                QCoreApplication::sendEvent(Form5, &activate);
+                break;
+            }
+            case 1:
+                Form2->SpeedButton1->click(); // "&Install" in the chooser shown by Cancel
+                break;
+            case 2:
+                Form2->SpeedButton2->click(); // "&Make Dir" ...
+                Form3->SpeedButton1->click(); // ... and "&Ok": the dialog is the active one again
+                break;
+            }
+            stateKept = Form5->running() && Form5->aborted() && Form5->RAR1.Stop;
+        }
+        return result;
+    };
+    road(
+        dest, [this] { pressExtract(); },
+        [] {
+            QVERIFY(Form2->isVisible());
+            QCOMPARE(Form2->windowTitle(), QStringLiteral("Install Aborted!"));
+            Form2->SpeedButton3->click();
+        });
+    Form5->RAR1.OnProcessData = original;
+    QVERIFY(reactivated);
+    QVERIFY(stateKept); // still running, still aborted, Stop still set
+    const fs::path d = dest.toStdString();
+    QCOMPARE(fs::file_size(d / "data/world02.dat"), std::uintmax_t{724998}); // the file was finished
+    QVERIFY(!fs::exists(d / "data/world03.dat"));                            // no other was started
+    for (const auto& b : rec_->boxes())
+        QVERIFY2(b.text != QStringLiteral("Install Completed!"), qPrintable(b.text));
     QVERIFY(rec_->opened().empty());
 }
 
