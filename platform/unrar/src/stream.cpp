@@ -13,6 +13,7 @@ namespace unrar_detail {
 namespace {
 
 constexpr size_t readBlockSize = 1 << 18;
+constexpr size_t endPadding = 1024;
 
 int codeOf(VolumeStatus s) {
     switch (s) {
@@ -108,7 +109,16 @@ la_ssize_t VolumeStream::read(struct archive* a, const void** out) {
             return -1;
         }
         // This volume is exhausted: the archive's data ends here unless its end block says more follow.
-        if (!v.tail.endBlockFound || !v.tail.moreVolumes) return 0;
+        if (!v.tail.endBlockFound || !v.tail.moreVolumes) {
+            // After the end block of the last volume come zeros, as archivers pad volumes: libarchive's
+            // RAR 5 reader looks for a further volume in 512-byte steps and would otherwise stop short
+            // of a last volume smaller than that.
+            if (!v.tail.endBlockFound || paddedEnd_) return 0;
+            paddedEnd_ = true;
+            std::memset(buffer_.get(), 0, endPadding);
+            *out = buffer_.get();
+            return static_cast<la_ssize_t>(endPadding);
+        }
         if (!nextVolume()) {
             archive_set_error(a, ENOENT, "The next volume is not available");
             return -1;

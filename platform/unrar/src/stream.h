@@ -52,6 +52,7 @@ class VolumeStream {
     std::unique_ptr<char[]> buffer_;
     CHANGEVOLPROC proc_ = nullptr;
     int fatal_ = 0;
+    bool paddedEnd_ = false;
 };
 
 } // namespace unrar_detail
