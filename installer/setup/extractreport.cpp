@@ -42,10 +42,11 @@ void TExtractReport::Error(const TRAR& rar, int code) {
         if (code == ERAR_EOPEN || (code == ERAR_BAD_ARCHIVE && !askedVolume_.empty())) {
             failure_ = volumeText(code);
         } else if (code == ERAR_BAD_DATA) {
-            // The header that broke, by the name it still shows; else where the archive stopped.
+            // The file whose header broke or whose data is cut off, by the name its header still
+            // shows; else where the archive stopped.
             if (h.FileName[0])
                 failure_ =
-                    "The archive is damaged at the header of " + std::string(h.FileName) + " in " + volume;
+                    "The archive is damaged or incomplete at " + std::string(h.FileName) + " in " + volume;
             else
                 failure_ = "The archive is damaged or ends early in " + volume +
                            (currentFile_.empty() ? std::string() : ", after " + currentFile_);

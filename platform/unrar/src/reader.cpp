@@ -244,6 +244,8 @@ int Archive::readData(int outFd) {
             }
         }
     }
+    // A volume that could not be had ends the data early; libarchive may take that for the end.
+    if (stream_.fatal()) return stream_.fatal();
     // A file that came out shorter or longer than its header says is not the file that was packed,
     // nor one whose checksum (in the header of its last part) does not match.
     if (f.sizeKnown && static_cast<uint64_t>(end) != f.unpSize) return ERAR_BAD_DATA;

@@ -108,6 +108,8 @@ std::vector<std::string> treeManifest(const fs::path& root) {
             lines.push_back("link " + rel.string() + " -> " + fs::read_symlink(it->path()).string());
         else if (it->is_directory())
             lines.push_back("dir " + rel.string());
+        else if (!it->is_regular_file())
+            lines.push_back("other " + rel.string()); // a FIFO or device: never read
         else {
             std::string data = readFile(it->path());
             lines.push_back("file " + rel.string() + " " + std::to_string(data.size()) + " " +
