@@ -134,8 +134,13 @@ fs::path rarFixtures() {
     return fs::is_directory(p) ? p : fs::path();
 }
 
-ScratchDir::ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "kitrar-XXXXXX").string();
+fs::path fastTempDir() {
+    return fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
+                                                                           : fs::temp_directory_path();
+}
+
+ScratchDir::ScratchDir(const fs::path& base) {
+    std::string tmpl = (base / "kitrar-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) std::abort();
     path_ = tmpl;
 }

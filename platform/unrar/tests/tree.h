@@ -20,10 +20,14 @@ std::vector<std::string> readManifest(const std::filesystem::path& p);
 // The fixtures of RAR archives, or an empty path when they are not there.
 std::filesystem::path rarFixtures();
 
-// A fresh folder removed with everything in it at the end of the scope.
+// A memory file system's folder for scratch files when there is one (faster), else the temporary folder.
+std::filesystem::path fastTempDir();
+
+// A fresh folder removed with everything in it at the end of the scope (below `base`, by default the
+// temporary folder).
 class ScratchDir {
   public:
-    ScratchDir();
+    explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
