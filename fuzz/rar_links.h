@@ -1,6 +1,7 @@
 // How the link-safety fuzz target reads its input as a list of archive entries, and how the seed
 // writer puts such a list together: one byte for the kind of entry, then its name and (for links)
 // its target, each a count byte and that many part bytes, every part byte an index into `kParts`.
+// A list with a hard link in it is written as RAR 5 (RAR 4 has none), any other as RAR 4.
 #pragma once
 #include "rarwriter.h"
 
@@ -18,7 +19,8 @@ constexpr size_t kPartCount = sizeof kParts / sizeof kParts[0];
 constexpr size_t kMaxEntries = 24;
 constexpr size_t kMaxParts = 8;
 
-enum class Kind : uint8_t { file = 0, directory = 1, symlink = 2, absoluteSymlink = 3 };
+enum class Kind : uint8_t { file = 0, directory = 1, symlink = 2, absoluteSymlink = 3, hardlink = 4 };
+constexpr unsigned kKinds = 5;
 
 inline std::string path(const uint8_t*& p, const uint8_t* end) {
     if (p >= end) return "a";
@@ -36,7 +38,7 @@ inline std::vector<kitmaker::RarEntry> entries(const uint8_t* data, size_t size)
     const uint8_t* p = data;
     const uint8_t* end = data + size;
     while (p < end && out.size() < kMaxEntries) {
-        const auto kind = static_cast<Kind>(*p++ % 4);
+        const auto kind = static_cast<Kind>(*p++ % kKinds);
         std::string name = path(p, end);
         switch (kind) {
         case Kind::file:
@@ -44,6 +46,9 @@ inline std::vector<kitmaker::RarEntry> entries(const uint8_t* data, size_t size)
             break;
         case Kind::directory:
             out.push_back(kitmaker::RarEntry::directory(name));
+            break;
+        case Kind::hardlink:
+            out.push_back(kitmaker::RarEntry::hardlink(name, path(p, end)));
             break;
         default: {
             std::string target = path(p, end);
@@ -67,8 +72,14 @@ inline std::string encode(Kind kind, const std::vector<uint8_t>& name,
             s += static_cast<char>(i);
     };
     add(name);
-    if (kind == Kind::symlink || kind == Kind::absoluteSymlink) add(target);
+    if (kind != Kind::file && kind != Kind::directory) add(target);
     return s;
+}
+
+inline kitmaker::RarFormat format(const std::vector<kitmaker::RarEntry>& entries) {
+    for (const kitmaker::RarEntry& e : entries)
+        if (e.isHardlink()) return kitmaker::RarFormat::rar5;
+    return kitmaker::RarFormat::rar4;
 }
 
 } // namespace rarlinks

@@ -1,4 +1,4 @@
-// Link safety as a property: a list of files, folders and symbolic links made from the input is
+// Link safety as a property: a list of files, folders, symbolic and hard links made from the input is
 // written by the project's RAR writer and extracted. Whatever the list, every path below the
 // destination must resolve inside it, and nothing beside it may change (the host's file there
 // keeps its bytes).
@@ -25,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fs::create_directories(dir / "dest");
     const std::vector<std::string> before = listing(dir);
     try {
-        kitmaker::writeRar((dir / "links").string(), rarlinks::entries(data, size));
+        const auto entries = rarlinks::entries(data, size);
+        kitmaker::RarWriteOptions o;
+        o.format = rarlinks::format(entries);
+        kitmaker::writeRar((dir / "links").string(), entries, o);
     } catch (const std::exception&) {
         return 0; // a list the writer cannot store
     }

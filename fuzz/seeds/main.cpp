@@ -92,9 +92,29 @@ std::vector<std::pair<std::string, std::vector<kitmaker::RarEntry>>> rarContents
     };
 }
 
+kitmaker::RarWriteOptions rar5(uint64_t volumeSize = 0,
+                               kitmaker::RarChecksum checksum = kitmaker::RarChecksum::crc32) {
+    kitmaker::RarWriteOptions o;
+    o.format = kitmaker::RarFormat::rar5;
+    o.volumeSize = volumeSize;
+    o.checksum = checksum;
+    return o;
+}
+
 void rarSeeds() {
-    for (const auto& [name, entries] : rarContents())
+    for (const auto& [name, entries] : rarContents()) {
         seed("rar4-" + name, rarVolumes(entries).front());
+        seed("rar5-" + name, rarVolumes(entries, rar5()).front());
+    }
+    using E = kitmaker::RarEntry;
+    seed("rar5-blake2", rarVolumes({E::file("a", pattern(2000)), E::file("b", "b")},
+                                   rar5(0, kitmaker::RarChecksum::blake2sp))
+                            .front());
+    seed("rar5-hardlinks", rarVolumes({E::file("f", "shared"), E::hardlink("h", "f"),
+                                       E::hardlink("missing", "nothing"), E::symlink("s", "f")},
+                                      rar5())
+                               .front());
+    seed("rar5-first-volume", rarVolumes({E::file("big", pattern(5000))}, rar5(3000)).front());
     // The first volume of a set (its next volume is never there).
     seed("rar4-first-volume",
          rarVolumes({kitmaker::RarEntry::file("big", pattern(5000))}, {3000, false}).front());
@@ -145,6 +165,12 @@ void rarLinkSeeds() {
                              encode(Kind::file, {b, canary}));
     seed("absolute", encode(Kind::absoluteSymlink, {a}, {beside}) + encode(Kind::file, {a, canary}));
     seed("through-link", encode(Kind::symlink, {a}, {up, beside}) + encode(Kind::file, {a, canary}));
+    // RAR 5 (hard links too): the same lists with the format bit set in the first entry's byte.
+    seed("rar5-hardlinks", encode(Kind::file, {a}) + encode(Kind::hardlink, {b}, {a}) +
+                               encode(Kind::hardlink, {c}, {up, beside, canary}) +
+                               encode(Kind::symlink, {d1}, {b}));
+    seed("rar5-dot-then-up", encode(Kind::hardlink, {d2}, {d2}) + encode(Kind::symlink, {a}, {dot}) +
+                                 encode(Kind::symlink, {b}, {a, up, beside, canary}));
 }
 
 } // namespace
