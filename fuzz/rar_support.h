@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -122,5 +123,42 @@ inline std::vector<std::string> listing(const fs::path& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// The volume callback of a run nobody attends: a missing volume is given up.
+inline int PASCAL giveUp(char*, int mode) {
+    return mode == RAR_VOL_NOTIFY ? 1 : 0;
+}
+
+// A folder for one run below the scratch folder: an empty destination `dest`, and beside it
+// `beside/canary`, a file of the host's that hostile entries aim at.
+class Sandbox {
+  public:
+    explicit Sandbox(const std::string& name) : dir(scratch() / name) {
+        empty(dir);
+        fs::create_directories(dir / "beside");
+        writeBytes(dir / "beside/canary", kCanary);
+        fs::create_directories(dest());
+        before_ = listing(dir);
+    }
+    fs::path dest() const { return dir / "dest"; }
+    // After a run: every path below the destination inside it, and nothing beside it changed but the
+    // files named in `archive` (the run's own input).
+    void check(const std::vector<std::string>& archive) const {
+        checkTree(dest());
+        std::vector<std::string> after;
+        for (const std::string& n : listing(dir))
+            if (n.rfind("dest/", 0) != 0 && std::find(archive.begin(), archive.end(), n) == archive.end())
+                after.push_back(n);
+        if (after != before_) fail("something was written beside the destination");
+        std::ifstream in(dir / "beside/canary", std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (text != kCanary) fail("the host's file beside the destination changed");
+    }
+    const fs::path dir;
+
+  private:
+    static constexpr const char* kCanary = "host file";
+    std::vector<std::string> before_;
+};
 
 } // namespace rarfuzz

@@ -34,19 +34,9 @@ using kitmaker::RarWriteOptions;
 
 namespace {
 
-// ---- archives and byte edits ----------------------------------------------------------------
+using testsupport::pattern;
 
-std::string pattern(size_t n, unsigned seed) {
-    std::string s(n, '\0');
-    uint32_t x = 2463534242u + seed;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return s;
-}
+// ---- archives and byte edits ----------------------------------------------------------------
 
 void patch(const fs::path& file, uint64_t offset, const std::string& bytes) {
     std::string all = testsupport::readFile(file);

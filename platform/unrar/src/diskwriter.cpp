@@ -97,19 +97,6 @@ bool resolveBelow(int root, std::vector<std::string>& at, std::string_view targe
     return true;
 }
 
-bool writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 // Removes a name that stands where a new entry goes (never a folder).
 bool clearName(int dirFd, const char* name) {
     struct stat st {};
@@ -125,6 +112,19 @@ void setTimes(int fd, const EntryTimes& t) {
 }
 
 } // namespace
+
+bool writeAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
 
 bool splitStoredName(std::string_view name, std::vector<std::string>& parts) {
     parts.clear();

@@ -31,6 +31,9 @@ UniqueFd openDirBelow(int root, const std::vector<std::string>& parts, size_t co
 // over a name that does not exist yet.
 bool linkStaysInside(int root, const std::vector<std::string>& linkDir, std::string_view target);
 
+// Writes all `n` bytes (again after interruptions); false on an error.
+bool writeAll(int fd, const char* p, size_t n);
+
 // The process's file-creation mask, read without changing it.
 mode_t currentUmask();
 

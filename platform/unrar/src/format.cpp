@@ -1,5 +1,7 @@
 #include "format.h"
 
+#include "bytes.h"
+
 #include <cerrno>
 #include <ctime>
 #include <unistd.h>
@@ -23,6 +25,30 @@ bool VolumeBytes::read(uint64_t offset, size_t n, std::vector<unsigned char>& bu
     }
     buf.resize(done);
     return true;
+}
+
+BlockResult blockResult(BlockStatus status, std::string damagedName) {
+    BlockResult r;
+    r.status = status;
+    r.damagedName = std::move(damagedName);
+    return r;
+}
+
+bool placeBlock(Block& b, uint64_t offset, uint64_t headerSize, uint64_t dataSize) {
+    b.start = offset;
+    return addChecked(offset, headerSize, b.headerEnd) && addChecked(b.headerEnd, dataSize, b.dataEnd);
+}
+
+void checkInVolume(BlockResult& r, const VolumeBytes& v) {
+    if (r.block.dataEnd <= v.size()) return;
+    r.status = BlockStatus::truncated;
+    if (r.block.kind == BlockKind::file) r.damagedName = r.block.file.name;
+}
+
+size_t zeroPaddingStart(const unsigned char* tail, size_t size) {
+    while (size > 0 && tail[size - 1] == 0)
+        --size;
+    return size;
 }
 
 uint32_t dosTime(int64_t unixTime) {

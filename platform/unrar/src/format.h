@@ -92,6 +92,17 @@ struct TailFacts {
     bool moreVolumes = false;
 };
 
+// Steps both format readers take.
+// A result of `status` alone (naming the file of a damaged or cut header when known).
+BlockResult blockResult(BlockStatus status, std::string damagedName = {});
+// Where a block lies: its header `headerSize` bytes from `offset`, then `dataSize` bytes of data.
+// False when its end does not fit in 64 bits.
+bool placeBlock(Block& b, uint64_t offset, uint64_t headerSize, uint64_t dataSize);
+// A block whose data goes past the end of the volume is cut short (and names its file).
+void checkInVolume(BlockResult& r, const VolumeBytes& v);
+// Where the zero bytes that end `tail` begin (its size when it does not end in zeros).
+size_t zeroPaddingStart(const unsigned char* tail, size_t size);
+
 // DOS date and time (local time) of a Unix time; 0 before 1980.
 uint32_t dosTime(int64_t unixTime);
 

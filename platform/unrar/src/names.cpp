@@ -1,5 +1,7 @@
 #include "names.h"
 
+#include "desktop/utf8.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -65,30 +67,7 @@ size_t utf8Prefix(std::string_view s, size_t maxBytes) {
 }
 
 bool isUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t n;
-        if (c < 0x80)
-            n = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            n = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            n = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            n = 3;
-        else
-            return false;
-        if (s.size() - i <= n && n > 0) return false;
-        for (size_t k = 1; k <= n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        const auto c1 = n ? static_cast<unsigned char>(s[i + 1]) : 0;
-        if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F) || (c == 0xF0 && c1 < 0x90) ||
-            (c == 0xF4 && c1 > 0x8F))
-            return false;
-        i += n + 1;
-    }
-    return true;
+    return desktop::isValidUtf8(s);
 }
 
 std::string oemToUtf8(std::string_view s) {

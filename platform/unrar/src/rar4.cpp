@@ -90,62 +90,34 @@ MainStatus readMain(const VolumeBytes& v, MainFacts& out) {
 }
 
 BlockResult readBlock(const VolumeBytes& v, uint64_t offset) {
-    BlockResult r;
-    if (offset >= v.size()) {
-        r.status = offset == v.size() ? BlockStatus::endOfVolume : BlockStatus::truncated;
-        return r;
-    }
+    if (offset >= v.size())
+        return blockResult(offset == v.size() ? BlockStatus::endOfVolume : BlockStatus::truncated);
     std::vector<unsigned char> buf;
-    if (!v.read(offset, blockHeadSize, buf)) {
-        r.status = BlockStatus::readError;
-        return r;
-    }
-    if (buf.size() < blockHeadSize) {
-        r.status = BlockStatus::truncated;
-        return r;
-    }
+    if (!v.read(offset, blockHeadSize, buf)) return blockResult(BlockStatus::readError);
+    if (buf.size() < blockHeadSize) return blockResult(BlockStatus::truncated);
     const unsigned type = buf[offHeadType];
     const unsigned flags = le16(buf.data() + offHeadFlags);
     const size_t size = le16(buf.data() + offHeadSize);
-    if (size < blockHeadSize) {
-        r.status = BlockStatus::damaged;
-        return r;
-    }
-    if (!v.read(offset, size, buf)) {
-        r.status = BlockStatus::readError;
-        return r;
-    }
-    if (buf.size() < size) {
-        r.status = BlockStatus::truncated;
-        return r;
-    }
+    if (size < blockHeadSize) return blockResult(BlockStatus::damaged);
+    if (!v.read(offset, size, buf)) return blockResult(BlockStatus::readError);
+    if (buf.size() < size) return blockResult(BlockStatus::truncated);
     const unsigned char* b = buf.data();
     const bool fileLike = type == fileHead || type == newSubHead;
     FileHeader file;
     const bool fieldsFit = !fileLike || parseFileHeader(b, size, flags, file);
-    if ((crcCoversWholeHeader(type) && !headerCrcMatches(b, size)) || !fieldsFit) {
-        r.status = BlockStatus::damaged;
-        if (type == fileHead && fieldsFit) r.damagedName = file.name;
-        return r;
-    }
+    if ((crcCoversWholeHeader(type) && !headerCrcMatches(b, size)) || !fieldsFit)
+        return blockResult(BlockStatus::damaged, type == fileHead && fieldsFit ? file.name : std::string());
 
     uint64_t dataSize = 0;
     if (fileLike)
         dataSize = file.packSize;
     else if (flags & longBlock) {
-        if (size < offAddSize + 4) {
-            r.status = BlockStatus::damaged;
-            return r;
-        }
+        if (size < offAddSize + 4) return blockResult(BlockStatus::damaged);
         dataSize = le32(b + offAddSize);
     }
+    BlockResult r;
     Block& blk = r.block;
-    blk.start = offset;
-    blk.headerEnd = offset + size;
-    if (!addChecked(blk.headerEnd, dataSize, blk.dataEnd)) {
-        r.status = BlockStatus::damaged;
-        return r;
-    }
+    if (!placeBlock(blk, offset, size, dataSize)) return blockResult(BlockStatus::damaged);
     switch (type) {
     case fileHead:
         blk.kind = BlockKind::file;
@@ -165,18 +137,13 @@ BlockResult readBlock(const VolumeBytes& v, uint64_t offset) {
         blk.kind = BlockKind::other;
         break;
     }
-    if (blk.dataEnd > v.size()) {
-        r.status = BlockStatus::truncated;
-        if (blk.kind == BlockKind::file) r.damagedName = blk.file.name;
-    }
+    checkInVolume(r, v);
     return r;
 }
 
 TailFacts findEndBlock(const unsigned char* tail, size_t size, uint64_t tailStart) {
     TailFacts f;
-    size_t paddingFrom = size; // tail[paddingFrom..] is all zero
-    while (paddingFrom > 0 && tail[paddingFrom - 1] == 0)
-        --paddingFrom;
+    const size_t paddingFrom = zeroPaddingStart(tail, size);
     if (size < blockHeadSize) return f;
     for (size_t i = size - blockHeadSize + 1; i-- > 0;) {
         const unsigned char* b = tail + i;

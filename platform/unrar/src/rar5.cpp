@@ -138,37 +138,20 @@ MainStatus readMain(const VolumeBytes& v, MainFacts& out) {
 }
 
 BlockResult readBlock(const VolumeBytes& v, uint64_t offset) {
-    BlockResult r;
-    if (offset >= v.size()) {
-        r.status = offset == v.size() ? BlockStatus::endOfVolume : BlockStatus::truncated;
-        return r;
-    }
+    if (offset >= v.size())
+        return blockResult(offset == v.size() ? BlockStatus::endOfVolume : BlockStatus::truncated);
     std::vector<unsigned char> buf;
-    if (!v.read(offset, headerCrcSize + sizeFieldMax, buf)) {
-        r.status = BlockStatus::readError;
-        return r;
-    }
+    if (!v.read(offset, headerCrcSize + sizeFieldMax, buf)) return blockResult(BlockStatus::readError);
     ByteReader sizeReader(buf.data() + std::min(buf.size(), headerCrcSize),
                           buf.size() - std::min(buf.size(), headerCrcSize));
     uint64_t size = 0;
-    if (!sizeReader.vint(size)) {
-        const bool cut = buf.size() < headerCrcSize + sizeFieldMax;
-        r.status = cut ? BlockStatus::truncated : BlockStatus::damaged;
-        return r;
-    }
-    if (size == 0 || size > maxHeaderSize) {
-        r.status = BlockStatus::damaged;
-        return r;
-    }
+    if (!sizeReader.vint(size))
+        return blockResult(buf.size() < headerCrcSize + sizeFieldMax ? BlockStatus::truncated
+                                                                     : BlockStatus::damaged);
+    if (size == 0 || size > maxHeaderSize) return blockResult(BlockStatus::damaged);
     const size_t total = headerCrcSize + sizeReader.offset() + static_cast<size_t>(size);
-    if (!v.read(offset, total, buf)) {
-        r.status = BlockStatus::readError;
-        return r;
-    }
-    if (buf.size() < total) {
-        r.status = BlockStatus::truncated;
-        return r;
-    }
+    if (!v.read(offset, total, buf)) return blockResult(BlockStatus::readError);
+    if (buf.size() < total) return blockResult(BlockStatus::truncated);
     ByteReader hr(buf.data() + headerCrcSize + sizeReader.offset(), static_cast<size_t>(size));
     HeaderStart h;
     const bool startOk = readHeaderStart(hr, h);
@@ -176,18 +159,12 @@ BlockResult readBlock(const VolumeBytes& v, uint64_t offset) {
     const bool fileLike = startOk && (h.type == fileHead || h.type == serviceHead);
     const bool fieldsFit = startOk && (!fileLike || parseFileHeader(hr, h, file));
     const bool crcOk = dataCrc32(0, buf.data() + headerCrcSize, total - headerCrcSize) == le32(buf.data());
-    if (!crcOk || !fieldsFit) {
-        r.status = BlockStatus::damaged;
-        if (fileLike && fieldsFit && h.type == fileHead) r.damagedName = file.name;
-        return r;
-    }
+    if (!crcOk || !fieldsFit)
+        return blockResult(BlockStatus::damaged,
+                           fileLike && fieldsFit && h.type == fileHead ? file.name : std::string());
+    BlockResult r;
     Block& blk = r.block;
-    blk.start = offset;
-    blk.headerEnd = offset + total;
-    if (!addChecked(blk.headerEnd, h.dataSize, blk.dataEnd)) {
-        r.status = BlockStatus::damaged;
-        return r;
-    }
+    if (!placeBlock(blk, offset, total, h.dataSize)) return blockResult(BlockStatus::damaged);
     switch (h.type) {
     case fileHead:
         blk.kind = BlockKind::file;
@@ -198,20 +175,15 @@ BlockResult readBlock(const VolumeBytes& v, uint64_t offset) {
         break;
     case endArcHead: {
         uint64_t flags = 0;
-        if (!hr.vint(flags)) {
-            r.status = BlockStatus::damaged;
-            return r;
-        }
+        if (!hr.vint(flags)) return blockResult(BlockStatus::damaged);
         blk.kind = BlockKind::end;
         blk.moreVolumes = flags & ehfNextVolume;
         break;
     }
     case mainHead: {
         uint64_t flags = 0, number = 0;
-        if (!hr.vint(flags) || ((flags & mhfVolumeNumber) && (!hr.vint(number) || number > INT32_MAX))) {
-            r.status = BlockStatus::damaged;
-            return r;
-        }
+        if (!hr.vint(flags) || ((flags & mhfVolumeNumber) && (!hr.vint(number) || number > INT32_MAX)))
+            return blockResult(BlockStatus::damaged);
         blk.kind = BlockKind::main;
         blk.main.isVolume = flags & mhfVolume;
         blk.main.volumeNumber = static_cast<int64_t>(number);
@@ -225,18 +197,13 @@ BlockResult readBlock(const VolumeBytes& v, uint64_t offset) {
         blk.kind = BlockKind::other;
         break;
     }
-    if (blk.dataEnd > v.size()) {
-        r.status = BlockStatus::truncated;
-        if (blk.kind == BlockKind::file) r.damagedName = blk.file.name;
-    }
+    checkInVolume(r, v);
     return r;
 }
 
 TailFacts findEndBlock(const unsigned char* tail, size_t size, uint64_t tailStart) {
     TailFacts f;
-    size_t paddingFrom = size;
-    while (paddingFrom > 0 && tail[paddingFrom - 1] == 0)
-        --paddingFrom;
+    const size_t paddingFrom = zeroPaddingStart(tail, size);
     constexpr size_t smallest = headerCrcSize + 3; // CRC, size, type, flags, end flags
     if (size < smallest) return f;
     for (size_t i = size - smallest + 1; i-- > 0;) {

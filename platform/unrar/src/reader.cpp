@@ -36,19 +36,6 @@ unsigned clamp32(uint64_t v) {
     return static_cast<unsigned>(std::min<uint64_t>(v, 0xFFFFFFFFu));
 }
 
-bool writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
 } // namespace
 
 Archive::~Archive() {

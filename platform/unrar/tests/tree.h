@@ -8,6 +8,8 @@
 namespace testsupport {
 
 std::string sha256Hex(const std::string& bytes);
+// `n` bytes that do not compress (xorshift), different for each seed.
+std::string pattern(size_t n, unsigned seed = 0);
 std::string readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::string& bytes);
 // The symbolic links below `root` whose target resolves outside it (the existing part of the path

@@ -19,6 +19,8 @@ using testsupport::ScratchDir;
 
 namespace {
 
+using testsupport::pattern;
+
 struct Outcome {
     int openResult = 0;
     int end = 0;                      // the code that ended the header loop
@@ -61,18 +63,6 @@ Outcome extractAll(const fs::path& archive, const fs::path& dest, int operation 
     }
     EXPECT_EQ(RARCloseArchive(h), ERAR_SUCCESS);
     return out;
-}
-
-std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    uint32_t x = 2463534242u;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return s;
 }
 
 std::vector<std::string> fixtureVolumes(const fs::path& dir, const std::string& stem) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "desktop/utf8.h"
+
 namespace desktop {
 
 // Largest INI file read; a larger one (or one that is not a regular file) reads as empty.
@@ -30,8 +32,5 @@ std::string profileStringFromFile(const std::string& path, std::string_view sect
 // Cuts `text` to at most `maxBytes` bytes. When the text was valid UTF-8 the cut never splits a
 // character.
 std::string cutText(std::string text, std::size_t maxBytes);
-
-// True when `bytes` is well-formed UTF-8.
-bool isValidUtf8(std::string_view bytes);
 
 } // namespace desktop
