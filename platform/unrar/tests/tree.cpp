@@ -72,6 +72,17 @@ std::string sha256Hex(const std::string& bytes) {
     return std::string(out, 64);
 }
 
+std::string rarCodeName(int code) {
+    static const char* const names[] = {"ERAR_END_ARCHIVE",      "ERAR_NO_MEMORY",      "ERAR_BAD_DATA",
+                                        "ERAR_BAD_ARCHIVE",      "ERAR_UNKNOWN_FORMAT", "ERAR_EOPEN",
+                                        "ERAR_ECREATE",          "ERAR_ECLOSE",         "ERAR_EREAD",
+                                        "ERAR_EWRITE",           "ERAR_SMALL_BUF",      "ERAR_UNKNOWN",
+                                        "ERAR_MISSING_PASSWORD", "ERAR_EREFERENCE",     "ERAR_BAD_PASSWORD"};
+    if (code == 0) return "ERAR_SUCCESS";
+    if (code >= 10 && code <= 24) return names[code - 10];
+    return "code " + std::to_string(code);
+}
+
 std::string pattern(size_t n, unsigned seed) {
     std::string s(n, '\0');
     uint32_t x = 2463534242u + seed;

@@ -8,6 +8,9 @@
 namespace testsupport {
 
 std::string sha256Hex(const std::string& bytes);
+// The name of an archive interface result code ("ERAR_ECREATE"), for readable expectations.
+std::string rarCodeName(int code);
+
 // `n` bytes that do not compress (xorshift), different for each seed.
 std::string pattern(size_t n, unsigned seed = 0);
 std::string readFile(const std::filesystem::path& p);
