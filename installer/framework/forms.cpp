@@ -8,8 +8,11 @@
 #include <QEventLoop>
 #include <QScreen>
 
+#include <fontconfig/fontconfig.h>
+
 #include <cctype>
 #include <climits>
+#include <future>
 
 namespace forms {
 namespace {
@@ -51,6 +54,8 @@ TForm* TForm::activeForm() {
 }
 
 int TForm::ShowModal() {
+    // A form already running modally is not entered again (its run, and a result set for it, stand).
+    if (loop_) return mrNone;
     modalResult_ = mrNone;
     // Every other window shown now takes no input until the run ends, even while this form is
     // hidden in between (windows shown later, during the run, stay usable).
@@ -222,6 +227,20 @@ int StrToInt(const std::string& text) {
     if (negative) value = -value;
     if (value > INT_MAX || value < INT_MIN) return fail();
     return static_cast<int>(value);
+}
+
+namespace {
+std::shared_future<void> gFonts;
+}
+
+void PrepareFontsInBackground() {
+    // The font configuration (fontconfig's files and caches) is what takes the time; the toolkit
+    // takes it over as it is once it needs fonts.
+    gFonts = std::async(std::launch::async, [] { FcInit(); }).share();
+}
+
+void WaitForFonts() {
+    if (gFonts.valid()) gFonts.wait();
 }
 
 QFont makeFont(const QString& family, int pixelHeight, bool bold, bool italic) {

@@ -27,7 +27,8 @@ class TForm : public QWidget {
     ~TForm() override;
 
     // Shows the form modally and returns its modal result once one is set (by Close or
-    // setModalResult). Hiding the form does not end the run.
+    // setModalResult). Hiding the form does not end the run. A form already running modally is not
+    // run a second time: the call returns mrNone at once.
     int ShowModal();
     // A modal form gets the modal result mrCancel (its run ends); any other form is hidden.
     // The main form ends the program.
@@ -107,6 +108,14 @@ template <class T> auto Handler(T* form, void (T::*method)()) {
 // Decimal (or $/0x hexadecimal) 32-bit integer conversion; anything else raises EConvertError
 // "'<text>' is not a valid integer value".
 int StrToInt(const std::string& text);
+
+// Reads the system's font configuration on a thread of its own: that takes milliseconds, and the
+// windows can be built meanwhile. Fonts or a font configuration the program brings along must be
+// put in place before this is called.
+void PrepareFontsInBackground();
+// Waits until that is done (returns at once when it is, or was never started). Whatever asks the
+// toolkit for fonts first waits here, rather than reading the same configuration a second time.
+void WaitForFonts();
 
 // A font by the names the windows were designed with, drawn with the metric-compatible fonts we
 // ship: "Arial" and "MS Sans Serif" with Liberation Sans, "Terminal" with DejaVu Sans Mono.
