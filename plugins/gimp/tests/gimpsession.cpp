@@ -146,13 +146,15 @@ qint64 parentOf(qint64 pid) {
 // Processes of this run whose command line holds `argument` (all of them when empty), and not
 // a copy of such a process that has not yet become another program: a clipboard server's Qt
 // forks to start dbus-launch when there is no session bus, and until it has, the child carries
-// the server's command line.
+// the server's command line. Each parent is read while the process is listed: a copy that ends
+// meanwhile must not pass for a process without a parent.
 QList<qint64> processesOfThisRun(const QByteArray& argument) {
     QList<qint64> found;
     const QByteArray token = qgetenv(kRunVariable);
     if (token.isEmpty()) return found;
     const QByteArray entry = QByteArray(kRunVariable) + '=' + token;
     const qint64 self = getpid();
+    QList<qint64> parents;
     for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         bool number = false;
         const qint64 pid = name.toLongLong(&number);
@@ -160,14 +162,18 @@ QList<qint64> processesOfThisRun(const QByteArray& argument) {
         QFile env(QStringLiteral("/proc/%1/environ").arg(pid));
         if (!env.open(QIODevice::ReadOnly) || !env.readAll().split('\0').contains(entry)) continue;
         QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (argument.isEmpty() ||
-            (cmd.open(QIODevice::ReadOnly) && cmd.readAll().split('\0').contains(argument)))
-            found << pid;
+        if (!argument.isEmpty() &&
+            !(cmd.open(QIODevice::ReadOnly) && cmd.readAll().split('\0').contains(argument)))
+            continue;
+        const qint64 parent = parentOf(pid);
+        if (parent == 0) continue; // gone already
+        found << pid;
+        parents << parent;
     }
     if (argument.isEmpty()) return found;
     QList<qint64> originals;
-    for (const qint64 pid : found)
-        if (!found.contains(parentOf(pid))) originals << pid;
+    for (qsizetype i = 0; i < found.size(); ++i)
+        if (!found.contains(parents[i])) originals << found[i];
     return originals;
 }
 
@@ -175,6 +181,20 @@ QList<qint64> processesOfThisRun(const QByteArray& argument) {
 
 QList<qint64> ProcessesOfThisRun() {
     return processesOfThisRun({});
+}
+
+QString DescribeProcessesOfThisRun() {
+    QString text;
+    for (const qint64 pid : ProcessesOfThisRun()) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        const QByteArray line =
+            cmd.open(QIODevice::ReadOnly) ? cmd.readAll().replace('\0', ' ') : QByteArray();
+        text += QStringLiteral("%1 (parent %2): %3\n")
+                    .arg(pid)
+                    .arg(parentOf(pid))
+                    .arg(QString::fromLocal8Bit(line));
+    }
+    return text;
 }
 
 void EndProcessesOfThisRun() {

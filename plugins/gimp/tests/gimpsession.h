@@ -51,6 +51,8 @@ class VirtualDisplay {
 
 // Processes carrying the run token of the display that is now this process's (0 without one).
 QList<qint64> ProcessesOfThisRun();
+// One line for each of them: its id, its parent's and its command line (for failure messages).
+QString DescribeProcessesOfThisRun();
 // Ends them: asked first, killed after a few seconds. Never this process.
 void EndProcessesOfThisRun();
 
