@@ -25,6 +25,7 @@ int VolumeStream::openFirst(const std::string& path) {
 }
 
 la_ssize_t VolumeStream::read(struct archive* a, const void** out) {
+    bool reopened = false;
     for (;;) {
         if (fatal()) return -1;
         const Volume& v = volumes_[current_];
@@ -48,7 +49,15 @@ la_ssize_t VolumeStream::read(struct archive* a, const void** out) {
                 return -1;
             }
             // The volume ends before the size it had: whatever is there now is not what was opened.
+            // Opened again, it must be the same file; a file system that still ends it short then
+            // cannot be read.
+            if (reopened) {
+                volumes_.setFatal(ERAR_EREAD);
+                archive_set_error(a, EIO, "Cannot read the volume");
+                return -1;
+            }
             volumes_.reopen(current_);
+            reopened = true;
             continue;
         }
         // This volume is exhausted: the archive's data ends here unless its end block says more follow.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <vector>
 
 namespace unrar_detail {
@@ -93,11 +94,22 @@ VolumeStatus openFile(const std::string& path, UniqueFd& out, FileIdentity& id) 
     id.size = static_cast<uint64_t>(st.st_size);
     id.mtimeSec = static_cast<int64_t>(st.st_mtim.tv_sec);
     id.mtimeNsec = static_cast<int64_t>(st.st_mtim.tv_nsec);
+    struct statfs fs {};
+    if (::fstatfs(fd.get(), &fs) == 0) {
+        constexpr auto msdosMagic = 0x4d44, exfatMagic = 0x2011BAB0, fuseMagic = 0x65735546;
+        const auto type = static_cast<uint64_t>(fs.f_type);
+        id.inodeKept = type != msdosMagic && type != exfatMagic && type != fuseMagic;
+    }
     out = std::move(fd);
     return VolumeStatus::ok;
 }
 
 } // namespace
+
+bool sameFile(const FileIdentity& was, const FileIdentity& now) {
+    return was.device == now.device && (was.inode == now.inode || !was.inodeKept || !now.inodeKept) &&
+           was.size == now.size && was.mtimeSec == now.mtimeSec && was.mtimeNsec == now.mtimeNsec;
+}
 
 VolumeStatus openVolume(const std::string& path, Volume& out, UniqueFd& fdOut) {
     UniqueFd fd;
@@ -224,7 +236,7 @@ int VolumeSet::descriptor(size_t i) {
         UniqueFd fd;
         FileIdentity id;
         const VolumeStatus s = openFile(name, fd, id);
-        if (s == VolumeStatus::ok && id == v.file) {
+        if (s == VolumeStatus::ok && sameFile(v.file, id)) {
             v.path = name;
             return keepOpen(i, std::move(fd));
         }

@@ -23,8 +23,14 @@ std::string nextVolumeName(std::string_view name);
 struct FileIdentity {
     uint64_t device = 0, inode = 0, size = 0;
     int64_t mtimeSec = 0, mtimeNsec = 0;
-    bool operator==(const FileIdentity&) const = default;
+    // False on file systems that make inode numbers up when a file is looked up (FAT and exFAT, as
+    // on USB sticks and memory cards, and FUSE): there a file closed and opened again may come back
+    // with another number, so the number does not tell files apart.
+    bool inodeKept = true;
 };
+
+// Whether `now` is still the file that `was` described.
+bool sameFile(const FileIdentity& was, const FileIdentity& now);
 
 // What a volume says about itself; its bytes are read through the set (below), which keeps only a
 // few volumes open.
