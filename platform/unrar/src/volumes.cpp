@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <vector>
@@ -96,9 +97,8 @@ VolumeStatus openFile(const std::string& path, UniqueFd& out, FileIdentity& id) 
     id.mtimeNsec = static_cast<int64_t>(st.st_mtim.tv_nsec);
     struct statfs fs {};
     if (::fstatfs(fd.get(), &fs) == 0) {
-        constexpr auto msdosMagic = 0x4d44, exfatMagic = 0x2011BAB0, fuseMagic = 0x65735546;
         const auto type = static_cast<uint64_t>(fs.f_type);
-        id.inodeKept = type != msdosMagic && type != exfatMagic && type != fuseMagic;
+        id.inodeKept = type != MSDOS_SUPER_MAGIC && type != EXFAT_SUPER_MAGIC && type != FUSE_SUPER_MAGIC;
     }
     out = std::move(fd);
     return VolumeStatus::ok;
