@@ -2,6 +2,7 @@
 #include "desktop/application.h"
 #include "desktop/system.h"
 #include "framework/globals.h"
+#include "framework/kitfonts.h"
 #include "setup/silentinstall.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
@@ -30,8 +31,11 @@ int main(int argc, char** argv) {
     // 1. The sound library starts (start-up, init, background play) before any window exists.
     StartSound();
 
-    // 2. The application and its title.
+    // 2. The application and its title; the fonts a kit carries are there before any window.
+    const std::string programFolder = desktop::folderOf(desktop::programFile());
+    PrepareKitFonts(programFolder);
     desktop::Application app(argc, argv);
+    LoadKitFonts(programFolder);
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));
 
     // 3. The five windows, in order; the main window reads the settings while it is created.

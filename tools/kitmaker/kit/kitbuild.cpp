@@ -329,9 +329,10 @@ KitSummary buildKit(const KitOptions& o, Progress* progress) {
             summary.runtimeBytes = folderBytes(out / kRuntimeFolder) + fs::file_size(out / "install", ec) +
                                    fs::file_size(out / "qt.conf", ec);
         }
-        if (o.music.empty())
-            writeBytes(out / "install.dat", modFileBytes(composeDemoSong()));
-        else
+        if (o.music.empty()) {
+            static const std::string tune = modFileBytes(composeDemoSong()); // composing takes a while
+            writeBytes(out / "install.dat", tune);
+        } else
             copyInto(o.music, out / "install.dat");
 
         ArchiveSettings settings;

@@ -190,7 +190,7 @@ VerifyReport verifyKit(const std::string& kitFolder, const VerifyOptions& option
         r.problems.push_back("install.ini: FILES (" + s.VolumeCount + ") is not a number of volumes");
 
     // --- the music, the info file, the follow-up file ---
-    if (std::string why = musicProblem(s.MusicPath); !why.empty())
+    if (std::string why = options.music ? musicProblem(s.MusicPath) : std::string(); !why.empty())
         r.problems.push_back("the music " + s.MusicPath + ": " + why);
     if (s.InfoFile.empty())
         r.warnings.push_back("install.ini: NFO is empty, so the info viewer shows nothing");
@@ -271,12 +271,14 @@ VerifyReport verifyKit(const std::string& kitFolder, const VerifyOptions& option
                 int rc;
                 while ((rc = RARReadHeader(test.handle(), &h)) == 0) {
                     walk.current = printableName(h.FileName);
+                    const std::string volume = walk.opened.empty() ? first : walk.opened.back();
                     const int t = RARProcessFile(test.handle(), RAR_TEST, nullptr, nullptr);
                     if (t != 0) {
-                        r.problems.push_back(
-                            walk.missingVolume.empty()
-                                ? "the archive's " + walk.current + " is damaged: " + RarErrorText(t)
-                                : "the archive volume " + walk.missingVolume + " is missing");
+                        r.problems.push_back(walk.missingVolume.empty()
+                                                 ? "the archive's " + walk.current + " is damaged (in " +
+                                                       volume + "): " + RarErrorText(t)
+                                                 : "the archive volume " + walk.missingVolume +
+                                                       " is missing");
                         if (t != ERAR_BAD_DATA) {
                             rc = ERAR_END_ARCHIVE; // reported just now
                             break;
@@ -285,7 +287,9 @@ VerifyReport verifyKit(const std::string& kitFolder, const VerifyOptions& option
                 }
                 if (rc != 0 && rc != ERAR_END_ARCHIVE)
                     r.problems.push_back(walk.missingVolume.empty()
-                                             ? "the archive cannot be read to its end: " + RarErrorText(rc)
+                                             ? "the archive cannot be read to its end (" +
+                                                   (walk.opened.empty() ? first : walk.opened.back()) +
+                                                   "): " + RarErrorText(rc)
                                              : "the archive volume " + walk.missingVolume + " is missing");
                 r.volumes = 1 + walk.opened.size();
                 if (volumeCount > 0 && static_cast<std::uint64_t>(volumeCount) != r.volumes &&

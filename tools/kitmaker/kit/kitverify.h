@@ -19,6 +19,7 @@ struct VerifyReport {
 
 struct VerifyOptions {
     bool runtime = true; // check the installer program and its runtime too
+    bool music = true;   // load the music through the sound library
 };
 
 VerifyReport verifyKit(const std::string& kitFolder, const VerifyOptions& options, Progress* progress);

@@ -32,6 +32,7 @@ std::string nameProblem(std::string_view name) {
         if (c < 0x20 || c == 0x7F)
             return c == '\n' ? "a newline in the name" : "a control character in the name";
         if (c == '\\') return "a backslash in the name (archive readers take it for a folder separator)";
+        if (c == '/') return "a slash in the name";
     }
     return {};
 }
