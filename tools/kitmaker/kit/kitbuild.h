@@ -20,7 +20,7 @@ struct KitOptions {
     std::string archiveBase;      // volumes' base name; empty: made from the name
     std::uint64_t volumeSize = 0; // largest volume in bytes; 0: one archive
     bool oldNaming = false;       // NAME.rar, NAME.r00 ... instead of NAME.part1.rar ...
-    bool rar5 = false;            // RAR 5 instead of RAR 4 blocks
+    bool rar5 = true;             // RAR 5 (times to the second, hard links); false: RAR 4
     std::string music;            // module file for install.dat; empty: kitmaker's own tune
     std::string info;             // info file; empty: one made from the kit's facts
     std::string readme;           // follow-up file; empty: one made here; "NONE": none

@@ -83,7 +83,7 @@ std::vector<std::string> commandLine(const KitOptions& o) {
         add("--volume-size", kib ? std::to_string(o.volumeSize / 1024) + "K" : std::to_string(o.volumeSize));
     }
     if (o.oldNaming) add("--naming", "old");
-    if (o.rar5) add("--format", "rar5");
+    if (!o.rar5) add("--format", "rar4");
     add("--music", o.music);
     add("--info", o.info);
     add("--readme", o.readme);

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -187,7 +188,7 @@ TEST(KitValues, ProgressBarNeverOverflows) {
 TEST(KitCommandLine, ParsesEveryOptionAndRefusesNonsense) {
     const char* argv[] = {"kitmaker", "--from", "p",        "--name=My Game", "--out",
                           "k",        "--dir",  "Games",    "--volume-size",  "1440K",
-                          "--naming", "old",    "--format", "rar5",           "--music",
+                          "--naming", "old",    "--format", "rar4",           "--music",
                           "m.xm",     "--info", "i.nfo",    "--readme",       "NONE",
                           "--scroll", "hello",  "--force"};
     const Command c = parseCommand(static_cast<int>(std::size(argv)), argv);
@@ -195,7 +196,7 @@ TEST(KitCommandLine, ParsesEveryOptionAndRefusesNonsense) {
     EXPECT_EQ(c.kit.from, "p");
     EXPECT_EQ(c.kit.name, "My Game");
     EXPECT_EQ(c.kit.volumeSize, 1474560u);
-    EXPECT_TRUE(c.kit.oldNaming && c.kit.rar5 && c.kit.force);
+    EXPECT_TRUE(c.kit.oldNaming && !c.kit.rar5 && c.kit.force);
     EXPECT_EQ(c.kit.readme, "NONE");
     EXPECT_EQ(c.kit.scroll, "hello");
 
@@ -255,6 +256,36 @@ TEST(ProductFolder, ReadsFilesFoldersLinksAndHardLinksInOrder) {
     EXPECT_EQ(s.fileBytes, 3u + 5000u + 6u);
     // 4 folders of one block, files in whole blocks: 3 B -> 4 KiB, 5000 B -> 8 KiB, 6 B -> 4 KiB.
     EXPECT_EQ(s.requiredBytes, 4 * 4096u + 4096u + 8192u + 4096u);
+}
+
+// The same folder through a kit in both formats: links stay links, the second name of a file stays a
+// hard link (RAR 5) or becomes a copy (RAR 4), modes and times come back as on disk.
+TEST(ProductFolder, TravelsWithLinksModesAndTimes) {
+    ScratchDir d;
+    const fs::path p = d / "product";
+    put(p / "b.txt", "bee");
+    put(p / "tool", "#!/bin/sh\n", fs::perms(0750));
+    put(p / "a/deep/x.bin", noise(70000, 2));
+    fs::create_symlink("deep/x.bin", p / "a/link");
+    fs::create_symlink("..", p / "a/up");
+    fs::create_hard_link(p / "b.txt", p / "c.txt");
+    const auto when =
+        fs::file_time_type::clock::now() - std::chrono::hours(24 * 400) + std::chrono::seconds(1);
+    fs::last_write_time(p / "a/deep/x.bin", when);
+    for (const bool rar5 : {true, false}) {
+        const fs::path kit = d / (rar5 ? "kit5" : "kit4"), target = d / (rar5 ? "t5" : "t4");
+        KitOptions o = options(p, kit);
+        o.rar5 = rar5;
+        o.volumeSize = 32 * 1024;
+        buildKit(o, nullptr);
+        ASSERT_EQ(install(kit, target), "");
+        EXPECT_EQ(testsupport::treeManifest(target), testsupport::treeManifest(p));
+        EXPECT_EQ(fs::status(target / "tool").permissions(), fs::perms(0750));
+        EXPECT_EQ(fs::equivalent(target / "b.txt", target / "c.txt"), rar5);
+        const auto drift =
+            fs::last_write_time(target / "a/deep/x.bin") - fs::last_write_time(p / "a/deep/x.bin");
+        EXPECT_LE(std::chrono::abs(drift), rar5 ? std::chrono::seconds(1) : std::chrono::seconds(2));
+    }
 }
 
 TEST(ProductFolder, RefusesLinksThatLeaveItAndLinkLoops) {
@@ -509,31 +540,34 @@ TEST(KitBuild, AFullDiskLeavesNoKitBehind) {
 TEST(KitBuild, VolumesSplitCorrectlyAtEveryBoundary) {
     ScratchDir d;
     constexpr std::uint64_t kVolume = 16 * 1024;
-    std::size_t previous = 0, changes = 0;
-    for (std::size_t n = kVolume - 160; n <= kVolume + 40; ++n) {
-        const fs::path p = d / "p", kit = d / "kit";
-        fs::remove_all(p);
-        fs::remove_all(kit);
-        put(p / "file.bin", noise(n, static_cast<std::uint32_t>(n)));
-        put(p / "next.txt", "after the boundary");
-        KitOptions o = options(p, kit);
-        o.volumeSize = kVolume;
-        o.readme = "NONE";
-        const KitSummary s = buildKit(o, nullptr);
-        for (const std::string& v : s.volumes)
-            ASSERT_LE(fs::file_size(v), kVolume) << v << " for a file of " << n;
-        ASSERT_EQ(volumeFiles(kit).size(), s.volumes.size());
-        changes += previous && previous != s.volumes.size();
-        previous = s.volumes.size();
-        const VerifyReport r = verifyWithoutRuntime(kit, false);
-        ASSERT_TRUE(r.ok()) << "file of " << n << " bytes: " << joined(r.problems);
-        ASSERT_EQ(r.volumes, s.volumes.size());
-        ASSERT_EQ(install(kit, d / "t"), "") << n;
-        ASSERT_EQ(testsupport::readFile(d / "t/file.bin").size(), n);
-        ASSERT_EQ(testsupport::treeManifest(d / "t"), testsupport::treeManifest(p)) << n;
-        fs::remove_all(d / "t");
+    for (const bool rar5 : {true, false}) {
+        std::size_t previous = 0, changes = 0;
+        for (std::size_t n = kVolume - 140; n <= kVolume + 20; ++n) {
+            const fs::path p = d / "p", kit = d / "kit";
+            fs::remove_all(p);
+            fs::remove_all(kit);
+            put(p / "file.bin", noise(n, static_cast<std::uint32_t>(n)));
+            put(p / "next.txt", "after the boundary");
+            KitOptions o = options(p, kit);
+            o.volumeSize = kVolume;
+            o.readme = "NONE";
+            o.rar5 = rar5;
+            const KitSummary s = buildKit(o, nullptr);
+            for (const std::string& v : s.volumes)
+                ASSERT_LE(fs::file_size(v), kVolume) << v << " for a file of " << n;
+            ASSERT_EQ(volumeFiles(kit).size(), s.volumes.size());
+            changes += previous && previous != s.volumes.size();
+            previous = s.volumes.size();
+            const VerifyReport r = verifyWithoutRuntime(kit, false);
+            ASSERT_TRUE(r.ok()) << "file of " << n << " bytes: " << joined(r.problems);
+            ASSERT_EQ(r.volumes, s.volumes.size());
+            ASSERT_EQ(install(kit, d / "t"), "") << n;
+            ASSERT_EQ(testsupport::readFile(d / "t/file.bin").size(), n);
+            ASSERT_EQ(testsupport::treeManifest(d / "t"), testsupport::treeManifest(p)) << n;
+            fs::remove_all(d / "t");
+        }
+        EXPECT_GE(changes, 1u) << (rar5 ? "RAR 5" : "RAR 4"); // the range did cross a boundary
     }
-    EXPECT_GE(changes, 1u); // the range did cross a boundary
 }
 
 TEST(KitVerify, NamesEveryBrokenPart) {

@@ -31,11 +31,12 @@ std::string joined(const std::vector<std::string>& lines) {
 } // namespace
 
 TEST(Runtime, LddListingsAreRead) {
-    const LddListing l = parseLdd("\tlinux-vdso.so.1 (0x00007ffd)\n"
-                                  "\tlibQt6Core.so.6 => /lib/x86_64-linux-gnu/libQt6Core.so.6 (0x00007f)\n"
-                                  "\tlibgone.so.2 => not found\n"
-                                  "\tlibpulsecommon-16.1.so => /usr/lib/x86_64-linux-gnu/pulseaudio/libpulsecommon-16.1.so (0x1)\n"
-                                  "\t/lib64/ld-linux-x86-64.so.2 (0x00007f)\n");
+    const LddListing l = parseLdd(
+        "\tlinux-vdso.so.1 (0x00007ffd)\n"
+        "\tlibQt6Core.so.6 => /lib/x86_64-linux-gnu/libQt6Core.so.6 (0x00007f)\n"
+        "\tlibgone.so.2 => not found\n"
+        "\tlibpulsecommon-16.1.so => /usr/lib/x86_64-linux-gnu/pulseaudio/libpulsecommon-16.1.so (0x1)\n"
+        "\t/lib64/ld-linux-x86-64.so.2 (0x00007f)\n");
     ASSERT_EQ(l.libraries.size(), 2u);
     EXPECT_EQ(l.libraries[0].soname, "libQt6Core.so.6");
     EXPECT_EQ(l.libraries[0].path, "/lib/x86_64-linux-gnu/libQt6Core.so.6");
@@ -61,10 +62,11 @@ TEST(Runtime, ComputedForTheBuiltInstaller) {
     }
     // Qt and its platform plug-in's libraries, the sound and archive libraries with what they load,
     // libjpeg, and our own.
-    for (const char* needed : {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libQt6XcbQpa.so.6",
-                               "libxkbcommon-x11.so.0", "libxcb-icccm.so.4", "libicudata.so.72", "libSDL2-2.0.so.0",
-                               "libopenmpt.so.0", "libvorbis.so.0", "libarchive.so.13", "liblzma.so.5",
-                               "libjpeg.so.62", "libkitdesktop.so", "libmidas.so", "libfontconfig.so.1"})
+    for (const char* needed :
+         {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libQt6XcbQpa.so.6",
+          "libxkbcommon-x11.so.0", "libxcb-icccm.so.4", "libicudata.so.72", "libSDL2-2.0.so.0",
+          "libopenmpt.so.0", "libvorbis.so.0", "libarchive.so.13", "liblzma.so.5", "libjpeg.so.62",
+          "libkitdesktop.so", "libmidas.so", "libfontconfig.so.1"})
         EXPECT_TRUE(names.count(needed)) << needed;
     const std::set<std::string> system(rt.systemLibraries.begin(), rt.systemLibraries.end());
     for (const char* left : {"libc.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libX11.so.6", "libxcb.so.1"})
@@ -103,23 +105,26 @@ TEST(Runtime, KitMadeByKitmakerRunsOnItsOwnRuntime) {
     const ProgramResult verified = runProgram({kBin + "/kitmaker", "--verify", kit.string()});
     EXPECT_EQ(verified.exitCode, 0) << verified.output;
 
-    const ProgramResult installed = runProgram({(kit / "install").string(), "--silent", "--dir", (d / "target").string()});
+    const ProgramResult installed =
+        runProgram({(kit / "install").string(), "--silent", "--dir", (d / "target").string()});
     ASSERT_EQ(installed.exitCode, 0) << installed.output;
     EXPECT_EQ(testsupport::treeManifest(d / "target"), testsupport::treeManifest(d / "product"));
 
     // The windows start too, with the kit's platform plug-in (qt.conf leads Qt to it).
-    const ProgramResult shown = runProgram({"env", "QT_QPA_PLATFORM=offscreen", "KIT_INSTALL_QUIT_AFTER_MS=300",
-                                            "SDL_AUDIODRIVER=dummy", "QT_DEBUG_PLUGINS=1", (kit / "install").string()});
+    const ProgramResult shown =
+        runProgram({"env", "QT_QPA_PLATFORM=offscreen", "KIT_INSTALL_QUIT_AFTER_MS=300",
+                    "SDL_AUDIODRIVER=dummy", "QT_DEBUG_PLUGINS=1", (kit / "install").string()});
     EXPECT_EQ(shown.exitCode, 0) << shown.output;
-    EXPECT_NE(shown.output.find((kit / "runtime/plugins/platforms/libqoffscreen.so").string()), std::string::npos)
+    EXPECT_NE(shown.output.find((kit / "runtime/plugins/platforms/libqoffscreen.so").string()),
+              std::string::npos)
         << shown.output;
 
     // A library taken away is named by the check and by --verify.
     fs::remove(kit / "runtime/libopenmpt.so.0");
     const std::vector<std::string> problems = runtimeProblems(kit.string());
-    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
-                            [](const std::string& p) { return p.find("libopenmpt.so.0") != std::string::npos; }))
-        << joined(problems);
+    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [](const std::string& p) {
+        return p.find("libopenmpt.so.0") != std::string::npos;
+    })) << joined(problems);
     const ProgramResult broken = runProgram({kBin + "/kitmaker", "--verify", kit.string()});
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_NE(broken.output.find("libopenmpt.so.0"), std::string::npos) << broken.output;
