@@ -43,6 +43,23 @@ std::string errnoText(int e) {
     return std::strerror(e);
 }
 
+// A folder open for reading the names in it: entries are looked up relative to it, so a deep tree
+// costs no repeated walks down full paths.
+class Folder {
+  public:
+    Folder(int parent, const char* name)
+        : fd_(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
+    ~Folder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    int fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
 class Scanner {
   public:
     explicit Scanner(std::string root) : root_(std::move(root)) {}
@@ -59,7 +76,12 @@ class Scanner {
             return;
         }
         ancestors_.insert({st.st_dev, st.st_ino});
-        walk("");
+        const Folder top(AT_FDCWD, root_.c_str());
+        if (top.fd() < 0) {
+            problem(root_, "cannot be read: " + errnoText(errno));
+            return;
+        }
+        walk("", top.fd());
         if (scan.entries.empty() && scan.problems.empty())
             problem(root_, "is empty: there is nothing to install");
     }
@@ -72,10 +94,12 @@ class Scanner {
     std::string full(const std::string& rel) const { return rel.empty() ? root_ : root_ + "/" + rel; }
 
     // Lists a folder's names, sorted bytewise.
-    bool list(const std::string& rel, std::vector<std::string>& names) {
-        DIR* d = ::opendir(full(rel).c_str());
+    bool list(const std::string& rel, int dirFd, std::vector<std::string>& names) {
+        const int fd = ::dup(dirFd);
+        DIR* d = fd < 0 ? nullptr : ::fdopendir(fd);
         if (!d) {
             problem(full(rel), "cannot be read: " + errnoText(errno));
+            if (fd >= 0) ::close(fd);
             return false;
         }
         errno = 0;
@@ -94,9 +118,9 @@ class Scanner {
         return true;
     }
 
-    void walk(const std::string& rel) {
+    void walk(const std::string& rel, int dirFd) {
         std::vector<std::string> names;
-        if (!list(rel, names)) return;
+        if (!list(rel, dirFd, names)) return;
         for (const std::string& name : names) {
             const std::string path = rel.empty() ? name : rel + "/" + name;
             const std::string source = full(path);
@@ -105,7 +129,7 @@ class Scanner {
                 continue;
             }
             struct stat st {};
-            if (::lstat(source.c_str(), &st) != 0) {
+            if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 problem(source, "cannot be read: " + errnoText(errno));
                 continue;
             }
@@ -124,12 +148,16 @@ class Scanner {
                 scan_->entries.push_back(std::move(e));
                 ++scan_->folders;
                 scan_->requiredBytes += allocatedBytes(1);
-                walk(path);
+                const Folder sub(dirFd, name.c_str());
+                if (sub.fd() < 0)
+                    problem(source, "cannot be read: " + errnoText(errno));
+                else
+                    walk(path, sub.fd());
                 ancestors_.erase({st.st_dev, st.st_ino});
             } else if (S_ISLNK(st.st_mode)) {
-                addLink(std::move(e), st);
+                addLink(std::move(e), dirFd, name, st);
             } else if (S_ISREG(st.st_mode)) {
-                addFile(std::move(e), st);
+                addFile(std::move(e), dirFd, name, st);
             } else {
                 problem(
                     source,
@@ -138,9 +166,9 @@ class Scanner {
         }
     }
 
-    void addLink(ProductEntry e, const struct stat& st) {
+    void addLink(ProductEntry e, int dirFd, const std::string& name, const struct stat& st) {
         std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = ::readlink(e.source.c_str(), target.data(), target.size());
+        const ssize_t n = ::readlinkat(dirFd, name.c_str(), target.data(), target.size());
         if (n < 0 || static_cast<std::size_t>(n) >= target.size()) {
             problem(e.source, "cannot be read: " + errnoText(n < 0 ? errno : ENAMETOOLONG));
             return;
@@ -156,9 +184,9 @@ class Scanner {
         ++scan_->links;
     }
 
-    void addFile(ProductEntry e, const struct stat& st) {
+    void addFile(ProductEntry e, int dirFd, const std::string& name, const struct stat& st) {
         // The file must open for reading now; what kitmaker cannot read it cannot ship.
-        const int fd = ::open(e.source.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             problem(e.source, "cannot be read: " + errnoText(errno));
             return;

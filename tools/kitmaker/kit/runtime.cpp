@@ -4,12 +4,16 @@
 #include "run.h"
 
 #include <algorithm>
+#include <cstring>
+#include <elf.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -64,19 +68,100 @@ void run(const std::vector<std::string>& argv) {
     }
 }
 
+// The names of the libraries an ELF file asks the loader for (its DT_NEEDED entries), read from its
+// dynamic section. Throws std::runtime_error when the file is not a 64-bit little-endian ELF file.
+std::vector<std::string> neededLibraries(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const auto fail = [&] {
+        return std::runtime_error("cannot read the libraries " + file.string() + " needs");
+    };
+    auto read = [&](std::uint64_t at, void* into, std::size_t n) {
+        in.seekg(static_cast<std::streamoff>(at));
+        return static_cast<bool>(in.read(static_cast<char*>(into), static_cast<std::streamsize>(n)));
+    };
+    Elf64_Ehdr eh{};
+    if (!read(0, &eh, sizeof eh) || std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 ||
+        eh.e_ident[EI_CLASS] != ELFCLASS64 || eh.e_ident[EI_DATA] != ELFDATA2LSB ||
+        eh.e_shentsize != sizeof(Elf64_Shdr) || eh.e_shnum > 4096)
+        throw fail();
+    std::vector<Elf64_Shdr> sections(eh.e_shnum);
+    if (!sections.empty() && !read(eh.e_shoff, sections.data(), sections.size() * sizeof(Elf64_Shdr)))
+        throw fail();
+    std::vector<std::string> needed;
+    for (const Elf64_Shdr& dyn : sections) {
+        if (dyn.sh_type != SHT_DYNAMIC || dyn.sh_link >= sections.size() || dyn.sh_size > (1u << 20))
+            continue;
+        const Elf64_Shdr& strtab = sections[dyn.sh_link];
+        std::vector<Elf64_Dyn> entries(dyn.sh_size / sizeof(Elf64_Dyn));
+        if (!read(dyn.sh_offset, entries.data(), entries.size() * sizeof(Elf64_Dyn))) throw fail();
+        for (const Elf64_Dyn& d : entries) {
+            if (d.d_tag == DT_NULL) break;
+            if (d.d_tag != DT_NEEDED || d.d_un.d_val >= strtab.sh_size) continue;
+            char name[256] = {};
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(255, strtab.sh_size - d.d_un.d_val));
+            in.seekg(static_cast<std::streamoff>(strtab.sh_offset + d.d_un.d_val));
+            in.read(name, static_cast<std::streamsize>(n));
+            in.clear();
+            needed.emplace_back(name);
+        }
+    }
+    return needed;
+}
+
 // Whether a library needs anything that travels with the kit (and so a search path of its own).
 bool needsKitLibraries(const fs::path& file) {
-    const ProgramResult r = runProgram({"patchelf", "--print-needed", file.string()});
-    if (r.exitCode != 0) throw std::runtime_error("patchelf cannot read " + file.string() + ": " + r.output);
-    std::size_t start = 0;
-    while (start < r.output.size()) {
-        std::size_t nl = r.output.find('\n', start);
-        if (nl == std::string::npos) nl = r.output.size();
-        const std::string_view name = trimmed(std::string_view(r.output).substr(start, nl - start));
-        if (!name.empty() && !leftToSystem(name)) return true;
-        start = nl + 1;
-    }
+    for (const std::string& name : neededLibraries(file))
+        if (!leftToSystem(name)) return true;
     return false;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What the prepared runtime was made from: every source file with its size and time. A prepared
+// runtime with the same text is still right.
+std::string runtimeStamp(const Runtime& rt) {
+    std::string s = "kitmaker runtime 1\n";
+    auto add = [&](const std::string& source, const std::string& dest) {
+        struct stat st {};
+        ::stat(source.c_str(), &st);
+        s += dest + "\t" + source + "\t" + std::to_string(st.st_size) + "\t" +
+             std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "\n";
+    };
+    add(rt.installer, "install");
+    for (const SharedLibrary& lib : rt.libraries)
+        add(lib.path, std::string(kRuntimeFolder) + "/" + lib.soname);
+    for (const auto* files : {&rt.plugins, &rt.fonts})
+        for (const RuntimeFile& f : *files)
+            add(f.source, f.dest);
+    return s;
+}
+
+// Copies the prepared runtime (the program, qt.conf and the runtime folder) into a kit.
+void copyPrepared(const fs::path& from, const fs::path& kit, std::uint64_t bytes, Progress* progress) {
+    if (progress) progress->begin("Copying the installer's runtime", bytes);
+    std::uint64_t done = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(from, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path rel = it->path().lexically_relative(from);
+        if (rel == ".stamp") continue;
+        const fs::path dest = kit / rel;
+        if (it->is_directory()) {
+            fs::create_directories(dest, ec);
+            if (ec)
+                throw std::runtime_error("cannot create the folder " + dest.string() + ": " + ec.message());
+            continue;
+        }
+        copyFile(it->path().string(), dest, it->status().permissions());
+        done += it->file_size(ec);
+        if (progress) progress->update(done, rel.filename().string());
+    }
+    if (ec) throw std::runtime_error("cannot read " + from.string() + ": " + ec.message());
+    if (progress) progress->end();
 }
 
 bool isInside(const fs::path& file, const fs::path& folder) {
@@ -205,7 +290,10 @@ Runtime computeRuntime(const std::string& installer, const std::string& qtPlugin
     return rt;
 }
 
-void writeRuntime(const Runtime& rt, const std::string& kitFolder, Progress* progress) {
+namespace {
+
+// Places the runtime in `kitFolder`: copies, search paths, stripped debugging information.
+void prepareRuntime(const Runtime& rt, const std::string& kitFolder, Progress* progress) {
     if (!haveProgram("patchelf"))
         throw std::runtime_error(
             "patchelf is needed to place the installer's runtime in the kit (scripts/setup-deps)");
@@ -217,7 +305,7 @@ void writeRuntime(const Runtime& rt, const std::string& kitFolder, Progress* pro
         fs::create_directories(dir, ec);
         if (ec) throw std::runtime_error("cannot create the folder " + dir.string() + ": " + ec.message());
     }
-    if (progress) progress->begin("Copying the installer's runtime", rt.bytes);
+    if (progress) progress->begin("Preparing the installer's runtime", rt.bytes);
     std::uint64_t done = 0;
     auto step = [&](const std::string& source, const std::string& name) {
         done += fs::file_size(source, ec);
@@ -266,6 +354,42 @@ void writeRuntime(const Runtime& rt, const std::string& kitFolder, Progress* pro
                                                 "</fontconfig>\n");
     writeText(kit / "qt.conf", std::string("[Paths]\nPrefix = ") + kRuntimeFolder + "\nPlugins = plugins\n");
     if (progress) progress->end();
+}
+
+// Makes `cache` hold the runtime prepared for `stamp`. Returns false when it cannot be written there.
+bool refreshPrepared(const Runtime& rt, const fs::path& cache, const std::string& stamp, Progress* progress) {
+    std::error_code ec;
+    const std::string pid = std::to_string(::getpid());
+    const fs::path fresh = cache.string() + ".new-" + pid, old = cache.string() + ".old-" + pid;
+    fs::remove_all(fresh, ec);
+    if (!fs::create_directories(fresh, ec) || ec) return false;
+    try {
+        prepareRuntime(rt, fresh.string(), progress);
+        writeText(fresh / ".stamp", stamp);
+    } catch (...) {
+        fs::remove_all(fresh, ec);
+        throw;
+    }
+    // Another kitmaker may be copying from the old one: it is moved aside, not emptied in place.
+    fs::rename(cache, old, ec);
+    fs::rename(fresh, cache, ec);
+    const bool placed = !ec;
+    fs::remove_all(old, ec);
+    fs::remove_all(fresh, ec);
+    return placed;
+}
+
+} // namespace
+
+void writeRuntime(const Runtime& rt, const std::string& kitFolder, Progress* progress) {
+    // The runtime is prepared once per build (beside the installer) and copied into every kit; it is
+    // prepared again when any of its files has changed since (a rebuild, a system update).
+    const fs::path cache = fs::path(rt.installer).parent_path() / "kit-runtime";
+    const std::string stamp = runtimeStamp(rt);
+    if (readText(cache / ".stamp") == stamp || refreshPrepared(rt, cache, stamp, progress))
+        copyPrepared(cache, kitFolder, rt.bytes, progress);
+    else
+        prepareRuntime(rt, kitFolder, progress);
 }
 
 std::vector<std::string> runtimeProblems(const std::string& kitFolder) {
