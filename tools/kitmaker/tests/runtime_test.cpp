@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -119,6 +120,19 @@ TEST(Runtime, KitMadeByKitmakerRunsOnItsOwnRuntime) {
               std::string::npos)
         << shown.output;
 
+    // The runtime prepared for this build is reused by the next kit, and prepared again when what it
+    // was made from no longer matches.
+    const fs::path stamp = fs::path(kBin) / "kit-runtime/.stamp";
+    ASSERT_TRUE(fs::is_regular_file(stamp));
+    const std::string good = testsupport::readFile(stamp);
+    std::ofstream(stamp, std::ios::trunc) << "made from something else\n";
+    const ProgramResult again = runProgram({kBin + "/kitmaker", "--from", (d / "product").string(), "--name",
+                                            "Runtime Test", "--out", (d / "kit2").string()});
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_NE(again.output.find("Preparing the installer's runtime"), std::string::npos) << again.output;
+    EXPECT_EQ(testsupport::readFile(stamp), good);
+    EXPECT_TRUE(runtimeProblems((d / "kit2").string()).empty());
+
     // A library taken away is named by the check and by --verify.
     fs::remove(kit / "runtime/libopenmpt.so.0");
     const std::vector<std::string> problems = runtimeProblems(kit.string());
@@ -128,4 +142,37 @@ TEST(Runtime, KitMadeByKitmakerRunsOnItsOwnRuntime) {
     const ProgramResult broken = runProgram({kBin + "/kitmaker", "--verify", kit.string()});
     EXPECT_EQ(broken.exitCode, 1);
     EXPECT_NE(broken.output.find("libopenmpt.so.0"), std::string::npos) << broken.output;
+}
+
+// What a publisher's script sees: a clear error naming the path, a non-zero exit status, no kit.
+TEST(KitmakerProgram, BadInputEndsWithAnErrorNamingThePath) {
+    testsupport::ScratchDir d;
+    const fs::path p = d / "product";
+    fs::create_directories(p);
+    std::ofstream(p / "fine.txt") << "ok";
+    std::ofstream(p / "bad\nname.txt") << "x";
+    const std::string kitmaker = kBin + "/kitmaker";
+    ProgramResult r =
+        runProgram({kitmaker, "--from", p.string(), "--name", "X", "--out", (d / "kit").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find((p / "bad\\nname.txt").string() + ": cannot be installed"), std::string::npos)
+        << r.output;
+    EXPECT_FALSE(fs::exists(d / "kit"));
+
+    fs::remove(p / "bad\nname.txt");
+    r = runProgram({kitmaker, "--from", p.string(), "--name", "X", "--out", (p / "kit").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("lies inside the product folder"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(p / "kit"));
+
+    r = runProgram({kitmaker, "--from", p.string(), "--name", "X", "--out", (d / "kit").string(),
+                    "--volume-size", "1.44M"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("--volume-size 1.44M: not a size"), std::string::npos) << r.output;
+    r = runProgram({kitmaker, "--verify", (d / "nothing").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("is not a folder"), std::string::npos) << r.output;
+    r = runProgram({kitmaker, "--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("--volume-size SIZE"), std::string::npos);
 }
