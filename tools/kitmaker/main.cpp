@@ -25,6 +25,11 @@ std::string installerBesideMe() {
     return ec ? std::string("install") : (me.parent_path() / "install").string();
 }
 
+// "1 file", "2 files".
+std::string count(std::uint64_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
 std::string quoted(const std::string& arg) {
     if (!arg.empty() && arg.find_first_of(" \t'\"\\$`!*?&;|<>()") == std::string::npos) return arg;
     std::string q = "'";
@@ -39,9 +44,9 @@ int build(KitOptions options) {
     Progress progress(std::cerr, stderrIsTerminal());
     const KitSummary s = buildKit(options, &progress);
     std::cout << "kitmaker: kit of " << options.name << " written to " << options.out << "\n"
-              << "  " << s.files << " files, " << s.folders << " folders, " << s.links
-              << (s.links == 1 ? " link, " : " links, ") << formatBytes(s.contentBytes)
-              << " (SIZE=" << s.requiredMb << ")\n"
+              << "  " << count(s.files, "file") << ", " << count(s.folders, "folder") << ", "
+              << count(s.links, "link") << ", " << formatBytes(s.contentBytes) << " (SIZE=" << s.requiredMb
+              << ")\n"
               << "  " << s.volumes.size() << (s.volumes.size() == 1 ? " volume: " : " volumes: ")
               << fs::path(s.volumes.front()).filename().string()
               << (s.volumes.size() > 1 ? " ... " + fs::path(s.volumes.back()).filename().string() : "")
