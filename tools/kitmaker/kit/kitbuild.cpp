@@ -134,7 +134,7 @@ class KitFolder {
 
 std::string defaultScrollLine(const std::string& name) {
     std::string line = "Welcome to " + name + " ... press Install Game to begin";
-    if (line.size() > kSettingMaxChars) line = name;
+    if (iniTextProblem(line) != "") line = name;
     return line;
 }
 
@@ -195,8 +195,9 @@ std::string installIni(const IniValues& v) {
 }
 
 std::string iniTextProblem(const std::string& text) {
-    if (text.size() > kSettingMaxChars) return "is longer than the installer reads (250 bytes)";
     if (!desktop::isValidUtf8(text)) return "is not valid UTF-8";
+    if (desktop::cutText(text, kSettingMaxChars) != text)
+        return "is longer than the installer reads (250 characters)";
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 0x20 || c == 0x7F) return "holds a line break or another control character";
@@ -256,7 +257,7 @@ KitSummary buildKit(const KitOptions& o, Progress* progress) {
     for (const auto& [file, what] :
          {std::pair{nfo, std::string("the info file")}, {reg, "the follow-up file"}}) {
         if (file == "NONE") continue;
-        if (std::string why = nameProblem(file); !why.empty() || file.size() > kSettingMaxChars)
+        if (std::string why = nameProblem(file); !why.empty() || !iniTextProblem(file).empty())
             throw KitError(what + " name " + printableName(file) + " cannot be used in install.ini" +
                            (why.empty() ? "" : ": " + why));
         if (auto [it, fresh] = taken.emplace(file, what); !fresh)

@@ -67,7 +67,7 @@ struct IniValues {
 std::string installIni(const IniValues& v);
 
 // Why a text for install.ini (the product's name, the scrolling line, the folder name) cannot be
-// used, or "": longer than the installer reads (250 bytes), not UTF-8, or holding line breaks or
+// used, or "": longer than the installer reads (250 characters), not UTF-8, or holding line breaks or
 // other control characters.
 std::string iniTextProblem(const std::string& text);
 
