@@ -23,8 +23,8 @@ const char* const kKitmakerHelp =
     "  --name TEXT            the product's name (APPZ), shown on the installer's main window\n"
     "  --out KIT              the kit folder; it must be empty or not exist yet\n"
     "  --dir NAME             the folder offered for installing (DIR); default: made from the name\n"
-    "  --volume-size SIZE     split the archive into volumes of at most SIZE bytes; K, M and G\n"
-    "                         suffixes (1024-based): 1440K, 700M, 4G; default: one volume\n"
+    "  --volume-size SIZE     split the archive into volumes of at most SIZE bytes (64K or more); K, M\n"
+    "                         and G suffixes (1024-based): 1440K, 700M, 4G; default: one volume\n"
     "  --naming part|old      volume names NAME.part1.rar ... (part, default) or NAME.rar, NAME.r00 ...\n"
     "  --format rar5|rar4     the archive format: rar5 (default) keeps times to the second and hard\n"
     "                         links; rar4 keeps times to two seconds and stores hard links as copies\n"
@@ -42,9 +42,13 @@ const char* const kKitmakerHelp =
     "SIZE in install.ini is computed from the content (4 KiB blocks, rounded up to whole megabytes);\n"
     "FILES is the number of volumes written. Progress goes to standard error: a bar on a terminal,\n"
     "a line per tenth otherwise. Exit status: 0 done, 1 a problem (named on standard error), 2 a\n"
-    "wrong command line. --verify exits 0 only when the kit would install as it should.\n";
+    "wrong command line. --verify exits 0 only when the kit would install as it should.\n"
+    "The publisher's guide is docs/publishing.md in the installer's source.\n";
 
 namespace {
+
+// Smaller volumes only make sets of thousands of files.
+constexpr std::uint64_t kSmallestVolume = 64 * 1024;
 
 Command invalid(std::string problem) {
     Command c;
@@ -121,6 +125,8 @@ Command parseCommand(int argc, const char* const* argv) {
                 const auto size = parseSize(text);
                 if (!size)
                     return invalid("--volume-size " + text + ": not a size (such as 1440K, 700M or 2G)");
+                if (*size < kSmallestVolume)
+                    return invalid("--volume-size " + text + ": volumes must hold at least 64K");
                 c.kit.volumeSize = *size;
             }
         } else if (arg == "--naming") {

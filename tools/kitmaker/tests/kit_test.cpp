@@ -214,6 +214,7 @@ TEST(KitCommandLine, ParsesEveryOptionAndRefusesNonsense) {
              {"--from", "p", "--name", "n"},          // no kit folder
              {"--from", "p", "--name", "n", "--out"}, // value missing
              {"--from", "p", "--name", "n", "--out", "k", "--volume-size", "1.44M"},
+             {"--from", "p", "--name", "n", "--out", "k", "--volume-size", "63K"},
              {"--from", "p", "--name", "n", "--out", "k", "--naming", "new"},
              {"--from", "p", "--name", "n", "--out", "k", "--force=yes"},
              {"--from", "p", "--name", "n", "--out", "k", "--bogus"},
