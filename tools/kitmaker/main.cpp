@@ -8,6 +8,7 @@
 
 #include <QLibraryInfo>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -76,9 +77,22 @@ int verify(const std::string& folder) {
 
 } // namespace
 
+namespace {
+
+void onSignal(int) {
+    requestStop();
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     // kitmaker only checks music, it never plays it.
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // Ctrl+C and the like end a run at its next progress report, which removes what it wrote.
+    struct sigaction stop {};
+    stop.sa_handler = onSignal;
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &stop, nullptr);
     const Command c = parseCommand(argc, argv);
     try {
         switch (c.mode) {
@@ -124,7 +138,7 @@ int main(int argc, char** argv) {
         }
     } catch (const std::exception& e) {
         std::cerr << "kitmaker: " << e.what() << "\n";
-        return 1;
+        return stopRequested() ? 130 : 1;
     }
     return 1;
 }

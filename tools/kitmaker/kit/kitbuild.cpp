@@ -220,7 +220,9 @@ std::string toOem(const std::string& utf8) {
     return out;
 }
 
-KitSummary buildKit(const KitOptions& o, Progress* progress) {
+namespace {
+
+KitSummary build(const KitOptions& o, Progress* progress) {
     // --- the options ---
     if (o.from.empty()) throw KitError("no product folder (--from DIR)");
     if (o.out.empty()) throw KitError("no kit folder (--out KIT)");
@@ -321,7 +323,8 @@ KitSummary buildKit(const KitOptions& o, Progress* progress) {
     summary.links = scan.links;
     summary.contentBytes = scan.fileBytes;
     summary.requiredMb = requiredMegabytes(scan.requiredBytes);
-    try {
+    {
+        // Whatever goes wrong from here on, the folder is left as if nothing had been written.
         KitFolder kit(out);
         kit.prepare(exists);
         if (!o.installer.empty()) {
@@ -333,8 +336,9 @@ KitSummary buildKit(const KitOptions& o, Progress* progress) {
         if (o.music.empty()) {
             static const std::string tune = modFileBytes(composeDemoSong()); // composing takes a while
             writeBytes(out / "install.dat", tune);
-        } else
+        } else {
             copyInto(o.music, out / "install.dat");
+        }
 
         ArchiveSettings settings;
         settings.volumeSize = o.volumeSize;
@@ -366,13 +370,21 @@ KitSummary buildKit(const KitOptions& o, Progress* progress) {
         fs::rename(out / "install.ini.new", out / "install.ini", ec);
         if (ec) throw KitError("cannot write " + (out / "install.ini").string() + ": " + ec.message());
         kit.finish();
+    }
+    summary.kitBytes = folderBytes(out);
+    return summary;
+}
+
+} // namespace
+
+KitSummary buildKit(const KitOptions& o, Progress* progress) {
+    try {
+        return build(o, progress);
     } catch (const KitError&) {
         throw;
     } catch (const std::exception& e) {
         throw KitError(e.what());
     }
-    summary.kitBytes = folderBytes(out);
-    return summary;
 }
 
 } // namespace kitmaker

@@ -4,10 +4,30 @@
 
 #include "desktop/ini.h"
 
+#include <csignal>
 #include <ostream>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace kitmaker {
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+
+void throwIfStopped() {
+    if (gStop) throw std::runtime_error("interrupted");
+}
+
+} // namespace
+
+void requestStop(bool stop) {
+    gStop = stop ? 1 : 0;
+}
+
+bool stopRequested() {
+    return gStop != 0;
+}
 
 std::string progressBar(std::uint64_t done, std::uint64_t total, int width) {
     if (total == 0 || done > total) done = total;
@@ -33,6 +53,7 @@ Progress::~Progress() {
 }
 
 void Progress::begin(std::string what, std::uint64_t total) {
+    throwIfStopped();
     if (open_) end();
     what_ = std::move(what);
     total_ = total;
@@ -48,6 +69,7 @@ void Progress::begin(std::string what, std::uint64_t total) {
 }
 
 void Progress::update(std::uint64_t done, std::string_view detail) {
+    throwIfStopped();
     if (!open_ || total_ == 0) return;
     if (done > total_) done = total_;
     const auto percent = static_cast<int>(static_cast<unsigned __int128>(done) * 100 / total_);

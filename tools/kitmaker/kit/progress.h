@@ -43,4 +43,9 @@ class Progress {
 // Whether standard error is a terminal (where kitmaker draws its bar).
 bool stderrIsTerminal();
 
+// Asks the run in progress to stop (safe in a signal handler): its next progress report throws
+// std::runtime_error("interrupted"), so what it wrote is removed on the way out. false withdraws it.
+void requestStop(bool stop = true);
+bool stopRequested();
+
 } // namespace kitmaker

@@ -536,6 +536,25 @@ TEST(KitBuild, AFullDiskLeavesNoKitBehind) {
     }
 }
 
+// Ctrl+C while the volumes are written: the run ends at its next progress report and removes what
+// it wrote.
+TEST(KitBuild, AStopRequestLeavesNoKit) {
+    ScratchDir d;
+    put(d / "product/a.bin", noise(300000, 5));
+    std::ostringstream log;
+    Progress progress(log, false);
+    requestStop();
+    std::string error;
+    try {
+        buildKit(options(d / "product", d / "kit"), &progress);
+    } catch (const KitError& e) {
+        error = e.what();
+    }
+    requestStop(false);
+    EXPECT_EQ(error, "interrupted");
+    EXPECT_FALSE(fs::exists(d / "kit"));
+}
+
 // Volumes of every size around the point where a file stops fitting one volume: each volume stays
 // within its size, FILES counts them, and every kit installs its file intact.
 TEST(KitBuild, VolumesSplitCorrectlyAtEveryBoundary) {
