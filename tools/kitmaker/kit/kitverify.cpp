@@ -189,6 +189,20 @@ VerifyReport verifyKit(const std::string& kitFolder, const VerifyOptions& option
     if (volumeCount < 1)
         r.problems.push_back("install.ini: FILES (" + s.VolumeCount + ") is not a number of volumes");
 
+    // Files named in install.ini belong to the kit: a name that leads out of its folder would make the
+    // installer read (or open) whatever lies there on the user's machine.
+    for (const auto& [key, value] :
+         {std::pair{"FILERAR", s.ArchiveFile}, {"NFO", s.InfoFile}, {"REG", s.OpenAfterFile}}) {
+        if (value.empty() || value == "NONE") continue;
+        const fs::path named(value);
+        const bool outside =
+            named.is_absolute() ||
+            std::any_of(named.begin(), named.end(), [](const fs::path& part) { return part == ".."; });
+        if (outside)
+            r.problems.push_back(std::string("install.ini: ") + key + " (" + value +
+                                 ") lies outside the kit folder");
+    }
+
     // --- the music, the info file, the follow-up file ---
     if (std::string why = options.music ? musicProblem(s.MusicPath) : std::string(); !why.empty())
         r.problems.push_back("the music " + s.MusicPath + ": " + why);

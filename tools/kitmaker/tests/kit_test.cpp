@@ -634,6 +634,8 @@ TEST(KitVerify, NamesEveryBrokenPart) {
         {"the info file", [](const fs::path& k) { fs::remove(k / "testproduct.nfo"); }},
         {"the follow-up file", [](const fs::path& k) { fs::remove(k / "readme.txt"); }},
         {"install.ini is missing", [](const fs::path& k) { fs::remove(k / "install.ini"); }},
+        {"REG (../../../etc/passwd) lies outside the kit folder",
+         [&](const fs::path& k) { edit(k / "install.ini", "REG=readme.txt", "REG=../../../etc/passwd"); }},
         {"unfinished", [](const fs::path& k) { put(k / kUnfinishedMarker, ""); }},
     };
     for (const Case& c : cases) {
