@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
             fs::remove_all(product, ec);
             writeSampleProduct(product.string());
             KitOptions options = demoKitOptions(product.string(), out.string());
-            options.force = c.kit.force;
+            options.force = true; // the demo kit is made again and again: an older one is replaced
             options.installer = c.kit.installer;
             int rc = 1;
             try {

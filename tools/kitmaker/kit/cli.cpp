@@ -10,7 +10,7 @@ namespace kitmaker {
 const char* const kKitmakerHelp =
     "usage: kitmaker --from DIR --name TEXT --out KIT [options]   make the kit of a product\n"
     "       kitmaker --verify KIT                                   check a kit as the installer reads it\n"
-    "       kitmaker --demo --out KIT [--force]                     make the demo kit\n"
+    "       kitmaker --demo --out KIT                               make (or make again) the demo kit\n"
     "       kitmaker --sample-product DIR                           write the demo product to try kitmaker "
     "on\n"
     "\n"

@@ -3,6 +3,8 @@
 #include "progress.h"
 #include "run.h"
 
+#include "shell/music.h"
+
 #include <algorithm>
 #include <cstring>
 #include <elf.h>
@@ -222,6 +224,11 @@ const std::vector<std::string>& installerQtPlugins() {
     return kPlugins;
 }
 
+const std::vector<const char*>& installerLoadedLibraries() {
+    static const std::vector<const char*> kLoaded = {kSoundLibraryFile};
+    return kLoaded;
+}
+
 const std::vector<std::string>& installerFontFaces() {
     // "Arial" and "MS Sans Serif" are drawn with Liberation Sans (regular, bold, italic, bold italic),
     // "Terminal" with DejaVu Sans Mono; DejaVu Sans covers what the others lack.
@@ -253,6 +260,16 @@ Runtime computeRuntime(const std::string& installer, const std::string& qtPlugin
         }
     };
     take(installer);
+    // What the installer loads by name while it runs (the loader cannot list it) travels with its own
+    // libraries; the installer finds it through its search path.
+    for (const char* loaded : installerLoadedLibraries()) {
+        const std::string source = (fs::path(installer).parent_path() / loaded).string();
+        if (!fs::is_regular_file(source))
+            throw std::runtime_error("the installer's " + std::string(loaded) + " is not beside it in " +
+                                     fs::path(installer).parent_path().string());
+        take(source);
+        libraries.emplace(loaded, source);
+    }
     for (const std::string& plugin : installerQtPlugins()) {
         const std::string source = qtPluginFolder + "/" + plugin;
         if (!fs::is_regular_file(source))
@@ -386,10 +403,17 @@ void writeRuntime(const Runtime& rt, const std::string& kitFolder, Progress* pro
     // prepared again when any of its files has changed since (a rebuild, a system update).
     const fs::path cache = fs::path(rt.installer).parent_path() / "kit-runtime";
     const std::string stamp = runtimeStamp(rt);
-    if (readText(cache / ".stamp") == stamp || refreshPrepared(rt, cache, stamp, progress))
-        copyPrepared(cache, kitFolder, rt.bytes, progress);
-    else
-        prepareRuntime(rt, kitFolder, progress);
+    if (readText(cache / ".stamp") == stamp || refreshPrepared(rt, cache, stamp, progress)) {
+        try {
+            copyPrepared(cache, kitFolder, rt.bytes, progress);
+            return;
+        } catch (const std::exception&) {
+            if (stopRequested()) throw;
+            // Another kitmaker replaced the prepared runtime while this one copied it: this kit's
+            // runtime is prepared in place instead.
+        }
+    }
+    prepareRuntime(rt, kitFolder, progress);
 }
 
 std::vector<std::string> runtimeProblems(const std::string& kitFolder) {
@@ -397,6 +421,8 @@ std::vector<std::string> runtimeProblems(const std::string& kitFolder) {
     const fs::path kit(kitFolder);
     const fs::path runtime = kit / kRuntimeFolder;
     std::vector<fs::path> binaries{kit / "install"};
+    for (const char* loaded : installerLoadedLibraries())
+        binaries.push_back(runtime / loaded);
     for (const std::string& plugin : installerQtPlugins())
         binaries.push_back(runtime / "plugins" / plugin);
     if (!fs::is_regular_file(kit / "qt.conf")) problems.push_back((kit / "qt.conf").string() + " is missing");

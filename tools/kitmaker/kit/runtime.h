@@ -51,6 +51,9 @@ struct Runtime {
 // platforms and the compose input context (dead keys in the folder-name box).
 const std::vector<std::string>& installerQtPlugins();
 
+// Libraries the installer loads by name while it runs (the sound library), found beside it.
+const std::vector<const char*>& installerLoadedLibraries();
+
 // Font faces the installer's windows draw with, as fontconfig patterns.
 const std::vector<std::string>& installerFontFaces();
 
