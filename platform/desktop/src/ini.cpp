@@ -1,8 +1,8 @@
 #include "desktop/ini.h"
 
+#include "desktop/regularfile.h"
+
 #include <cctype>
-#include <fstream>
-#include <iterator>
 
 namespace desktop {
 namespace {
@@ -87,41 +87,9 @@ std::string profileString(std::string_view content, std::string_view section, st
 
 std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
                                   std::string_view fallback, std::size_t maxChars) {
-    std::ifstream in(path, std::ios::binary);
     std::string content;
-    if (in) content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    readRegularFile(path, kIniFileMaxBytes, content);
     return profileString(content, section, key, fallback, maxChars);
-}
-
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n;
-        if (c < 0x80)
-            n = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            n = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            n = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            n = 3;
-        else
-            return false;
-        if (i + n >= s.size() && n > 0) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        if (n == 2) {
-            const auto c1 = static_cast<unsigned char>(s[i + 1]);
-            if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F)) return false;
-        } else if (n == 3) {
-            const auto c1 = static_cast<unsigned char>(s[i + 1]);
-            if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F)) return false;
-        }
-        i += n + 1;
-    }
-    return true;
 }
 
 std::string cutText(std::string text, std::size_t maxChars) {
