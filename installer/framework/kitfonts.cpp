@@ -20,11 +20,9 @@ bool isFile(const std::string& path) {
 
 } // namespace
 
-bool PrepareKitFonts(const std::string& programFolder, const std::string& systemConfig) {
+bool PrepareKitFonts(const std::string& programFolder) {
     const std::string config = fontFolder(programFolder) + "fonts.conf";
-    if (std::getenv("FONTCONFIG_FILE") || std::getenv("FONTCONFIG_PATH") || isFile(systemConfig) ||
-        !isFile(config))
-        return false;
+    if (std::getenv("FONTCONFIG_FILE") || std::getenv("FONTCONFIG_PATH") || !isFile(config)) return false;
     return ::setenv("FONTCONFIG_FILE", config.c_str(), 1) == 0;
 }
 

@@ -3,12 +3,12 @@
 // system that has none of them.
 #include <string>
 
-// Before the application object exists: on a system without a font configuration of its own (no
-// system configuration file, FONTCONFIG_FILE and FONTCONFIG_PATH unset), points fontconfig at the
-// kit's. Returns whether it did.
-bool PrepareKitFonts(const std::string& programFolder,
-                     const std::string& systemConfig = "/etc/fonts/fonts.conf");
+// Before the application object exists and before anything reads the font configuration: points
+// fontconfig at the kit's configuration (the system's own, where it has one, with the kit's fonts
+// added), unless the user has chosen a configuration (FONTCONFIG_FILE or FONTCONFIG_PATH set).
+// Returns whether it did; false outside a kit.
+bool PrepareKitFonts(const std::string& programFolder);
 
-// With the application object: adds every font file of the kit as an application font. Returns the
-// number of files added (0 outside a kit).
+// With the application object, for when the configuration could not be the kit's: adds every font
+// file of the kit as an application font. Returns the number of files added (0 outside a kit).
 int LoadKitFonts(const std::string& programFolder);

@@ -30,15 +30,17 @@ int main(int argc, char** argv) {
 
     // The fonts a kit carries: fontconfig is pointed at them before anything reads its configuration.
     const std::string programFolder = desktop::folderOf(desktop::programFile());
-    PrepareKitFonts(programFolder);
+    const bool kitFontConfig = PrepareKitFonts(programFolder);
 
     // 1. The sound library starts (start-up, init, background play) on its own thread, so the window
     // never waits for the audio output to open. The application object comes first: every failure
     // of the library is shown in its box.
     desktop::Application app(argc, argv);
     StartSoundInBackground();
+    // Where the user chose the font configuration, the kit's fonts are added to it before the
+    // configuration is read in the background.
+    if (!kitFontConfig) LoadKitFonts(programFolder);
     forms::PrepareFontsInBackground();
-    LoadKitFonts(programFolder);
 
     // 2. The application's title.
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));

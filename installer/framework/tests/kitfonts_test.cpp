@@ -1,5 +1,5 @@
-// The fonts a kit carries: fontconfig is pointed at them only on a system without a configuration of
-// its own, and every font file of the kit becomes an application font.
+// The fonts a kit carries: fontconfig is pointed at the kit's configuration unless the user chose one,
+// and otherwise every font file of the kit becomes an application font.
 #include "framework/kitfonts.h"
 
 #include <QApplication>
@@ -13,32 +13,40 @@
 class KitFontsTest : public QObject {
     Q_OBJECT
   private slots:
-    void fontconfigIsPointedAtTheKitOnlyWhereTheSystemHasNoConfiguration();
+    void fontconfigIsPointedAtTheKitUnlessTheUserChoseAConfiguration();
     void fontFilesOfTheKitBecomeApplicationFonts();
 };
 
-void KitFontsTest::fontconfigIsPointedAtTheKitOnlyWhereTheSystemHasNoConfiguration() {
+void KitFontsTest::fontconfigIsPointedAtTheKitUnlessTheUserChoseAConfiguration() {
     QTemporaryDir kit;
     const std::string folder = kit.path().toStdString() + "/";
-    const QByteArray saved = qgetenv("FONTCONFIG_FILE");
+    const QByteArray savedFile = qgetenv("FONTCONFIG_FILE"), savedPath = qgetenv("FONTCONFIG_PATH");
     qunsetenv("FONTCONFIG_FILE");
     qunsetenv("FONTCONFIG_PATH");
-    const std::string missing = folder + "no-system-config.conf";
-    QVERIFY(!PrepareKitFonts(folder, missing)); // not a kit: nothing to point at
+    QVERIFY(!PrepareKitFonts(folder)); // not a kit: nothing to point at
+    QVERIFY(qgetenv("FONTCONFIG_FILE").isEmpty());
 
     QVERIFY(QDir().mkpath(kit.filePath("runtime/fonts")));
     QFile conf(kit.filePath("runtime/fonts/fonts.conf"));
     QVERIFY(conf.open(QIODevice::WriteOnly));
     conf.close();
-    QVERIFY(!PrepareKitFonts(folder, conf.fileName().toStdString())); // the system has its own
-    QVERIFY(PrepareKitFonts(folder, missing));
+    qputenv("FONTCONFIG_PATH", "/somewhere/else");
+    QVERIFY(!PrepareKitFonts(folder)); // the user's configuration folder stays
+    QVERIFY(qgetenv("FONTCONFIG_FILE").isEmpty());
+    qunsetenv("FONTCONFIG_PATH");
+    QVERIFY(PrepareKitFonts(folder));
     QCOMPARE(qgetenv("FONTCONFIG_FILE"), conf.fileName().toUtf8());
-    QVERIFY(!PrepareKitFonts(folder, missing)); // a configuration chosen by the user stays
+    qputenv("FONTCONFIG_FILE", "/chosen/fonts.conf");
+    QVERIFY(!PrepareKitFonts(folder)); // a configuration file chosen by the user stays
+    QCOMPARE(qgetenv("FONTCONFIG_FILE"), QByteArray("/chosen/fonts.conf"));
 
-    if (saved.isEmpty())
-        qunsetenv("FONTCONFIG_FILE");
-    else
-        qputenv("FONTCONFIG_FILE", saved);
+    for (const auto& [name, saved] :
+         {std::pair{"FONTCONFIG_FILE", savedFile}, {"FONTCONFIG_PATH", savedPath}}) {
+        if (saved.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, saved);
+    }
 }
 
 void KitFontsTest::fontFilesOfTheKitBecomeApplicationFonts() {

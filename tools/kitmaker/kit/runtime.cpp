@@ -124,9 +124,10 @@ std::string readText(const fs::path& path) {
 }
 
 // What the prepared runtime was made from: every source file with its size and time. A prepared
-// runtime with the same text is still right.
+// runtime with the same text is still right. The first line changes with what kitmaker itself writes
+// into the runtime (the font configuration).
 std::string runtimeStamp(const Runtime& rt) {
-    std::string s = "kitmaker runtime 1\n";
+    std::string s = "kitmaker runtime 2\n";
     auto add = [&](const std::string& source, const std::string& dest) {
         struct stat st {};
         ::stat(source.c_str(), &st);
@@ -362,13 +363,16 @@ void prepareRuntime(const Runtime& rt, const std::string& kitFolder, Progress* p
         copyFile(font.source, kit / font.dest, kData);
         step(font.source, fs::path(font.dest).filename().string());
     }
-    // Systems without a font configuration of their own (the installer points fontconfig here then).
-    writeText(runtime / "fonts" / "fonts.conf", "<?xml version=\"1.0\"?>\n"
-                                                "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
-                                                "<fontconfig>\n"
-                                                "  <dir prefix=\"relative\">.</dir>\n"
-                                                "  <cachedir prefix=\"xdg\">fontconfig</cachedir>\n"
-                                                "</fontconfig>\n");
+    // The installer points fontconfig here before it reads any configuration: the system's own
+    // configuration where there is one (its fonts, aliases and caches), with the kit's fonts added.
+    writeText(runtime / "fonts" / "fonts.conf",
+              "<?xml version=\"1.0\"?>\n"
+              "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+              "<fontconfig>\n"
+              "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n"
+              "  <dir prefix=\"relative\">.</dir>\n"
+              "  <cachedir prefix=\"xdg\">fontconfig</cachedir>\n"
+              "</fontconfig>\n");
     writeText(kit / "qt.conf", std::string("[Paths]\nPrefix = ") + kRuntimeFolder + "\nPlugins = plugins\n");
     if (progress) progress->end();
 }

@@ -103,6 +103,18 @@ TEST(Runtime, KitMadeByKitmakerRunsOnItsOwnRuntime) {
     EXPECT_FALSE(fs::exists(kit / "libkitdesktop.so")); // the top level stays tidy
     EXPECT_TRUE(runtimeProblems(kit.string()).empty()) << joined(runtimeProblems(kit.string()));
 
+    // The font configuration the installer points fontconfig at: the kit's fonts are found beside the
+    // system's own (the system's configuration is read through it where there is one).
+    const ProgramResult fonts = runProgram(
+        {"env", "FONTCONFIG_FILE=" + (kit / "runtime/fonts/fonts.conf").string(), "fc-list", ":", "file"});
+    ASSERT_EQ(fonts.exitCode, 0) << fonts.output;
+    for (const char* font : {"LiberationSans-Regular.ttf", "DejaVuSansMono.ttf"})
+        EXPECT_NE(fonts.output.find((kit / "runtime/fonts" / font).string() + ":"), std::string::npos)
+            << fonts.output;
+    if (fs::is_regular_file("/etc/fonts/fonts.conf")) {
+        EXPECT_NE(fonts.output.find("/usr/share/fonts/"), std::string::npos) << fonts.output;
+    }
+
     const ProgramResult verified = runProgram({kBin + "/kitmaker", "--verify", kit.string()});
     EXPECT_EQ(verified.exitCode, 0) << verified.output;
 
