@@ -297,72 +297,8 @@ std::string escapedUrl(const char* url, int32_t format) {
     return out;
 }
 
-namespace {
-
-// A selection's outlines with the corners of the `keep` largest kept, or with only null, of those
-// named in *only.
-using Tracer = std::function<Outlines(std::size_t keep, const std::vector<bool>* only)>;
-
-// What the caps keep or leave out as one: a region with the outlines of all its holes (in maps
-// that have holes), so that no hole of a region written is ever left clickable.
-struct Units {
-    std::vector<uint32_t> regions;  // the largest outline first (ties: the earlier one)
-    std::vector<std::size_t> start; // per contour: its holes are holes[start[c], start[c + 1])
-    std::vector<uint32_t> holes;
-
-    Units(const Outlines& o, bool withHoles) : start(o.contours.size() + 1, 0) {
-        const std::vector<Contour>& c = o.contours;
-        for (uint32_t id = 0; id < c.size(); ++id)
-            if (!c[id].hole)
-                regions.push_back(id);
-            else if (withHoles)
-                ++start[std::size_t(c[id].parent) + 1];
-        for (std::size_t i = 1; i < start.size(); ++i)
-            start[i] += start[i - 1];
-        holes.resize(start.back());
-        std::vector<std::size_t> next(start.begin(), start.end() - 1);
-        if (withHoles)
-            for (uint32_t id = 0; id < c.size(); ++id)
-                if (c[id].hole) holes[next[std::size_t(c[id].parent)]++] = id;
-        std::sort(regions.begin(), regions.end(), [&](uint32_t a, uint32_t b) {
-            return c[a].area != c[b].area ? c[a].area > c[b].area : a < b;
-        });
-    }
-    std::size_t holeCount(uint32_t region) const { return start[region + 1] - start[region]; }
-    const uint32_t* holesOf(uint32_t region) const { return holes.data() + start[region]; }
-};
-
-// The areas chosen within the caps.
-struct Choice {
-    std::vector<uint32_t> regions; // the regions written (with their holes)
-    std::vector<MapArea> areas;    // of the regions and holes written
-    std::vector<uint32_t> ids;     // the contour of each area
-    bool cut = false;              // a region was left out
-    bool coarsened = false;        // a polygon was simplified past exactness
-    bool trusted = false;          // a region without kept corners was taken on trust
-};
-
-bool allKept(const Outlines& o, const Units& u, uint32_t region) {
-    if (o.contours[region].kept < 0) return false;
-    const uint32_t* h = u.holesOf(region);
-    return std::all_of(h, h + u.holeCount(region), [&](uint32_t id) { return o.contours[id].kept >= 0; });
-}
-
-// A closed loop of points (the last joined to the first) drawn as an area: a region's or a hole's.
-struct Loop {
-    const Point* p;
-    std::size_t n;
-    bool hole;
-};
-
-// Whether a coarser drawing of a region and its holes reaches a pixel that the exact one does not:
-// a pixel whose centre is inside the coarse region's loop (non-zero winding) and inside none of
-// its holes' loops, or lies on one of the coarse lines, while the exact outlines (along pixel
-// edges) leave it out. The exact outlines of a region and its holes hold just the region's pixels
-// (in maps without holes, everything its outer outline encloses), so a drawing that passes takes
-// in no pixel the region does not own, whatever its lines do: cross each other, turn back, or cut
-// across another outline. Rows are scanned at the pixels' centres, with the crossing of every
-// line found in doubled coordinates relative to the box, exactly, in 64 bits (boxes below 2^29).
+// Rows are scanned at the pixels' centres, with the crossing of every line found in doubled
+// coordinates relative to the box, exactly, in 64 bits.
 bool reachesMore(const std::vector<Loop>& coarse, const std::vector<Loop>& exact, const BBox& box) {
     struct Edge {
         int64_t x0, y0, x1, y1; // doubled, y0 < y1
@@ -422,7 +358,12 @@ bool reachesMore(const std::vector<Loop>& coarse, const std::vector<Loop>& exact
         std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.c < b.c; });
         // Per drawing: the region's winding and how many hole loops hold the point.
         int64_t inCoarse = 0, inExact = 0, coarseHoles = 0, exactHoles = 0;
-        auto more = [&] { return inCoarse != 0 && coarseHoles == 0 && !(inExact != 0 && exactHoles == 0); };
+        // Reached by the coarse drawing and not by the exact one, or under a coarse hole outside
+        // the exact region's outer outline (where the hole's area would hide someone else's).
+        auto more = [&] {
+            const bool exactLink = inExact != 0 && exactHoles == 0;
+            return (inCoarse != 0 && coarseHoles == 0 && !exactLink) || (coarseHoles != 0 && inExact == 0);
+        };
         int64_t from = 0;
         for (std::size_t i = 0; i < events.size();) {
             const int64_t c = events[i].c;
@@ -441,11 +382,62 @@ bool reachesMore(const std::vector<Loop>& coarse, const std::vector<Loop>& exact
                     (isCoarse ? inCoarse : inExact) += ev.dir;
                 }
             }
-            if (on && !(inExact != 0 && exactHoles == 0)) return true;
+            if (on && (inExact == 0 || exactHoles != 0)) return true;
             from = c;
         }
     }
     return false;
+}
+
+namespace {
+
+// A selection's outlines with the corners of the `keep` largest kept, or with only null, of those
+// named in *only.
+using Tracer = std::function<Outlines(std::size_t keep, const std::vector<bool>* only)>;
+
+// What the caps keep or leave out as one: a region with the outlines of all its holes (in maps
+// that have holes), so that no hole of a region written is ever left clickable.
+struct Units {
+    std::vector<uint32_t> regions;  // the largest outline first (ties: the earlier one)
+    std::vector<std::size_t> start; // per contour: its holes are holes[start[c], start[c + 1])
+    std::vector<uint32_t> holes;
+
+    Units(const Outlines& o, bool withHoles) : start(o.contours.size() + 1, 0) {
+        const std::vector<Contour>& c = o.contours;
+        for (uint32_t id = 0; id < c.size(); ++id)
+            if (!c[id].hole)
+                regions.push_back(id);
+            else if (withHoles)
+                ++start[std::size_t(c[id].parent) + 1];
+        for (std::size_t i = 1; i < start.size(); ++i)
+            start[i] += start[i - 1];
+        holes.resize(start.back());
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        if (withHoles)
+            for (uint32_t id = 0; id < c.size(); ++id)
+                if (c[id].hole) holes[next[std::size_t(c[id].parent)]++] = id;
+        std::sort(regions.begin(), regions.end(), [&](uint32_t a, uint32_t b) {
+            return c[a].area != c[b].area ? c[a].area > c[b].area : a < b;
+        });
+    }
+    std::size_t holeCount(uint32_t region) const { return start[region + 1] - start[region]; }
+    const uint32_t* holesOf(uint32_t region) const { return holes.data() + start[region]; }
+};
+
+// The areas chosen within the caps.
+struct Choice {
+    std::vector<uint32_t> regions; // the regions written (with their holes)
+    std::vector<MapArea> areas;    // of the regions and holes written
+    std::vector<uint32_t> ids;     // the contour of each area
+    bool cut = false;              // a region was left out
+    bool coarsened = false;        // a polygon was simplified past exactness
+    bool trusted = false;          // a region without kept corners was taken on trust
+};
+
+bool allKept(const Outlines& o, const Units& u, uint32_t region) {
+    if (o.contours[region].kept < 0) return false;
+    const uint32_t* h = u.holesOf(region);
+    return std::all_of(h, h + u.holeCount(region), [&](uint32_t id) { return o.contours[id].kept >= 0; });
 }
 
 // The areas of a region and its holes (holes first) within `points` coordinate pairs: exact when

@@ -29,6 +29,24 @@ struct MapArea {
 MapArea shapeOfOutline(const Point* corners, std::size_t count, const BBox& box, bool hole, double tolerance,
                        Sides keep);
 
+// A closed loop of points (the last joined to the first) drawn as an area: a region's or a hole's.
+struct Loop {
+    const Point* p;
+    std::size_t n;
+    bool hole;
+};
+
+// Whether a coarser drawing of a region and its holes does more than the exact one (`exact`: the
+// outlines along pixel edges of the region and its holes, all within `box`, below 2^29 pixels a
+// side): whether it reaches a pixel the exact one does not (its centre inside the coarse region's
+// loop by the non-zero rule and inside none of the coarse holes' loops, or on a coarse line), or
+// covers with a hole's loop a pixel outside the exact region's outer outline, where that area
+// without a link would hide another region's. The exact outlines hold just the region's own
+// pixels (in maps without holes, everything its outer outline encloses), so a drawing that passes
+// touches nothing the region does not own, whatever its lines do: cross each other, turn back or
+// cut across another outline. It may lose some of the region's own pixels.
+bool reachesMore(const std::vector<Loop>& coarse, const std::vector<Loop>& exact, const BBox& box);
+
 struct MapCaps {
     std::size_t areas = HM_MAP_DEFAULT_AREAS;   // areas written, those of holes included
     std::size_t points = HM_MAP_DEFAULT_POINTS; // coordinate pairs written over all areas

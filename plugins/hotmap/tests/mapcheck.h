@@ -194,10 +194,12 @@ inline std::vector<int> regionAround(const Labels& l) {
 //   whose region is written (some of its pixels reach a link), and every hole of a written region
 //   has such an area;
 // - with `exact`, every pixel of a written region reaches the link of an area of its own region.
-inline std::string cutMapFaults(const Labels& l, const std::vector<Area>& areas, bool exact) {
+// (ox, oy): the map's offset.
+inline std::string cutMapFaults(const Labels& l, const std::vector<Area>& areas, bool exact, int ox = 0,
+                                int oy = 0) {
     std::string faults;
     auto fault = [&](const std::string& what) { faults += what + "\n"; };
-    const std::vector<int> hit = hits(areas, l.w, l.h);
+    const std::vector<int> hit = hits(areas, l.w, l.h, ox, oy);
     std::vector<bool> link;
     for (const Area& a : areas)
         link.push_back(a.link);
@@ -221,7 +223,7 @@ inline std::string cutMapFaults(const Labels& l, const std::vector<Area>& areas,
         for (int y = 0; y < l.h; ++y)
             for (int x = 0; x < l.w; ++x) {
                 const int p = l.patch[std::size_t(y) * std::size_t(l.w) + std::size_t(x)];
-                if (p >= 0 && holds(areas[a], x + 0.5, y + 0.5)) ++count[std::size_t(p)];
+                if (p >= 0 && holds(areas[a], x + ox + 0.5, y + oy + 0.5)) ++count[std::size_t(p)];
             }
         const std::size_t patch = std::size_t(std::max_element(count.begin(), count.end()) - count.begin());
         if (patch == 0 || count[patch] == 0) {

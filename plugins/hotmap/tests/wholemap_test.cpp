@@ -293,6 +293,35 @@ TEST(WholeMap, CapsKeepOrLeaveARegionTogetherWithItsHoles) {
     EXPECT_EQ(mapOf(m, HM_FORMAT_INLINE, {1, HM_MAP_MAX_POINTS}).areas.at(0).hole, false);
 }
 
+TEST(WholeMap, CoarserDrawingsAreCheckedAgainstTheExactOutlines) {
+    // An L-shaped ring: its outer outline and its L-shaped hole, along pixel edges.
+    const std::vector<Point> outer{{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 30}, {0, 30}};
+    const std::vector<Point> hole{{2, 2}, {2, 28}, {8, 28}, {8, 8}, {28, 8}, {28, 2}};
+    const hotmap::BBox box{0, 0, 30, 30};
+    const std::vector<hotmap::Loop> exact{{hole.data(), hole.size(), true},
+                                          {outer.data(), outer.size(), false}};
+    auto reaches = [&](const std::vector<Point>& h, const std::vector<Point>& r) {
+        return hotmap::reachesMore({{h.data(), h.size(), true}, {r.data(), r.size(), false}}, exact, box);
+    };
+    EXPECT_FALSE(reaches(hole, outer));
+    // Cutting into the region's own pixels loses them, which is allowed.
+    EXPECT_FALSE(reaches(hole, {{0, 0}, {30, 0}, {29, 10}, {10, 10}, {10, 30}, {0, 30}}));
+    EXPECT_FALSE(reaches({{2, 2}, {2, 28}, {8, 28}, {9, 9}, {28, 8}, {28, 2}}, outer));
+    // The region's corner cut off takes in the ground in the crook of the L.
+    EXPECT_TRUE(reaches(hole, {{0, 0}, {30, 0}, {30, 10}, {10, 30}, {0, 30}}));
+    // Crossing lines: the bow tie holds the ground at the far corner.
+    EXPECT_TRUE(reaches(hole, {{0, 0}, {30, 0}, {0, 30}, {30, 30}}));
+    // The hole's inner corner cut off keeps every hole pixel, but its area, without a link, would
+    // reach past the region into the crook of the L and hide whatever lies there.
+    EXPECT_TRUE(reaches({{2, 2}, {2, 28}, {8, 28}, {28, 8}, {28, 2}}, outer));
+    // A line through a pixel's centre: browsers may count it in either way, so it counts as reached.
+    const std::vector<Point> pixel{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, triangle{{0, 0}, {2, 0}, {0, 2}};
+    EXPECT_TRUE(hotmap::reachesMore({{triangle.data(), 3, false}}, {{pixel.data(), 4, false}}, {0, 0, 2, 2}));
+    const std::vector<Point> square{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+    EXPECT_FALSE(
+        hotmap::reachesMore({{triangle.data(), 3, false}}, {{square.data(), 4, false}}, {0, 0, 2, 2}));
+}
+
 TEST(WholeMap, CoarserPolygonsNeverTakeInAnUnselectedPixel) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         const Mask m = randomBlobs(61, 47, seed);
