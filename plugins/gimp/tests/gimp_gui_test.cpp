@@ -203,12 +203,20 @@ class GimpGui : public ::testing::Test {
 
     // Waits for a top-level window whose name is `name`; its id, or empty.
     static QString waitForWindow(const QString& name) {
-        return tool(QStringLiteral("timeout"),
-                    {QStringLiteral("30"), QStringLiteral("xdotool"), QStringLiteral("search"),
-                     QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                     QStringLiteral("^%1$").arg(name)},
-                    40000)
-            .section(QLatin1Char('\n'), 0, 0);
+        // Asked again until it is there: xdotool's own waiting (--sync) gives up at its first X
+        // error, which a window closing while it searches causes.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 30000) {
+            const QString found = tool(QStringLiteral("xdotool"),
+                                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                        QStringLiteral("--name"), QStringLiteral("^%1$").arg(name)},
+                                       10000)
+                                      .section(QLatin1Char('\n'), 0, 0);
+            if (!found.isEmpty()) return found;
+            QThread::msleep(100);
+        }
+        return {};
     }
     static void keys(const QString& window, const QStringList& actions) {
         tool(QStringLiteral("xdotool"),
