@@ -79,7 +79,10 @@ QApplication* ensureApplication() {
     // and handed to Qt, and without one no application is made.
     static std::string platform;
     platform = ChoosePlatform(DisplayEnvironment::ofProcess(), DisplayServices::ofSystem());
-    if (platform.empty()) return nullptr;
+    if (platform.empty()) {
+        ReleaseDisplayProbe();
+        return nullptr;
+    }
     // Created once for a host that is not a Qt program, and never destroyed: the host may call
     // again at any time, and tearing Qt down while a host still runs is not safe.
     static std::string program = desktop::programFile();
@@ -87,6 +90,7 @@ QApplication* ensureApplication() {
     static int argc = 3;
     static char* argv[] = {program.data(), platformOption, platform.data(), nullptr};
     static QApplication* app = new QApplication(argc, argv);
+    ReleaseDisplayProbe(); // Qt has a connection of its own now
     return app;
 }
 

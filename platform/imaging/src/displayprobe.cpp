@@ -8,6 +8,8 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <utility>
 
 namespace tv32 {
 
@@ -64,6 +66,17 @@ void* systemLibrary(const char* soname) {
     return dlopen(soname, RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
 }
 
+// The probe's connection to the X server that answered last, open until ReleaseDisplayProbe: an X
+// server that starts over whenever its last client leaves (Xvfb and xvfb-run by default, a bare
+// Xorg) would otherwise be resetting just as Qt connects after the probe, and refuse it; Qt then
+// ends the process.
+struct HeldConnection {
+    void* connection = nullptr;
+    void (*disconnect)(void*) = nullptr;
+};
+std::mutex heldLock;
+HeldConnection held;
+
 bool systemX11Reachable(const std::string& display) {
     void* lib = systemLibrary("libxcb.so.1");
     if (!lib) return false;
@@ -80,9 +93,17 @@ bool systemX11Reachable(const std::string& display) {
         void* c = connect(display.empty() ? nullptr : display.c_str(), nullptr);
         if (c) {
             ok = hasError(c) == 0;
-            disconnect(c);
+            if (ok) {
+                // Held in place of an older one: never more than one stays open.
+                ReleaseDisplayProbe();
+                const std::lock_guard<std::mutex> lock(heldLock);
+                held = {c, disconnect};
+            } else {
+                disconnect(c);
+            }
         }
     }
+    // libxcb stays loaded (RTLD_NODELETE): the held connection's functions remain valid.
     dlclose(lib);
     return ok;
 }
@@ -176,6 +197,15 @@ std::vector<PlatformEntry> ParsePlatformList(const std::string& text) {
         at = end + 1;
     }
     return entries;
+}
+
+void ReleaseDisplayProbe() {
+    HeldConnection h;
+    {
+        const std::lock_guard<std::mutex> lock(heldLock);
+        std::swap(h, held);
+    }
+    if (h.connection) h.disconnect(h.connection);
 }
 
 DisplayEnvironment DisplayEnvironment::ofProcess() {

@@ -40,6 +40,12 @@ struct DisplayServices {
 // never chosen.
 std::string ChoosePlatform(const DisplayEnvironment& env, const DisplayServices& services);
 
+// The system's X11 check keeps its connection to a server that answered open, so that the server
+// has a client until Qt has connected (a server that starts over when its last client leaves
+// refuses connections meanwhile). This closes it; call it once the application exists, or when
+// none will be made. Harmless when nothing is held.
+void ReleaseDisplayProbe();
+
 // Where window, a window of the X server behind connection (an xcb_connection_t*), lies on its
 // screen: its top-left corner in root-window coordinates and its size, in the server's pixels.
 // False when the server knows no such window.

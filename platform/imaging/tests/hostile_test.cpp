@@ -7,6 +7,8 @@
 #include "../src/displayprobe.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -252,6 +254,48 @@ TEST(DisplayProbe, TheRealSystemAnswersWithoutQt) {
     EXPECT_FALSE(s.x11Reachable(":65000"));
     EXPECT_FALSE(s.waylandReachable("no-such-wayland-display-65000"));
     EXPECT_FALSE(tv32::X11WindowGeometry(nullptr, 1, nullptr));
+}
+
+// An X server as xvfb-run starts it: it starts over whenever its last client leaves, dropping
+// everything its clients left on it, and refuses connections while it does. Between the probe and
+// Qt's own connection it must not start over.
+TEST(DisplayProbe, TheServerKeepsAClientFromTheProbeUntilQtHasConnected) {
+    for (const char* tool : {"Xvfb", "xprop"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            GTEST_SKIP() << tool << " is not installed";
+    QProcess xvfb;
+    xvfb.setStandardErrorFile(QProcess::nullDevice());
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                        QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QByteArray number;
+    while (!number.contains('\n') && xvfb.waitForReadyRead(20000))
+        number += xvfb.readAllStandardOutput();
+    ASSERT_FALSE(number.trimmed().isEmpty()) << "Xvfb did not start";
+    const QString display = QLatin1Char(':') + QString::fromLatin1(number.trimmed());
+    // A mark left on the root window by a client that then leaves; still there when read by
+    // another unless the server started over in between.
+    auto markSurvives = [&display](const QString& value) {
+        QProcess set, get;
+        set.start(QStringLiteral("xprop"),
+                  {QStringLiteral("-display"), display, QStringLiteral("-root"), QStringLiteral("-f"),
+                   QStringLiteral("KIT_PROBE_MARK"), QStringLiteral("8s"), QStringLiteral("-set"),
+                   QStringLiteral("KIT_PROBE_MARK"), value});
+        set.waitForFinished(20000);
+        get.start(QStringLiteral("xprop"), {QStringLiteral("-display"), display, QStringLiteral("-root"),
+                                            QStringLiteral("KIT_PROBE_MARK")});
+        get.waitForFinished(20000);
+        return get.readAllStandardOutput().contains(value.toLatin1());
+    };
+    const auto s = tv32::DisplayServices::ofSystem();
+    ASSERT_TRUE(s.x11Reachable(display.toStdString()));
+    EXPECT_TRUE(markSurvives(QStringLiteral("first"))) << "the server started over after the probe";
+    ASSERT_TRUE(s.x11Reachable(display.toStdString())) << "a second probe replaces the first";
+    EXPECT_TRUE(markSurvives(QStringLiteral("second")));
+    tv32::ReleaseDisplayProbe();
+    EXPECT_FALSE(markSurvives(QStringLiteral("third"))) << "without a client the server starts over";
+    tv32::ReleaseDisplayProbe();
+    xvfb.terminate();
+    xvfb.waitForFinished(5000);
 }
 
 } // namespace

@@ -499,7 +499,7 @@ TEST(Clipboard, ServedUntilTakenOver) {
         text += "123,456,";
     text += "\" HREF=\"x.html\">";
     ASSERT_TRUE(HandOverClipboard(KIT_IMAGE_MAP_PROGRAM, "xcb", text, &error)) << error;
-    EXPECT_EQ(gimptest::ClipboardServers(), 1);
+    EXPECT_EQ(gimptest::ClipboardServers(), 1) << gimptest::DescribeProcessesOfThisRun().toStdString();
     const gimptest::Result r = gimptest::ReadClipboardElsewhere(QStringLiteral(KIT_TEST_PROGRAM));
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.output.trimmed().toUtf8(), text);

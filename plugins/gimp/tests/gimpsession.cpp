@@ -10,10 +10,15 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QThread>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace gimptest {
 
@@ -68,11 +73,23 @@ QString MissingForGui() {
     return {};
 }
 
+void EndsWithThisProcess(QProcess& process) {
+    const pid_t parent = getpid();
+    process.setChildProcessModifier([parent] {
+        // Told when the thread that started it ends (the tests start programs from their main
+        // thread); a parent gone already is told no more.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(1);
+    });
+}
+
 VirtualDisplay::VirtualDisplay() {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) return;
     xvfb_.setProcessChannelMode(QProcess::SeparateChannels);
     xvfb_.setStandardErrorFile(QProcess::nullDevice());
-    // -displayfd: Xvfb picks a free display and writes its number once it accepts clients.
+    EndsWithThisProcess(xvfb_);
+    // -displayfd: Xvfb picks a free display and writes its number once it accepts clients. It
+    // starts over whenever its last client leaves, as under xvfb-run: the plug-ins must cope.
     xvfb_.start(QStringLiteral("Xvfb"),
                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                  QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
@@ -89,6 +106,10 @@ VirtualDisplay::VirtualDisplay() {
     hadDisplay_ = qEnvironmentVariableIsSet("DISPLAY");
     previous_ = qgetenv("DISPLAY");
     qputenv("DISPLAY", ":" + number);
+    hadRun_ = qEnvironmentVariableIsSet(kRunVariable);
+    previousRun_ = qgetenv(kRunVariable);
+    qputenv(kRunVariable, QByteArray::number(qint64(getpid())) + '-' +
+                              QUuid::createUuid().toByteArray(QUuid::WithoutBraces));
     running_ = true;
 }
 
@@ -99,10 +120,93 @@ VirtualDisplay::~VirtualDisplay() {
         xvfb_.kill();
         xvfb_.waitForFinished(5000);
     }
-    if (hadDisplay_)
-        qputenv("DISPLAY", previous_);
-    else
-        qunsetenv("DISPLAY");
+    EndProcessesOfThisRun();
+    auto restore = [](const char* name, bool had, const QByteArray& value) {
+        if (had)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    };
+    restore("DISPLAY", hadDisplay_, previous_);
+    restore(kRunVariable, hadRun_, previousRun_);
+}
+
+namespace {
+
+// The parent of a process, or 0 when it is gone.
+qint64 parentOf(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    // "pid (name) state ppid ...": the name may hold blanks and parentheses.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 1).simplified().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
+}
+
+// Processes of this run whose command line holds `argument` (all of them when empty), and not
+// a copy of such a process that has not yet become another program: a clipboard server's Qt
+// forks to start dbus-launch when there is no session bus, and until it has, the child carries
+// the server's command line. Each parent is read while the process is listed: a copy that ends
+// meanwhile must not pass for a process without a parent.
+QList<qint64> processesOfThisRun(const QByteArray& argument) {
+    QList<qint64> found;
+    const QByteArray token = qgetenv(kRunVariable);
+    if (token.isEmpty()) return found;
+    const QByteArray entry = QByteArray(kRunVariable) + '=' + token;
+    const qint64 self = getpid();
+    QList<qint64> parents;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = name.toLongLong(&number);
+        if (!number || pid == self) continue;
+        QFile env(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (!env.open(QIODevice::ReadOnly) || !env.readAll().split('\0').contains(entry)) continue;
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!argument.isEmpty() &&
+            !(cmd.open(QIODevice::ReadOnly) && cmd.readAll().split('\0').contains(argument)))
+            continue;
+        const qint64 parent = parentOf(pid);
+        if (parent == 0) continue; // gone already
+        found << pid;
+        parents << parent;
+    }
+    if (argument.isEmpty()) return found;
+    QList<qint64> originals;
+    for (qsizetype i = 0; i < found.size(); ++i)
+        if (!found.contains(parents[i])) originals << found[i];
+    return originals;
+}
+
+} // namespace
+
+QList<qint64> ProcessesOfThisRun() {
+    return processesOfThisRun({});
+}
+
+QString DescribeProcessesOfThisRun() {
+    QString text;
+    for (const qint64 pid : ProcessesOfThisRun()) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        const QByteArray line =
+            cmd.open(QIODevice::ReadOnly) ? cmd.readAll().replace('\0', ' ') : QByteArray();
+        text += QStringLiteral("%1 (parent %2): %3\n")
+                    .arg(pid)
+                    .arg(parentOf(pid))
+                    .arg(QString::fromLocal8Bit(line));
+    }
+    return text;
+}
+
+void EndProcessesOfThisRun() {
+    QList<qint64> left = ProcessesOfThisRun();
+    for (const qint64 pid : left)
+        kill(pid_t(pid), SIGTERM);
+    for (int i = 0; i < 100 && !left.isEmpty(); ++i) {
+        QThread::msleep(50);
+        left = ProcessesOfThisRun();
+    }
+    for (const qint64 pid : left)
+        kill(pid_t(pid), SIGKILL);
 }
 
 Profile::Profile() {
@@ -115,8 +219,8 @@ Profile::Profile() {
                   path(QStringLiteral("plug-ins/")) + QLatin1String(kTestPlugIn)))
         return;
     // GIMP complains about writable data folders that do not exist.
-    for (const char* d :
-         {"brushes", "dynamics", "fonts", "gradients", "palettes", "patterns", "tool-presets"})
+    for (const char* d : {"brushes", "dynamics", "fonts", "gradients", "palettes", "patterns", "tool-presets",
+                          "cache", "tmp"})
         QDir().mkpath(path(QLatin1String(d)));
     QFile rc(path(QStringLiteral("gimprc")));
     if (!rc.open(QIODevice::WriteOnly | QIODevice::Text)) return;
@@ -129,6 +233,9 @@ Profile::Profile() {
 QProcessEnvironment Profile::environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("GIMP2_DIRECTORY"), dir_.path());
+    // Swap and temporary files in the profile too: nothing shared with another GIMP.
+    env.insert(QStringLiteral("GIMP2_CACHEDIR"), dir_.filePath(QStringLiteral("cache")));
+    env.insert(QStringLiteral("GIMP2_TEMPDIR"), dir_.filePath(QStringLiteral("tmp")));
     env.insert(QStringLiteral("LANGUAGE"), QStringLiteral("C"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     if (env.contains(QStringLiteral("DISPLAY"))) env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -139,6 +246,7 @@ Result Run(const QString& program, const QStringList& arguments, const QProcessE
            int timeoutMs, bool mergeErrors) {
     Result r;
     QProcess p;
+    EndsWithThisProcess(p);
     p.setProcessEnvironment(environment);
     p.setProcessChannelMode(mergeErrors ? QProcess::MergedChannels : QProcess::SeparateChannels);
     p.start(program, arguments);
@@ -214,20 +322,12 @@ Result ReadClipboardElsewhere(const QString& testProgram) {
 }
 
 int ClipboardServers() {
-    int count = 0;
-    const QByteArray display = qgetenv("DISPLAY");
-    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid)),
-            env(QStringLiteral("/proc/%1/environ").arg(pid));
-        if (!cmd.open(QIODevice::ReadOnly) || !cmd.readAll().contains("--serve-clipboard")) continue;
-        if (env.open(QIODevice::ReadOnly) && env.readAll().split('\0').contains("DISPLAY=" + display))
-            ++count;
-    }
-    return count;
+    return int(processesOfThisRun("--serve-clipboard").size());
 }
 
 bool WaitForNoClipboardServer() {
-    for (int i = 0; i < 100 && ClipboardServers() > 0; ++i)
+    // Generous: a loaded machine may take a while to schedule a server that was told to go.
+    for (int i = 0; i < 400 && ClipboardServers() > 0; ++i)
         QThread::msleep(50);
     return ClipboardServers() == 0;
 }

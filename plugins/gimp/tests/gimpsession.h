@@ -3,6 +3,7 @@
 // compare with.
 #pragma once
 #include <QImage>
+#include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -26,7 +27,13 @@ QString MissingForBatch();
 QString MissingForGui();
 
 // An X server of the test's own (Xvfb on a free display number, 1280 x 1024): DISPLAY names it
-// for this process and its children while it runs. Ending it ends every client still on it.
+// for this process and its children while it runs. Like the server of xvfb-run it starts over
+// whenever its last client leaves. Every process started while it lives
+// carries its run's token (kRunVariable) in its environment, so the test tells the processes it
+// started from those of other tests on the same machine, even where a display number is reused.
+// Ending it ends every client still on it and then any process of the run still alive (the
+// clipboard servers detached from the plug-ins).
+inline constexpr char kRunVariable[] = "GIMPTEST_RUN";
 class VirtualDisplay {
   public:
     VirtualDisplay();
@@ -37,10 +44,21 @@ class VirtualDisplay {
 
   private:
     QProcess xvfb_;
-    QByteArray previous_;
-    bool hadDisplay_ = false;
+    QByteArray previous_, previousRun_;
+    bool hadDisplay_ = false, hadRun_ = false;
     bool running_ = false;
 };
+
+// Processes carrying the run token of the display that is now this process's (0 without one).
+QList<qint64> ProcessesOfThisRun();
+// One line for each of them: its id, its parent's and its command line (for failure messages).
+QString DescribeProcessesOfThisRun();
+// Ends them: asked first, killed after a few seconds. Never this process.
+void EndProcessesOfThisRun();
+
+// Makes a program started through `process` end when this process ends, however it ends (a
+// killed test leaves no X server or GIMP behind).
+void EndsWithThisProcess(QProcess& process);
 
 // A GIMP profile (GIMP2_DIRECTORY) in a temporary folder: the staged adapter folders copied into
 // its plug-ins folder, and a plug-in path holding only them, Script-Fu and the PNG plug-in, so
@@ -96,8 +114,8 @@ int PrintAndTakeOverClipboard(int argc, char** argv);
 // The main() of the GIMP test programs: the second program when asked to be it, else the tests.
 int TestMain(int argc, char** argv);
 Result ReadClipboardElsewhere(const QString& testProgram);
-// Processes serving the clipboard of this display (the image-map adapter's detached servers), and
-// whether they are all gone within a few seconds.
+// The clipboard servers of this run (the image-map adapter's detached servers, started by this
+// test or by GIMP on its behalf), and whether they are all gone within a few seconds.
 int ClipboardServers();
 bool WaitForNoClipboardServer();
 
