@@ -146,7 +146,7 @@ void moduleSeeds() {
     for (int i = 0; i < 3; ++i) {
         kitmaker::ModSample s;
         s.name = "s" + std::to_string(i);
-        s.data.assign(std::size_t(2 + 2 * i), static_cast<std::int8_t>(i == 1 ? -128 : 127));
+        s.data.assign(2 + 2 * std::size_t(i), static_cast<std::int8_t>(i == 1 ? -128 : 127));
         s.volume = i * 32;
         s.loopStart = 0;
         s.loopLength = i == 2 ? s.data.size() : 0;
@@ -155,7 +155,7 @@ void moduleSeeds() {
     kitmaker::ModPattern pattern{};
     for (int row = 0; row < kitmaker::kModRows; ++row)
         for (int ch = 0; ch < kitmaker::kModChannels; ++ch) {
-            kitmaker::ModCell& cell = pattern[std::size_t(row * kitmaker::kModChannels + ch)];
+            kitmaker::ModCell& cell = pattern[std::size_t(row) * kitmaker::kModChannels + std::size_t(ch)];
             cell.sample = 1 + (row + ch) % 3;
             cell.period = kitmaker::modPeriod(row % 2 ? "C-1" : "B-3");
             cell.effect = (row + ch * 16) % 16;
