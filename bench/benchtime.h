@@ -1,8 +1,15 @@
 // Timing helpers shared by the benchmarks.
 #pragma once
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 namespace bench {
@@ -41,6 +48,43 @@ template <class F> Times perCall(int reps, F&& f) {
     const auto t1 = Clock::now();
     const double c1 = threadCpuMs();
     return {ms(t0, t1) / reps, (c1 - c0) / reps};
+}
+
+// Seconds since t0.
+inline double seconds(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Processor time (user + system) of this process (RUSAGE_SELF) or of its waited-for children
+// (RUSAGE_CHILDREN), in seconds.
+inline double cpuSeconds(int who) {
+    rusage u{};
+    getrusage(who, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs a program (found on PATH) to its end and returns the wall time in seconds; a program that
+// fails ends the benchmark.
+inline double runProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double t = seconds(t0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s failed\n", argv[0]);
+        std::exit(1);
+    }
+    return t;
 }
 
 } // namespace bench

@@ -1,201 +1,392 @@
 #include "rarwriter.h"
 
-#include <array>
+#include "rarheaders.h"
+
+#include <blake2.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kitmaker {
 
 namespace {
 
-constexpr unsigned char markerBlock[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-constexpr uint16_t mhdVolume = 0x0001;
-constexpr uint16_t mhdNewNumbering = 0x0010;
-constexpr uint16_t mhdFirstVolume = 0x0100;
-constexpr uint16_t lhdSplitBefore = 0x0001;
-constexpr uint16_t lhdSplitAfter = 0x0002;
-constexpr uint16_t lhdDirectory = 0x00E0;
-constexpr uint16_t lhdLarge = 0x0100;
-constexpr uint16_t longBlock = 0x8000;
-constexpr uint16_t earcNextVolume = 0x0001;
-constexpr size_t mainHeaderSize = 13;
-constexpr size_t endBlockSize = 7;
+using rarheaders::Piece;
 
-void put16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
+constexpr size_t bufferSize = 4 << 20;  // output buffer; sources are read straight into it
+constexpr size_t minReadSize = 1 << 20; // the buffer is flushed first when less room than this is left
+
+std::string systemError() {
+    return std::strerror(errno);
 }
 
-void put32(std::string& s, uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
-
-// Fills in the header CRC (the first two bytes) over the rest of the header.
-void sealHeader(std::string& h) {
-    uint32_t crc = rarCrc32(0, h.data() + 2, h.size() - 2);
-    h[0] = static_cast<char>(crc & 0xFF);
-    h[1] = static_cast<char>((crc >> 8) & 0xFF);
-}
-
-uint32_t dosTime(int64_t t) {
-    time_t tt = static_cast<time_t>(t);
-    struct tm tm {};
-    localtime_r(&tt, &tm);
-    if (tm.tm_year < 80) return (1u << 21) | (1u << 16);
-    return static_cast<uint32_t>(((tm.tm_year - 80) << 25) | ((tm.tm_mon + 1) << 21) | (tm.tm_mday << 16) |
-                                 (tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-}
-
-std::string mainHeader(uint16_t flags) {
-    std::string h(2, '\0');
-    h += static_cast<char>(0x73);
-    put16(h, flags);
-    put16(h, mainHeaderSize);
-    put16(h, 0);
-    put32(h, 0);
-    sealHeader(h);
-    return h;
-}
-
-std::string endBlock(bool more) {
-    std::string h(2, '\0');
-    h += static_cast<char>(0x7B);
-    put16(h, more ? earcNextVolume : 0);
-    put16(h, endBlockSize);
-    sealHeader(h);
-    return h;
-}
-
-size_t fileHeaderSize(const RarEntry& e, uint64_t size) {
-    return 32 + e.name.size() + (size > 0xFFFFFFFFull ? 8 : 0);
-}
-
-std::string fileHeader(const RarEntry& e, uint16_t splitFlags, uint64_t packSize, uint32_t crc) {
-    const uint64_t unpSize = e.data.size();
-    const bool large = unpSize > 0xFFFFFFFFull;
-    uint16_t flags = longBlock | splitFlags | (large ? lhdLarge : 0);
-    uint32_t attr = 0;
-    switch (e.kind) {
-    case RarEntry::Kind::file:
-        attr = 0100000 | (e.mode ? e.mode : 0644);
-        break;
-    case RarEntry::Kind::directory:
-        flags |= lhdDirectory;
-        attr = 0040000 | (e.mode ? e.mode : 0755);
-        break;
-    case RarEntry::Kind::symlink:
-        attr = 0120777;
-        break;
-    }
-    std::string h(2, '\0');
-    h += static_cast<char>(0x74);
-    put16(h, flags);
-    put16(h, static_cast<uint32_t>(fileHeaderSize(e, unpSize)));
-    put32(h, static_cast<uint32_t>(packSize));
-    put32(h, static_cast<uint32_t>(unpSize));
-    h += static_cast<char>(3); // Unix
-    put32(h, crc);
-    put32(h, dosTime(e.mtime));
-    h += static_cast<char>(20);   // version needed to unpack stored data
-    h += static_cast<char>(0x30); // stored
-    put16(h, static_cast<uint32_t>(e.name.size()));
-    put32(h, attr);
-    if (large) {
-        put32(h, static_cast<uint32_t>(packSize >> 32));
-        put32(h, static_cast<uint32_t>(unpSize >> 32));
-    }
-    h += e.name;
-    sealHeader(h);
-    return h;
-}
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
-class VolumeSet {
+// What planning and writing need to know of the format: the sizes and bytes of the fixed blocks and
+// of a piece's file header.
+class Format {
   public:
-    VolumeSet(std::string base, const RarWriteOptions& options) : base_(std::move(base)), options_(options) {}
+    explicit Format(const RarWriteOptions& o) : rar5_(o.format == RarFormat::rar5), checksum_(o.checksum) {}
 
-    // Volumes are planned in memory as lists of chunks, then written once their count (and so the
-    // width of the numbers in their names) is known.
-    struct Chunk {
-        std::string header;
-        const std::string* data = nullptr;
-        uint64_t offset = 0;
-        uint64_t size = 0;
-    };
-    std::vector<std::vector<Chunk>> volumes{1};
-    std::vector<uint64_t> used{7 + mainHeaderSize};
+    bool rar5() const { return rar5_; }
+    bool blake2sp() const { return rar5_ && checksum_ == RarChecksum::blake2sp; }
 
-    uint64_t room() const {
-        if (!options_.volumeSize) return UINT64_MAX;
-        uint64_t limit = options_.volumeSize;
-        uint64_t taken = used.back() + endBlockSize;
-        return limit > taken ? limit - taken : 0;
+    std::string signature() const { return rar5_ ? rarheaders::rar5Signature() : rarheaders::rar4Marker(); }
+    std::string mainHeader(size_t index, size_t count, bool oldNaming) const {
+        return rar5_ ? rarheaders::rar5MainHeader(count > 1, index)
+                     : rarheaders::rar4MainHeader(count > 1, !oldNaming, index == 0);
     }
-
-    void newVolume() {
-        volumes.emplace_back();
-        used.push_back(7 + mainHeaderSize);
+    // Signature and main header; their size does not depend on the number of volumes.
+    uint64_t leadInSize(size_t index) const {
+        return signature().size() + mainHeader(index, index + 2, false).size();
     }
-
-    void add(Chunk c) {
-        used.back() += c.header.size() + c.size;
-        volumes.back().push_back(std::move(c));
+    std::string endHeader(bool more) const {
+        return rar5_ ? rarheaders::rar5EndHeader(more) : rarheaders::rar4EndBlock(more);
     }
-
-    std::vector<std::string> write() {
-        const size_t count = volumes.size();
-        std::vector<std::string> names;
-        const int width = static_cast<int>(std::to_string(count).size());
-        for (size_t i = 0; i < count; ++i) {
-            if (count == 1)
-                names.push_back(base_ + ".rar");
-            else if (options_.oldNaming)
-                names.push_back(i == 0 ? base_ + ".rar" : base_ + oldExtension(i - 1));
-            else {
-                char num[32];
-                std::snprintf(num, sizeof num, "%0*zu", width, i + 1);
-                names.push_back(base_ + ".part" + num + ".rar");
-            }
-        }
-        for (size_t i = 0; i < count; ++i) {
-            std::unique_ptr<FILE, FileCloser> f(std::fopen(names[i].c_str(), "wb"));
-            if (!f) throw std::runtime_error("cannot write " + names[i]);
-            uint16_t flags = 0;
-            if (count > 1) {
-                flags |= mhdVolume;
-                if (!options_.oldNaming) flags |= mhdNewNumbering;
-                if (i == 0) flags |= mhdFirstVolume;
-            }
-            std::string head(reinterpret_cast<const char*>(markerBlock), sizeof markerBlock);
-            head += mainHeader(flags);
-            bool ok = std::fwrite(head.data(), 1, head.size(), f.get()) == head.size();
-            for (const Chunk& c : volumes[i]) {
-                ok = ok && std::fwrite(c.header.data(), 1, c.header.size(), f.get()) == c.header.size();
-                if (c.size) ok = ok && std::fwrite(c.data->data() + c.offset, 1, c.size, f.get()) == c.size;
-            }
-            std::string end = endBlock(i + 1 < count);
-            ok = ok && std::fwrite(end.data(), 1, end.size(), f.get()) == end.size();
-            if (!ok || std::fflush(f.get()) != 0) throw std::runtime_error("cannot write " + names[i]);
-        }
-        return names;
+    uint64_t endSize() const { return endHeader(true).size(); }
+    std::string fileHeader(const Piece& p) const {
+        return rar5_ ? rarheaders::rar5FileHeader(p, checksum_) : rarheaders::rar4FileHeader(p);
+    }
+    uint64_t fileHeaderSize(const RarEntry& e, uint64_t unpacked, uint64_t packed) const {
+        Piece p;
+        p.entry = &e;
+        p.unpackedSize = unpacked;
+        p.packedSize = packed;
+        return fileHeader(p).size();
     }
 
   private:
-    static std::string oldExtension(size_t n) {
-        char ext[8];
-        std::snprintf(ext, sizeof ext, ".%c%02zu", static_cast<char>('r' + n / 100), n % 100);
-        return ext;
+    bool rar5_;
+    RarChecksum checksum_;
+};
+
+// The bytes an entry stores after its header: a file's contents, a RAR 4 link's target.
+uint64_t contentSize(const RarEntry& e, const Format& f) {
+    switch (e.kind) {
+    case RarEntry::Kind::file:
+        if (e.isHardlink()) return 0;
+        if (!e.source.empty()) {
+            struct stat st {};
+            if (::lstat(e.source.c_str(), &st) != 0)
+                throw std::runtime_error("cannot read " + e.source + ": " + systemError());
+            if (!S_ISREG(st.st_mode)) throw std::runtime_error("not a regular file: " + e.source);
+            return static_cast<uint64_t>(st.st_size);
+        }
+        return e.data.size();
+    case RarEntry::Kind::symlink:
+        return f.rar5() ? 0 : e.data.size();
+    case RarEntry::Kind::directory:
+        break;
+    }
+    return 0;
+}
+
+struct PlannedPiece {
+    size_t entry = 0;
+    int part = 0;
+    uint64_t offset = 0; // in the entry's contents
+    uint64_t size = 0;
+    bool splitBefore = false;
+    bool splitAfter = false;
+};
+
+struct PlannedVolume {
+    std::vector<PlannedPiece> pieces;
+    uint64_t used = 0;
+};
+
+// Lays the entries out in volumes no larger than options.volumeSize: every entry starts with a
+// header in the volume where its first byte goes, and a file's data that does not fit goes on in
+// the next volume (the largest piece that fits, header included).
+std::vector<PlannedVolume> plan(const std::vector<RarEntry>& entries, const std::vector<uint64_t>& sizes,
+                                const Format& f, uint64_t volumeSize) {
+    std::vector<PlannedVolume> volumes(1);
+    volumes.back().used = f.leadInSize(0);
+    const uint64_t endSize = f.endSize();
+    auto room = [&]() -> uint64_t {
+        if (!volumeSize) return UINT64_MAX;
+        const uint64_t taken = volumes.back().used + endSize;
+        return volumeSize > taken ? volumeSize - taken : 0;
+    };
+    auto add = [&](const PlannedPiece& p, uint64_t headerSize) {
+        volumes.back().pieces.push_back(p);
+        volumes.back().used += headerSize + p.size;
+    };
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const RarEntry& e = entries[i];
+        const uint64_t total = sizes[i];
+        PlannedPiece p;
+        p.entry = i;
+        for (;;) {
+            const uint64_t left = total - p.offset;
+            const uint64_t space = room();
+            const uint64_t wholeHeader = f.fileHeaderSize(e, total, left);
+            if (wholeHeader <= space && left <= space - wholeHeader) {
+                p.size = left;
+                add(p, wholeHeader);
+                break;
+            }
+            uint64_t n = 0;
+            if (e.kind == RarEntry::Kind::file && total > 0) {
+                const uint64_t smallestHeader = f.fileHeaderSize(e, total, 1);
+                n = space > smallestHeader ? std::min(space - smallestHeader, left - 1) : 0;
+                while (n > 0 && f.fileHeaderSize(e, total, n) > space - n)
+                    --n;
+            }
+            if (n > 0) {
+                p.size = n;
+                p.splitAfter = true;
+                add(p, f.fileHeaderSize(e, total, n));
+                p.offset += n;
+                p.splitBefore = true;
+                p.splitAfter = false;
+                ++p.part;
+            } else if (volumes.back().pieces.empty()) {
+                throw std::runtime_error("volume size " + std::to_string(volumeSize) +
+                                         " is too small for the header of " + e.name);
+            }
+            volumes.emplace_back();
+            volumes.back().used = f.leadInSize(volumes.size() - 1);
+        }
+    }
+    return volumes;
+}
+
+std::vector<std::string> volumeNames(const std::string& base, size_t count, bool oldNaming) {
+    std::vector<std::string> names;
+    if (count == 1) return {base + ".rar"};
+    if (oldNaming && count - 1 > ('z' - 'r' + 1) * 100)
+        throw std::runtime_error("too many volumes for the NAME.rar, NAME.r00 ... naming: " +
+                                 std::to_string(count));
+    const int width = static_cast<int>(std::to_string(count).size());
+    for (size_t i = 0; i < count; ++i) {
+        char suffix[48];
+        if (oldNaming && i == 0)
+            std::snprintf(suffix, sizeof suffix, ".rar");
+        else if (oldNaming)
+            std::snprintf(suffix, sizeof suffix, ".%c%02zu", static_cast<char>('r' + (i - 1) / 100),
+                          (i - 1) % 100);
+        else
+            std::snprintf(suffix, sizeof suffix, ".part%0*zu.rar", width, i + 1);
+        names.push_back(base + suffix);
+    }
+    return names;
+}
+
+// One volume being written: a large buffer in front of the file, and headers that can be
+// rewritten in place once the checksum of the data behind them is known.
+class VolumeFile {
+  public:
+    VolumeFile(const std::string& path, std::string shownName)
+        : shownName_(std::move(shownName)), buffer_(new char[bufferSize]) {
+        // A fresh file: whatever lay at the temporary name (a stale file, a link planted there) is
+        // replaced, never written through.
+        ::unlink(path.c_str());
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd_ < 0) fail();
+    }
+    ~VolumeFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    VolumeFile(const VolumeFile&) = delete;
+    VolumeFile& operator=(const VolumeFile&) = delete;
+
+    uint64_t position() const { return flushed_ + used_; }
+
+    void write(const char* p, size_t n) {
+        if (used_ + n > bufferSize) flush();
+        if (n >= bufferSize) {
+            writeAll(p, n);
+            flushed_ += n;
+            return;
+        }
+        std::memcpy(buffer_.get() + used_, p, n);
+        used_ += n;
+    }
+    void write(const std::string& s) { write(s.data(), s.size()); }
+
+    // Room at the end of the buffer for up to `want` bytes, to be filled and then committed.
+    char* space(uint64_t want, size_t& got) {
+        if (bufferSize - used_ < std::min<uint64_t>(want, minReadSize)) flush();
+        got = static_cast<size_t>(std::min<uint64_t>(want, bufferSize - used_));
+        return buffer_.get() + used_;
+    }
+    void commit(size_t n) { used_ += n; }
+
+    // Rewrites bytes written earlier (a header whose checksums are now known).
+    void patch(uint64_t at, const std::string& bytes) {
+        size_t n = bytes.size();
+        const char* p = bytes.data();
+        if (at < flushed_) {
+            const size_t onDisk = static_cast<size_t>(std::min<uint64_t>(n, flushed_ - at));
+            for (size_t done = 0; done < onDisk;) {
+                const ssize_t w = ::pwrite(fd_, p + done, onDisk - done, static_cast<off_t>(at + done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) fail();
+                done += static_cast<size_t>(w);
+            }
+            p += onDisk, n -= onDisk, at += onDisk;
+        }
+        if (n) std::memcpy(buffer_.get() + (at - flushed_), p, n);
     }
 
-    std::string base_;
-    RarWriteOptions options_;
+    void finish() {
+        flush();
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) fail();
+    }
+
+  private:
+    void flush() {
+        writeAll(buffer_.get(), used_);
+        flushed_ += used_;
+        used_ = 0;
+    }
+    void writeAll(const char* p, size_t n) {
+        while (n) {
+            const ssize_t w = ::write(fd_, p, n);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                if (w == 0) errno = ENOSPC;
+                fail();
+            }
+            p += w, n -= static_cast<size_t>(w);
+        }
+    }
+    [[noreturn]] void fail() const {
+        throw std::runtime_error("cannot write " + shownName_ + ": " + systemError());
+    }
+
+    std::string shownName_;
+    std::unique_ptr<char[]> buffer_;
+    int fd_ = -1;
+    size_t used_ = 0;      // bytes in the buffer
+    uint64_t flushed_ = 0; // bytes in the file before the buffer
 };
+
+// A file whose contents go into the archive, read in order; it must keep the size it had when the
+// archive was planned.
+class SourceFile {
+  public:
+    SourceFile(const std::string& path, uint64_t size) : path_(path), size_(size) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd_ < 0) throw std::runtime_error("cannot read " + path_ + ": " + systemError());
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail();
+        if (!S_ISREG(st.st_mode)) throw std::runtime_error("not a regular file: " + path_);
+        if (static_cast<uint64_t>(st.st_size) != size_) changed();
+        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    ~SourceFile() { ::close(fd_); }
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+
+    // Reads exactly n bytes.
+    void read(char* p, size_t n) {
+        while (n) {
+            const ssize_t r = ::read(fd_, p, n);
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) fail();
+            if (r == 0) changed();
+            p += r, n -= static_cast<size_t>(r);
+        }
+    }
+    // Checks that nothing follows the bytes read.
+    void finish() {
+        char c;
+        ssize_t r;
+        do
+            r = ::read(fd_, &c, 1);
+        while (r < 0 && errno == EINTR);
+        if (r < 0) fail();
+        if (r > 0) changed();
+    }
+
+  private:
+    [[noreturn]] void fail() const {
+        throw std::runtime_error("cannot read " + path_ + ": " + systemError());
+    }
+    [[noreturn]] void changed() const {
+        throw std::runtime_error(path_ + " changed size while it was archived (it had " +
+                                 std::to_string(size_) + " bytes)");
+    }
+
+    std::string path_;
+    uint64_t size_;
+    int fd_ = -1;
+};
+
+// The checksums of an entry's data: of the whole contents, and of the current piece when the
+// entry is split (a piece that goes on in the next volume carries the checksum of its own bytes).
+class DataHash {
+  public:
+    DataHash(bool blake, bool split) : blake_(blake), split_(split) {
+        if (blake_) blake2sp_init(&whole_, 32);
+    }
+    void startPiece() {
+        pieceCrc_ = 0;
+        pieceSize_ = 0;
+        if (blake_ && split_) blake2sp_init(&piece_, 32);
+    }
+    void update(const char* p, size_t n) {
+        if (blake_) {
+            blake2sp_update(&whole_, reinterpret_cast<const uint8_t*>(p), n);
+            if (split_) blake2sp_update(&piece_, reinterpret_cast<const uint8_t*>(p), n);
+        } else {
+            pieceCrc_ = rarCrc32(pieceCrc_, p, n);
+        }
+        pieceSize_ += n;
+    }
+    // Puts the checksums of the piece just written into `p`.
+    void endPiece(Piece& p) {
+        if (!blake_) {
+            wholeCrc_ =
+                static_cast<uint32_t>(crc32_combine(wholeCrc_, pieceCrc_, static_cast<z_off_t>(pieceSize_)));
+            p.crc = p.splitAfter ? pieceCrc_ : wholeCrc_;
+        } else if (p.splitAfter) {
+            blake2sp_final(&piece_, p.blake2sp.data(), p.blake2sp.size());
+        } else {
+            blake2sp_final(&whole_, p.blake2sp.data(), p.blake2sp.size());
+        }
+    }
+
+  private:
+    bool blake_, split_;
+    uint32_t wholeCrc_ = 0, pieceCrc_ = 0;
+    uint64_t pieceSize_ = 0;
+    blake2sp_state whole_{}, piece_{};
+};
+
+// Removes the files of a set unless it was completed.
+class SetOnDisk {
+  public:
+    ~SetOnDisk() {
+        if (!complete_)
+            for (const std::string& p : paths_)
+                ::unlink(p.c_str());
+    }
+    void add(const std::string& path) { paths_.push_back(path); }
+    void complete() { complete_ = true; }
+
+  private:
+    std::vector<std::string> paths_;
+    bool complete_ = false;
+};
+
+RarBlock block(RarBlock::Type type, uint64_t offset, uint64_t size) {
+    RarBlock b;
+    b.type = type;
+    b.offset = offset;
+    b.size = size;
+    return b;
+}
 
 } // namespace
 
@@ -224,60 +415,166 @@ RarEntry RarEntry::symlink(std::string name, std::string target) {
     return e;
 }
 
-uint32_t rarCrc32(uint32_t crc, const void* data, size_t size) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
+RarEntry RarEntry::hardlink(std::string name, std::string target) {
+    RarEntry e = file(std::move(name), {});
+    e.hardlinkTo = std::move(target);
+    return e;
+}
+
+RarEntry RarEntry::streamed(std::string name, std::string path, uint32_t mode) {
+    RarEntry e = file(std::move(name), {}, mode);
+    e.source = std::move(path);
+    return e;
+}
+
+RarEntry RarEntry::fromDisk(std::string name, const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        throw std::runtime_error("cannot read " + path + ": " + systemError());
+    RarEntry e;
+    const uint32_t mode = st.st_mode & 07777;
+    if (S_ISREG(st.st_mode)) {
+        e = streamed(std::move(name), path, mode);
+    } else if (S_ISDIR(st.st_mode)) {
+        e = directory(std::move(name), mode);
+    } else if (S_ISLNK(st.st_mode)) {
+        std::string target(static_cast<size_t>(st.st_size) + 1, '\0');
+        for (;;) {
+            const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+            if (n < 0) throw std::runtime_error("cannot read the link " + path + ": " + systemError());
+            if (static_cast<size_t>(n) < target.size()) {
+                target.resize(static_cast<size_t>(n));
+                break;
+            }
+            target.resize(target.size() * 2); // the link changed since lstat
         }
-        return t;
-    }();
-    crc = ~crc;
-    const auto* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
+        e = symlink(std::move(name), std::move(target));
+    } else {
+        throw std::runtime_error("not a file, folder or symbolic link: " + path);
+    }
+    e.mtime = st.st_mtime;
+    return e;
+}
+
+std::vector<std::string> RarLayout::paths() const {
+    std::vector<std::string> p;
+    for (const RarVolume& v : volumes)
+        p.push_back(v.path);
+    return p;
+}
+
+const RarBlock* RarLayout::find(RarBlock::Type type, int entry, int part, size_t* volume) const {
+    for (size_t v = 0; v < volumes.size(); ++v)
+        for (const RarBlock& b : volumes[v].blocks)
+            if (b.type == type && b.entry == entry && b.part == part) {
+                if (volume) *volume = v;
+                return &b;
+            }
+    return nullptr;
+}
+
+uint32_t rarCrc32(uint32_t crc, const void* data, size_t size) {
+    return static_cast<uint32_t>(crc32_z(crc, static_cast<const Bytef*>(data), size));
+}
+
+RarLayout writeRarArchive(const std::string& base, const std::vector<RarEntry>& entries,
+                          const RarWriteOptions& options) {
+    const Format format(options);
+    std::vector<uint64_t> sizes;
+    uint64_t total = 0;
+    for (const RarEntry& e : entries) {
+        sizes.push_back(contentSize(e, format));
+        total += sizes.back();
+    }
+    const std::vector<PlannedVolume> volumes = plan(entries, sizes, format, options.volumeSize);
+    const std::vector<std::string> names = volumeNames(base, volumes.size(), options.oldNaming);
+
+    RarLayout layout;
+    SetOnDisk onDisk;
+    uint64_t done = 0;
+    std::unique_ptr<SourceFile> source; // of the entry being written, open across its pieces
+    std::unique_ptr<DataHash> hash;
+    for (size_t v = 0; v < volumes.size(); ++v) {
+        const std::string temporary = names[v] + ".tmp";
+        onDisk.add(temporary);
+        VolumeFile out(temporary, names[v]);
+        RarVolume vol;
+        vol.path = names[v];
+        auto put = [&](RarBlock::Type type, const std::string& bytes) {
+            vol.blocks.push_back(block(type, out.position(), bytes.size()));
+            out.write(bytes);
+        };
+        put(RarBlock::Type::signature, format.signature());
+        put(RarBlock::Type::mainHeader, format.mainHeader(v, volumes.size(), options.oldNaming));
+        for (const PlannedPiece& planned : volumes[v].pieces) {
+            const RarEntry& e = entries[planned.entry];
+            Piece piece;
+            piece.entry = &e;
+            piece.unpackedSize = sizes[planned.entry];
+            piece.packedSize = planned.size;
+            piece.splitBefore = planned.splitBefore;
+            piece.splitAfter = planned.splitAfter;
+            if (planned.part == 0) {
+                hash = std::make_unique<DataHash>(format.blake2sp(), planned.splitAfter);
+                if (!e.source.empty() && !e.isHardlink())
+                    source = std::make_unique<SourceFile>(e.source, sizes[planned.entry]);
+            }
+            hash->startPiece();
+
+            const uint64_t headerAt = out.position();
+            put(RarBlock::Type::fileHeader, format.fileHeader(piece));
+            vol.blocks.back().entry = static_cast<int>(planned.entry);
+            vol.blocks.back().part = planned.part;
+            if (planned.size) {
+                RarBlock data = block(RarBlock::Type::data, out.position(), planned.size);
+                data.entry = static_cast<int>(planned.entry);
+                data.part = planned.part;
+                data.entryOffset = planned.offset;
+                vol.blocks.push_back(data);
+            }
+            for (uint64_t left = planned.size; left;) {
+                size_t n = 0;
+                if (source) {
+                    char* p = out.space(left, n);
+                    source->read(p, n);
+                    hash->update(p, n);
+                    out.commit(n);
+                } else {
+                    const char* p = e.data.data() + (planned.offset + planned.size - left);
+                    n = static_cast<size_t>(std::min<uint64_t>(left, bufferSize));
+                    hash->update(p, n);
+                    out.write(p, n);
+                }
+                left -= n;
+                done += n;
+                if (options.progress) options.progress(done, total);
+            }
+            hash->endPiece(piece);
+            const std::string header = format.fileHeader(piece);
+            out.patch(headerAt, header);
+            if (!planned.splitAfter && source) {
+                source->finish();
+                source.reset();
+            }
+        }
+        put(RarBlock::Type::endHeader, format.endHeader(v + 1 < volumes.size()));
+        vol.size = out.position();
+        out.finish();
+        layout.volumes.push_back(std::move(vol));
+    }
+    for (size_t v = 0; v < volumes.size(); ++v) {
+        if (::rename((names[v] + ".tmp").c_str(), names[v].c_str()) != 0)
+            throw std::runtime_error("cannot write " + names[v] + ": " + systemError());
+        onDisk.add(names[v]);
+    }
+    onDisk.complete();
+    if (options.progress) options.progress(done, total);
+    return layout;
 }
 
 std::vector<std::string> writeRar(const std::string& base, const std::vector<RarEntry>& entries,
                                   const RarWriteOptions& options) {
-    VolumeSet set(base, options);
-    for (const RarEntry& e : entries) {
-        const uint64_t total = e.data.size();
-        const uint64_t headerSize = fileHeaderSize(e, total);
-        if (options.volumeSize && options.volumeSize < 7 + mainHeaderSize + endBlockSize + headerSize + 1)
-            throw std::runtime_error("volume size too small for the header of " + e.name);
-        const uint32_t wholeCrc = rarCrc32(0, e.data.data(), e.data.size());
-        uint64_t offset = 0;
-        bool first = true;
-        for (;;) {
-            const uint64_t left = total - offset;
-            uint64_t room = set.room();
-            room = room > headerSize ? room - headerSize : 0;
-            if (left <= room) {
-                // The whole rest fits: the last (or only) part, with the CRC of the whole file.
-                set.add({fileHeader(e, first ? 0 : lhdSplitBefore, left, wholeCrc), &e.data, offset, left});
-                break;
-            }
-            if (room == 0 || e.kind != RarEntry::Kind::file) {
-                if (set.volumes.back().empty())
-                    throw std::runtime_error("volume size too small for " + e.name);
-                set.newVolume();
-                continue;
-            }
-            // A part that continues in the next volume carries the CRC of its own bytes.
-            uint32_t partCrc = rarCrc32(0, e.data.data() + offset, room);
-            set.add({fileHeader(e, (first ? 0 : lhdSplitBefore) | lhdSplitAfter, room, partCrc), &e.data,
-                     offset, room});
-            offset += room;
-            first = false;
-            set.newVolume();
-        }
-    }
-    return set.write();
+    return writeRarArchive(base, entries, options).paths();
 }
 
 } // namespace kitmaker
