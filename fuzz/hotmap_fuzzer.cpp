@@ -1,7 +1,7 @@
 // The image-map entry of a mask, through the first export without the dialog (the clipboard
-// replaced by a sink), checked against a plain reference: the outline traced pixel by pixel with
-// bounds tests, the rectangle and ellipse tests from their formulas, and the entry text taken
-// apart again.
+// replaced by a sink), checked against the slow reference of the image-map tests (the outline
+// traced pixel by pixel with bounds tests, the simplification in floating point), the rectangle
+// and ellipse tests from their formulas, and the entry text taken apart again.
 //
 // Input: options byte (bits 0-1 format, 3 meaning an unknown one; bit 2 no mask, the whole
 // rectangle selected; bits 4-7 padding bytes after each mask row), the URL as a NUL-ended field,
@@ -9,9 +9,11 @@
 #include "fields.h"
 
 #include "analysis.h"
+#include "reference.h"
 
 #include "hotmap/hotmap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -34,50 +36,6 @@ void check(bool ok, const char* what) {
 
 int32_t wrapAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-struct Mask {
-    int32_t w = 0, h = 0;
-    std::vector<uint8_t> px; // w * h, rows without gaps
-    bool at(int32_t x, int32_t y) const {
-        return x >= 0 && y >= 0 && x < w && y < h &&
-               px[std::size_t(y) * std::size_t(w) + std::size_t(x)] > 128;
-    }
-};
-
-// The Moore-neighbourhood trace, step by step: from the first selected pixel in raster order,
-// searches clockwise from the direction after the last move turned back by two; ends on coming
-// back to the start (that point is the last one) or at a lone pixel (appended once more).
-std::optional<std::vector<Point>> referenceTrace(const Mask& m, BBox& box) {
-    static const int dx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
-    static const int dy[8] = {0, -1, -1, -1, 0, 1, 1, 1};
-    for (int32_t y = 0; y < m.h; ++y)
-        for (int32_t x = 0; x < m.w; ++x) {
-            if (!m.at(x, y)) continue;
-            std::vector<Point> out{{x, y}};
-            box = {x, y, x, y};
-            Point p{x, y};
-            int dir = 0;
-            for (uint64_t step = 0; step <= uint64_t(m.w) * uint64_t(m.h) * 8; ++step) {
-                int found = -1;
-                for (int k = 0; k < 8 && found < 0; ++k) {
-                    const int d = (dir - k + 8) % 8;
-                    if (m.at(p.x + dx[d], p.y + dy[d])) found = d;
-                }
-                if (found < 0) {
-                    out.push_back(p);
-                    return out;
-                }
-                p = {p.x + dx[found], p.y + dy[found]};
-                out.push_back(p);
-                box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x),
-                       std::max(box.bottom, p.y)};
-                if (p == Point{x, y}) return out;
-                dir = (found + 2) % 8;
-            }
-            check(false, "the reference trace comes back to its start");
-        }
-    return std::nullopt;
 }
 
 double rectangleMeasure(const std::vector<Point>& pts, const BBox& b) {
@@ -225,13 +183,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     head.resize(9, '\0');
     const std::string_view rows = in.rest.substr(std::min<std::size_t>(9, in.rest.size()));
     const auto u8 = [&](int i) { return uint32_t(uint8_t(head[std::size_t(i)])); };
-    Mask m;
-    m.w = int32_t(u8(0)) + 1;
+    const int32_t width = int32_t(u8(0)) + 1;
     const int32_t offset[2] = {int32_t(u8(1) | u8(2) << 8 | u8(3) << 16 | u8(4) << 24),
                                int32_t(u8(5) | u8(6) << 8 | u8(7) << 16 | u8(8) << 24)};
-    const int32_t rowBytes = m.w + pad;
-    m.h = wholeRect ? int32_t(rows.size() % 300) : int32_t(rows.size() / std::size_t(rowBytes));
-    m.px.assign(std::size_t(m.w) * std::size_t(m.h), 255);
+    const int32_t rowBytes = width + pad;
+    testmask::Mask m(width, wholeRect ? int(rows.size() % 300) : int(rows.size() / std::size_t(rowBytes)));
+    std::fill(m.px.begin(), m.px.end(), uint8_t(255));
     if (!wholeRect)
         for (int32_t y = 0; y < m.h; ++y)
             std::memcpy(&m.px[std::size_t(y) * std::size_t(m.w)],
@@ -244,11 +201,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The trace itself, against the reference.
     BBox refBox, box;
-    const auto ref = referenceTrace(m, refBox);
+    const std::vector<Point> pts = hmref::refTrace(m, refBox);
     std::vector<Point> outline;
     const bool traced = hotmap::traceOutline(m.px.data(), m.w, m.h, outline, box);
-    check(traced == ref.has_value(), "trace succeeds exactly when something is selected");
-    if (traced) check(outline == *ref && box == refBox, "trace equals the reference");
+    check(traced == !pts.empty(), "trace succeeds exactly when something is selected");
+    if (traced) check(outline == pts && box == refBox, "trace equals the reference");
 
     // The export, as a host without the dialog calls it. The mask memory is the host's: exactly
     // the rows it claims (the last row without its padding).
@@ -259,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     delivered.clear();
     const int result = hmGenImageTagFromAPSBuf(0, wholeRect ? nullptr : hostMask.data(), m.w, m.h, rowBytes,
                                                offset, "Image Map Tag", url, &fmt, 1);
-    const bool expected = ref.has_value() && format <= HM_FORMAT_CERN;
+    const bool expected = !pts.empty() && format <= HM_FORMAT_CERN;
     check(result == (expected ? 1 : 0),
           "the export delivers exactly when something is selected and the format is known");
     check(fmt == format, "the format comes back as it went in");
@@ -269,7 +226,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
-    const std::vector<Point>& pts = *ref;
     const BBox& b = refBox;
     const Entry e = parse(delivered, format, urlText);
     const std::optional<bool> rect = atMost(rectangleMeasure(pts, b), 0.5);
@@ -291,19 +247,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(e.nums == want, "a circle's centre and radius come from the box");
     } else {
         check(rect != true && ellipse != true, "a polygon fails both tests");
-        check(e.nums.size() >= 4 && e.nums.size() % 2 == 0, "a polygon of at least two points");
-        check(e.nums[0] == wrapAdd(pts[0].x, ox) && e.nums[1] == wrapAdd(pts[0].y, oy) &&
-                  e.nums[e.nums.size() - 2] == e.nums[0] && e.nums.back() == e.nums[1],
-              "a polygon starts and ends at the first selected pixel");
-        // Its points are outline points, in the outline's order.
-        std::size_t k = 0;
-        for (std::size_t i = 0; i + 1 < e.nums.size(); i += 2) {
-            while (k < pts.size() &&
-                   (wrapAdd(pts[k].x, ox) != e.nums[i] || wrapAdd(pts[k].y, oy) != e.nums[i + 1]))
-                ++k;
-            check(k < pts.size(), "polygon points follow the outline");
-            ++k;
+        std::vector<int32_t> want;
+        for (const Point& p : hmref::refSimplify(pts, b, 1.0)) {
+            want.push_back(wrapAdd(p.x, ox));
+            want.push_back(wrapAdd(p.y, oy));
         }
+        check(e.nums == want, "a polygon is the reference's simplified outline");
     }
     return 0;
 }
