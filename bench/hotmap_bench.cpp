@@ -2,6 +2,7 @@
 // million points): hotmap's analysis against OpenCV's findContours + approxPolyDP, same mask,
 // same process. Prints both times and the ratio.
 #include "benchtime.h"
+#include "blobmask.h"
 
 #include "analysis.h"
 
@@ -20,23 +21,8 @@
 namespace {
 
 using bench::Clock;
+using bench::makeBlob;
 using bench::ms;
-
-// A flower with 300 long petals and a ragged edge; values 0 to 255 so the threshold matters.
-void makeBlob(uint8_t* px, int n) {
-    const double c = n / 2.0, r0 = n * 0.33;
-    for (int y = 0; y < n; ++y) {
-        uint8_t* row = px + std::size_t(y) * n;
-        for (int x = 0; x < n; ++x) {
-            const double dx = x - c, dy = y - c;
-            const double t = std::atan2(dy, dx);
-            const double r = r0 * (1 + 0.35 * std::sin(300 * t) + 0.05 * std::sin(37 * t + 1) +
-                                   0.01 * std::sin(2311 * t + 2));
-            const double d2 = dx * dx + dy * dy;
-            row[x] = d2 <= r * r ? uint8_t(140 + (x * 7 + y) % 116) : uint8_t((x + 3 * y) % 129);
-        }
-    }
-}
 
 } // namespace
 

@@ -7,9 +7,11 @@
 #include "masks.h"
 #include "modwriter.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -166,6 +168,39 @@ void moduleSeeds() {
     seed("effects.mod", kitmaker::modFileBytes(song));
 }
 
+// Whole-selection maps: options (format, tight caps), width, height, then the mask bytes.
+void wholemapSeeds() {
+    auto mask = [](uint8_t options, int w, int h, auto&& selected) {
+        std::string bytes{char(options), char(w - 1), char(h - 1)};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                bytes += selected(x, y) ? char(200) : char(0);
+        return bytes;
+    };
+    auto ringWithIsland = [](int x, int y) {
+        const int d = std::max(std::abs(x - 10), std::abs(y - 10));
+        return d <= 9 && (d >= 6 || d <= 2);
+    };
+    for (uint8_t format = 0; format < 3; ++format) {
+        seed("ring-island-" + std::to_string(format), mask(format, 21, 21, ringWithIsland));
+        seed("ring-island-tight-" + std::to_string(format),
+             mask(uint8_t(format | 4), 21, 21, ringWithIsland));
+    }
+    seed("pinches", mask(0, 6, 6, [](int x, int y) { return (x + y) % 2 == 0; }));
+    seed("disc", mask(0, 24, 24,
+                      [](int x, int y) { return (x - 11.5) * (x - 11.5) + (y - 11.5) * (y - 11.5) < 100; }));
+    seed("staircase", mask(0, 30, 12, [](int x, int y) { return y >= x / 3; }));
+    seed("empty", mask(1, 5, 5, [](int, int) { return false; }));
+    seed("no-format", mask(3, 4, 4, [](int, int) { return true; }));
+    std::string noise{char(0), char(39), char(29)};
+    unsigned v = 12345;
+    for (int i = 0; i < 40 * 30; ++i) {
+        v = v * 1103515245u + 12345u;
+        noise += char((v >> 16) & 0xFF);
+    }
+    seed("noise", noise);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -174,6 +209,7 @@ int main(int argc, char** argv) {
         {"text", textSeeds},
         {"hotmap", hotmapSeeds},
         {"module", moduleSeeds},
+        {"wholemap", wholemapSeeds},
     };
     if (argc != 3 || !kinds.count(argv[1])) {
         std::fprintf(stderr, "usage: fuzzseeds KIND FOLDER (KIND:");

@@ -171,82 +171,8 @@ bool isEllipse(const std::vector<Point>& outline, const BBox& box, double thresh
 }
 
 std::vector<Point> simplifyPolygon(const std::vector<Point>& pts, const BBox& box, double tolerance) {
-    std::vector<Point> result;
-    if (pts.empty()) return result;
-    const std::size_t N = pts.size() - 1;
-    // Seeds: the first points on the right, then the bottom, then the left side of the box.
-    std::ptrdiff_t R = -1, B = -1, L = -1;
-    for (std::size_t i = 0; i < N; ++i)
-        if (pts[i].x == box.right) {
-            R = std::ptrdiff_t(i);
-            break;
-        }
-    if (R >= 0)
-        for (std::size_t i = std::size_t(R); i < N; ++i)
-            if (pts[i].y == box.bottom) {
-                B = std::ptrdiff_t(i);
-                break;
-            }
-    if (B >= 0)
-        for (std::size_t i = std::size_t(B); i < N; ++i)
-            if (pts[i].x == box.left) {
-                L = std::ptrdiff_t(i);
-                break;
-            }
-    std::vector<std::size_t> stack;
-    stack.reserve(64);
-    stack.push_back(N);
-    if (L >= 0) stack.push_back(std::size_t(L));
-    if (B >= 0) stack.push_back(std::size_t(B));
-    if (R >= 0) stack.push_back(std::size_t(R));
-
-    result.reserve(10);
-    const long double tol2 = (long double)tolerance * tolerance;
-    std::size_t anchor = 0;
-    while (!stack.empty()) {
-        const std::size_t end = stack.back();
-        stack.pop_back();
-        if (end == anchor) continue; // a seed on the anchor adds nothing
-        const Point a = pts[anchor], e = pts[end];
-        const int64_t dx = int64_t(e.x) - a.x, dy = int64_t(e.y) - a.y;
-        std::size_t best = 0;
-        bool far = false;
-        if (end > anchor + 1) {
-            // Distances compared through exact integers: |cross| is the distance times the
-            // segment's length, the same for every point of the segment.
-            int64_t bestValue = -1;
-            if (dx == 0 && dy == 0) {
-                for (std::size_t i = anchor + 1; i < end; ++i) {
-                    const int64_t px = int64_t(pts[i].x) - a.x, py = int64_t(pts[i].y) - a.y;
-                    const int64_t d2 = px * px + py * py;
-                    if (d2 > bestValue) {
-                        bestValue = d2;
-                        best = i;
-                    }
-                }
-                far = (long double)bestValue > tol2;
-            } else {
-                for (std::size_t i = anchor + 1; i < end; ++i) {
-                    int64_t c = dx * (int64_t(pts[i].y) - a.y) - dy * (int64_t(pts[i].x) - a.x);
-                    if (c < 0) c = -c;
-                    if (c > bestValue) {
-                        bestValue = c;
-                        best = i;
-                    }
-                }
-                far = (long double)bestValue * bestValue > tol2 * (long double)(dx * dx + dy * dy);
-            }
-        }
-        if (far) {
-            stack.push_back(end);
-            stack.push_back(best);
-        } else {
-            result.push_back(a);
-            anchor = end;
-        }
-    }
-    result.push_back(pts[N]);
-    return result;
+    if (pts.empty()) return {};
+    return simplifyPolyline(pts.data(), pts.size() - 1, pts.back(), box, tolerance, false);
 }
 
 } // namespace hotmap

@@ -29,6 +29,27 @@ int32_t add(int32_t a, int32_t b) {
     return int32_t(uint32_t(a) + uint32_t(b));
 }
 
+char* putText(char* at, const char* s) {
+    while (*s)
+        *at++ = *s++;
+    return at;
+}
+
+// The decimal digits of v as %d writes them (at most 11 characters).
+char* putNumber(char* at, int32_t v) {
+    uint32_t u = v < 0 ? 0u - uint32_t(v) : uint32_t(v);
+    if (v < 0) *at++ = '-';
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    while (n)
+        *at++ = digits[--n];
+    return at;
+}
+
 // Puts a short formatted template into the buffer, which must hold at least 60 bytes.
 bool putShort(TextBuffer& buf, const char* made, int n) {
     if (buf.size < HM_MIN_TEXT || !buf.text || n < 0) return false;
@@ -82,22 +103,26 @@ bool writeCircleTemplate(TextBuffer buf, int32_t format, int32_t cx, int32_t cy,
 
 bool writePolygonTemplate(TextBuffer buf, int32_t format, const std::vector<Point>& points, Point offset) {
     const char* head;
-    const char* point;
+    const char* open; // a point: open, x, a comma, y, close
+    const char* close;
     const char* tail;
     switch (format) {
     case HM_FORMAT_INLINE:
         head = "<AREA SHAPE=\"POLY\" COORDS=\"";
-        point = "%d,%d,";
+        open = "";
+        close = ",";
         tail = "\" HREF=\"%s\">";
         break;
     case HM_FORMAT_NCSA:
         head = "poly %s ";
-        point = "%d,%d ";
+        open = "";
+        close = " ";
         tail = "";
         break;
     case HM_FORMAT_CERN:
         head = "polygon ";
-        point = "(%d,%d) ";
+        open = "(";
+        close = ") ";
         tail = " %s";
         break;
     default:
@@ -109,8 +134,13 @@ bool writePolygonTemplate(TextBuffer buf, int32_t format, const std::vector<Poin
     if (!buf.reserve(len + tailLen + 1)) return false;
     std::memcpy(buf.text, head, len);
     for (const Point& p : points) {
+        // Written without printf: a polygon may have many points.
         char piece[40];
-        const int n = std::snprintf(piece, sizeof piece, point, add(p.x, offset.x), add(p.y, offset.y));
+        char* end = putText(piece, open);
+        end = putNumber(end, add(p.x, offset.x));
+        *end++ = ',';
+        end = putText(putNumber(end, add(p.y, offset.y)), close);
+        const int n = int(end - piece);
         // Room for this point, the tail and the zero, and never fewer than 20 bytes left.
         const std::size_t need = std::max<std::size_t>(20, std::size_t(n) + tailLen + 1);
         if (std::size_t(buf.size) - len < need && !buf.reserve(len + need)) return false;

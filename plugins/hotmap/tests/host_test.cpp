@@ -1,4 +1,4 @@
-// The library as a host that is not a Qt program sees it: loaded with dlopen, two exported
+// The library as a host that is not a Qt program sees it: loaded with dlopen, three exported
 // symbols, and a Qt application of its own made on first use.
 #include "hotmap/hotmap.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 const std::string kLibrary = std::string(KIT_BIN_DIR) + "/libhotmap.so";
 
-TEST(Host, OnlyTheTwoExportsAreVisible) {
+TEST(Host, OnlyTheThreeExportsAreVisible) {
     FILE* nm = popen(("nm -D --defined-only " + kLibrary).c_str(), "r");
     ASSERT_NE(nm, nullptr);
     std::set<std::string> names;
@@ -30,7 +30,8 @@ TEST(Host, OnlyTheTwoExportsAreVisible) {
     ASSERT_EQ(pclose(nm), 0);
     for (const char* linkerMade : {"_init", "_fini", "_edata", "_end", "__bss_start"})
         names.erase(linkerMade);
-    EXPECT_EQ(names, (std::set<std::string>{"hmGenImageTagFromAPSBuf", "hmGetImageTagFromAikBuf"}));
+    EXPECT_EQ(names, (std::set<std::string>{"hmGenImageTagFromAPSBuf", "hmGetImageTagFromAikBuf",
+                                            "hmGenImageMapFromAPSBuf"}));
 }
 
 TEST(Host, LoadsCallsAndDeliversWithoutAnApplicationOfItsOwn) {
@@ -55,6 +56,18 @@ TEST(Host, LoadsCallsAndDeliversWithoutAnApplicationOfItsOwn) {
               "rectangle (3,4) (9,8)   http://example.com/map  ");
     EXPECT_EQ(format, HM_FORMAT_CERN);
     EXPECT_EQ(aik(0, nullptr, 1), 0);
+
+    using Map = int (*)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*,
+                        int32_t, int32_t, int32_t, ImageMapSummary*);
+    auto map = reinterpret_cast<Map>(dlsym(lib, "hmGenImageMapFromAPSBuf"));
+    ASSERT_NE(map, nullptr);
+    const uint8_t mask[2 * 3] = {255, 0, 0, 0, 0, 255};
+    ImageMapSummary summary{};
+    EXPECT_EQ(map(0, mask, 3, 2, 3, offset, "a b", HM_FORMAT_NCSA, 0, 0, &summary), HM_MAP_COMPLETE);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), "rect a%20b 3,4 4,5\nrect a%20b 5,5 6,6");
+    EXPECT_EQ(summary.regions, 2);
+    EXPECT_EQ(map(0, mask, 3, 2, 2, offset, "u", HM_FORMAT_NCSA, 0, 0, &summary), HM_MAP_FAILED);
+    EXPECT_EQ(summary.status, HM_STATUS_BAD_ARGUMENT);
     dlclose(lib);
 }
 

@@ -1,5 +1,6 @@
 // Subcommands of the plug-in host: one per plug-in library.
 #pragma once
+#include <QImage>
 #include <QStringList>
 
 #include <string>
@@ -37,6 +38,11 @@ struct DialogScript {
 void driveNextDialog(const DialogScript& script);
 
 int runHotmap(const QStringList& arguments);
+// The plane of a mask picture that holds the selection: its alpha channel ("alpha"), its grey
+// values ("grey"), or without a choice the alpha channel when the picture has one that is not
+// opaque everywhere, else the grey values. A null image (and *error) when alpha is asked of a
+// picture without it.
+QImage selectionPlane(const QImage& picture, const QString& channel, QString* error);
 int runBorderfx(const QStringList& arguments);
 
 } // namespace plughost

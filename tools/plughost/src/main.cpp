@@ -17,14 +17,18 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 namespace plughost {
 namespace {
 
 const Command kCommands[] = {
     {"hotmap",
-     "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--title TEXT] [--serve]\n"
-     "      [--dialog [--grab FILE.png] [--type ID=TEXT]... [--press ID]...]",
+     "MASK.png [--offset X,Y] [--url URL] [--format inline|ncsa|cern] [--mask-channel grey|alpha]\n"
+     "      [--title TEXT] [--serve] [--dialog [--grab FILE.png] [--type ID=TEXT]... [--press ID]...]\n"
+     "      [--whole [--max-areas N] [--max-points N]]\n"
+     "    The selection: pixels above 128 in the alpha channel when the picture has one that is not\n"
+     "    opaque everywhere, else in the grey values. --whole maps every region and hole.",
      runHotmap},
     {"borderfx",
      "IMAGE.png --select L,T,R,B [--alpha A.png] --out OUT.png --out-alpha A2.png [--dialog] "
@@ -32,11 +36,35 @@ const Command kCommands[] = {
      runBorderfx},
 };
 
-int usage() {
-    std::fprintf(stderr, "usage:\n");
+// The usage, on standard output when asked for (exit 0), else on standard error (exit 2).
+int usage(bool asked) {
+    FILE* out = asked ? stdout : stderr;
+    std::fprintf(out, "usage:\n");
     for (const Command& c : kCommands)
-        std::fprintf(stderr, "  plughost %s %s\n", c.name, c.usage);
-    return 2;
+        std::fprintf(out, "  plughost %s %s\n", c.name, c.usage);
+    std::fprintf(out, "  plughost --help\n");
+    return asked ? 0 : 2;
+}
+
+// Qt's notes about the platform (no runtime folder, plug-ins it tried) mean nothing to a user at
+// a terminal unless Qt then gives up: they are held back and shown only before a fatal message.
+QtMessageHandler qtDefault = nullptr;
+std::vector<QString> heldBack;
+
+void quietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const bool platform = std::strncmp(context.category ? context.category : "", "qt.qpa", 6) == 0 ||
+                          message.startsWith(QLatin1String("QStandardPaths: "));
+    if (platform && (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)) {
+        heldBack.push_back(qFormatLogMessage(type, context, message));
+        return;
+    }
+    if (type == QtFatalMsg)
+        for (const QString& note : heldBack)
+            std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
+    if (qtDefault)
+        qtDefault(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
 }
 
 } // namespace
@@ -126,16 +154,20 @@ void serveClipboard() {
 } // namespace plughost
 
 int main(int argc, char** argv) {
+    plughost::qtDefault = qInstallMessageHandler(plughost::quietPlatformNotes);
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            return plughost::usage(true);
     // Without a display the host still works; the clipboard then lives in this process only.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty()) return plughost::usage();
+    if (args.isEmpty()) return plughost::usage(false);
     const QString name = args.takeFirst();
     for (const plughost::Command& c : plughost::kCommands)
         if (name == QLatin1String(c.name)) return c.run(args);
     std::fprintf(stderr, "plughost: unknown plug-in \"%s\"\n", name.toLocal8Bit().constData());
-    return plughost::usage();
+    return plughost::usage(false);
 }

@@ -56,6 +56,46 @@ _Static_assert(offsetof(ImageMapRequest, shapeParams) == 108, "shape parameters 
 #endif
 #endif
 
+/* Maps of a whole selection (hmGenImageMapFromAPSBuf). */
+#define HM_MAP_DEFAULT_AREAS 256    /* areas written, those of holes included */
+#define HM_MAP_DEFAULT_POINTS 10000 /* coordinate pairs written over all areas */
+#define HM_MAP_MAX_AREAS 65536      /* larger caps are taken as these */
+#define HM_MAP_MAX_POINTS 4000000
+
+/* Results of hmGenImageMapFromAPSBuf. */
+#define HM_MAP_FAILED 0   /* nothing delivered: the summary's status says why */
+#define HM_MAP_COMPLETE 1 /* the whole selection is on the clipboard */
+#define HM_MAP_CAPPED 2   /* delivered, but the caps left areas out or simplified one further */
+
+/* Status in the summary. */
+#define HM_STATUS_OK 0
+#define HM_STATUS_NOTHING_SELECTED 1 /* no mask byte above 128 */
+#define HM_STATUS_BAD_ARGUMENT 2     /* size, row distance or format */
+#define HM_STATUS_OUT_OF_RANGE 3     /* offset + size past 32-bit coordinates */
+#define HM_STATUS_NO_MEMORY 4
+#define HM_STATUS_NO_CLIPBOARD 5   /* the clipboard did not take the text */
+#define HM_STATUS_FAILED 6         /* anything else */
+#define HM_STATUS_CAPS_TOO_SMALL 7 /* not even one area fits the caps */
+
+/* What hmGenImageMapFromAPSBuf found and wrote; 44 bytes of 32-bit fields. */
+typedef struct ImageMapSummary {
+    int32_t status;    /* HM_STATUS_* */
+    int32_t regions;   /* 8-connected regions of selected pixels */
+    int32_t holes;     /* holes in them: unselected patches they enclose */
+    int32_t areas;     /* areas written, those of holes included */
+    int32_t points;    /* coordinate pairs written */
+    int32_t capped;    /* nonzero when the result is HM_MAP_CAPPED */
+    int32_t bounds[4]; /* the selection's left, top, right, bottom in pixel corners (right and
+                          bottom one past the last pixel), offset applied */
+    int32_t textBytes; /* length of the text put on the clipboard */
+} ImageMapSummary;
+
+#ifdef __cplusplus
+static_assert(sizeof(ImageMapSummary) == 44, "summary is 44 bytes");
+#else
+_Static_assert(sizeof(ImageMapSummary) == 44, "summary is 44 bytes");
+#endif
+
 TV32_EXTERN_C_BEGIN
 
 /* Mask bytes (rows top to bottom, rowBytes apart; 0: the whole width x height is selected) to
@@ -69,6 +109,20 @@ TV32_API int TV32_CALL hmGenImageTagFromAPSBuf(TV32HWND parent, const uint8_t* m
 /* The request's mask to a map entry on the clipboard; without the dialog when noDialog is
  * nonzero. Returns 1 when the text was delivered, else 0. */
 TV32_API int TV32_CALL hmGetImageTagFromAikBuf(TV32HWND parent, ImageMapRequest* request, int32_t noDialog);
+
+/* Mask bytes (as for hmGenImageTagFromAPSBuf; rowBytes may be negative for rows stored bottom-up)
+ * to a map of the whole selection on the clipboard, without a dialog: one entry a line, one per
+ * 8-connected region, larger regions first (a region lying in another's hole comes before that
+ * hole), with outlines along pixel edges, so coordinates are pixel corners: the areas cover
+ * exactly the selected pixels. In the inline format every hole is an area without a link, ahead
+ * of the area around it; NCSA and CERN maps have no holes and leave them out. url: up to
+ * HM_URL_SIZE - 1 bytes, escaped for the format. maxAreas, maxPoints: caps on the areas and on
+ * the coordinate pairs written (0 or less: the defaults). summary may be null. Returns
+ * HM_MAP_COMPLETE, HM_MAP_CAPPED or HM_MAP_FAILED. */
+TV32_API int TV32_CALL hmGenImageMapFromAPSBuf(TV32HWND parent, const uint8_t* mask, int32_t width,
+                                               int32_t height, int32_t rowBytes, const int32_t* offset,
+                                               const char* url, int32_t format, int32_t maxAreas,
+                                               int32_t maxPoints, ImageMapSummary* summary);
 
 TV32_EXTERN_C_END
 

@@ -1,0 +1,178 @@
+// Checks of whole-selection maps without a browser: the regions and holes of a mask found by
+// flood fill, and the inline map text read back and hit-tested at every pixel's centre the way
+// browsers do (the first area in document order that holds the point).
+#pragma once
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace mapcheck {
+
+// Regions (8-connected selected pixels) and background patches (4-connected unselected pixels;
+// patch 0 is the open ground around the mask, the others are holes) of a mask.
+struct Labels {
+    int w = 0, h = 0;
+    std::vector<int> region; // per pixel: region number from 1, 0 for unselected
+    std::vector<int> patch;  // per pixel: background patch, -1 for selected
+    int regions = 0, holes = 0;
+};
+
+inline Labels label(const std::vector<uint8_t>& px, int w, int h) {
+    Labels l;
+    l.w = w;
+    l.h = h;
+    l.region.assign(px.size(), 0);
+    l.patch.assign(px.size(), -1);
+    auto sel = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < w && y < h && px[std::size_t(y) * w + x] > 128;
+    };
+    std::vector<std::pair<int, int>> todo;
+    // Background: patch 0 grows from the border.
+    int patches = 0;
+    auto fillBackground = [&](int x0, int y0, int id) {
+        todo.assign(1, {x0, y0});
+        l.patch[std::size_t(y0) * w + x0] = id;
+        while (!todo.empty()) {
+            auto [x, y] = todo.back();
+            todo.pop_back();
+            const int d[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+            for (auto& s : d) {
+                const int nx = x + s[0], ny = y + s[1];
+                if (nx < 0 || ny < 0 || nx >= w || ny >= h || sel(nx, ny)) continue;
+                int& p = l.patch[std::size_t(ny) * w + nx];
+                if (p >= 0) continue;
+                p = id;
+                todo.push_back({nx, ny});
+            }
+        }
+    };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((x == 0 || y == 0 || x == w - 1 || y == h - 1) && !sel(x, y) &&
+                l.patch[std::size_t(y) * w + x] < 0)
+                fillBackground(x, y, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (!sel(x, y) && l.patch[std::size_t(y) * w + x] < 0) fillBackground(x, y, ++patches);
+    l.holes = patches;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (!sel(x, y) || l.region[std::size_t(y) * w + x]) continue;
+            const int id = ++l.regions;
+            todo.assign(1, {x, y});
+            l.region[std::size_t(y) * w + x] = id;
+            while (!todo.empty()) {
+                auto [cx, cy] = todo.back();
+                todo.pop_back();
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int nx = cx + dx, ny = cy + dy;
+                        if (!sel(nx, ny) || l.region[std::size_t(ny) * w + nx]) continue;
+                        l.region[std::size_t(ny) * w + nx] = id;
+                        todo.push_back({nx, ny});
+                    }
+            }
+        }
+    return l;
+}
+
+struct Area {
+    std::string shape; // RECT, CIRCLE, POLY
+    std::vector<double> coords;
+    bool link = false;
+    std::string href;
+};
+
+// The AREA elements of an inline map text, in order.
+inline std::vector<Area> parseInline(const std::string& text) {
+    std::vector<Area> out;
+    static const std::regex re(
+        R"re(<AREA SHAPE="(RECT|CIRCLE|POLY)" COORDS="([-0-9,]*)" (HREF="([^"]*)"|NOHREF)>)re");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it) {
+        Area a;
+        a.shape = (*it)[1];
+        const std::string c = (*it)[2];
+        for (std::size_t p = 0; p < c.size();) {
+            std::size_t q = c.find(',', p);
+            if (q == std::string::npos) q = c.size();
+            a.coords.push_back(std::stod(c.substr(p, q - p)));
+            p = q + 1;
+        }
+        a.link = (*it)[3].str() != "NOHREF";
+        a.href = (*it)[4];
+        out.push_back(a);
+    }
+    return out;
+}
+
+// Whether the area holds the point: rectangles from corner to corner, circles within the
+// radius, polygons by the non-zero winding rule.
+inline bool holds(const Area& a, double x, double y) {
+    const auto& c = a.coords;
+    if (a.shape == "RECT")
+        return c.size() == 4 && x >= std::min(c[0], c[2]) && x < std::max(c[0], c[2]) &&
+               y >= std::min(c[1], c[3]) && y < std::max(c[1], c[3]);
+    if (a.shape == "CIRCLE")
+        return c.size() == 3 && (x - c[0]) * (x - c[0]) + (y - c[1]) * (y - c[1]) < c[2] * c[2];
+    int winding = 0;
+    const std::size_t n = c.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x0 = c[2 * i], y0 = c[2 * i + 1], x1 = c[2 * ((i + 1) % n)],
+                     y1 = c[2 * ((i + 1) % n) + 1];
+        const double cross = (x1 - x0) * (y - y0) - (y1 - y0) * (x - x0);
+        if (y0 <= y && y1 > y && cross > 0) ++winding;
+        if (y0 > y && y1 <= y && cross < 0) --winding;
+    }
+    return winding != 0;
+}
+
+// For every pixel, the index of the first area holding its centre (offset subtracted), or -1.
+inline std::vector<int> hits(const std::vector<Area>& areas, int w, int h, int ox = 0, int oy = 0) {
+    std::vector<int> out(std::size_t(w) * h, -1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (std::size_t i = 0; i < areas.size(); ++i)
+                if (holds(areas[i], x + ox + 0.5, y + oy + 0.5)) {
+                    out[std::size_t(y) * w + x] = int(i);
+                    break;
+                }
+    return out;
+}
+
+// How well a map's hits match the mask: selected pixels that reach a link whose area belongs to
+// their region (the region most of the area's pixels are in), and unselected pixels that reach
+// any link.
+struct Score {
+    long selected = 0, selectedHit = 0, others = 0, othersHit = 0;
+    double selectedShare() const { return selected ? double(selectedHit) / double(selected) : 1; }
+    double othersShare() const { return others ? double(othersHit) / double(others) : 0; }
+};
+
+inline Score score(const Labels& l, const std::vector<int>& hit, const std::vector<bool>& link) {
+    Score s;
+    // The region of each linked area: the one most of its selected pixels belong to.
+    std::vector<std::vector<long>> count(link.size(), std::vector<long>(std::size_t(l.regions) + 1, 0));
+    for (std::size_t i = 0; i < hit.size(); ++i)
+        if (hit[i] >= 0 && l.region[i] > 0) ++count[std::size_t(hit[i])][std::size_t(l.region[i])];
+    std::vector<int> owner(link.size(), 0);
+    for (std::size_t a = 0; a < link.size(); ++a)
+        for (std::size_t r = 1; r < count[a].size(); ++r)
+            if (count[a][r] > count[a][std::size_t(owner[a])]) owner[a] = int(r);
+    for (std::size_t i = 0; i < hit.size(); ++i) {
+        const bool linked = hit[i] >= 0 && link[std::size_t(hit[i])];
+        if (l.region[i] > 0) {
+            ++s.selected;
+            if (linked && owner[std::size_t(hit[i])] == l.region[i]) ++s.selectedHit;
+        } else {
+            ++s.others;
+            if (linked) ++s.othersHit;
+        }
+    }
+    return s;
+}
+
+} // namespace mapcheck
