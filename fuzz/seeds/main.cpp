@@ -205,11 +205,8 @@ void wholemapSeeds() {
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<void()>> kinds = {
-        {"ini", iniSeeds},
-        {"text", textSeeds},
-        {"hotmap", hotmapSeeds},
-        {"module", moduleSeeds},
-        {"wholemap", wholemapSeeds},
+        {"ini", iniSeeds},       {"text", textSeeds},         {"hotmap", hotmapSeeds},
+        {"module", moduleSeeds}, {"wholemap", wholemapSeeds},
     };
     if (argc != 3 || !kinds.count(argv[1])) {
         std::fprintf(stderr, "usage: fuzzseeds KIND FOLDER (KIND:");
