@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const std::vector<mapcheck::Area> areas = mapcheck::parseInline(map.text);
-    check(areas.size() == std::size_t(labels.regions + labels.holes), "not one area per region and hole");
+    check(areas.size() == std::size_t(labels.regions) + std::size_t(labels.holes),
+          "not one area per region and hole");
     std::vector<bool> link;
     for (const mapcheck::Area& a : areas)
         link.push_back(a.link);
