@@ -159,10 +159,11 @@ endfunction()
 # folder). TIMEOUT (default 5 s per input) and RSS_LIMIT_MB (default 2048) make hangs and memory
 # blow-ups findings; MAX_LEN caps the input size (default: libFuzzer's choice from the seeds).
 #
-# With KIT_FUZZ the program is a libFuzzer binary (scripts/fuzz runs it). In every other build it
-# is a replay program that runs each file it is given once, and ctest runs it over the seeds and
-# over the inputs kept in fuzz/regressions/<name>/ (earlier findings), so every build keeps the
-# targets compiling and every sanitizer build checks the findings stay fixed.
+# With KIT_FUZZ the program is a libFuzzer binary (scripts/fuzz runs it); in every other build it
+# is a replay program that runs each file it is given once. Either way ctest's fuzz_<name>_replay
+# runs it once over the seeds and over the inputs kept in fuzz/regressions/<name>/ (earlier
+# findings), so every build keeps the targets compiling and every sanitizer build checks that the
+# findings stay fixed.
 function(kit_add_fuzzer)
   cmake_parse_arguments(F "" "NAME;SEEDS;DICT;TIMEOUT;RSS_LIMIT_MB;MAX_LEN" "SOURCES;LIBS;SEED_ARGS" ${ARGN})
   if(NOT F_NAME OR NOT F_SOURCES OR NOT F_SEEDS)
@@ -217,14 +218,18 @@ max_len=${F_MAX_LEN}
 ")
   set_property(GLOBAL APPEND PROPERTY KIT_FUZZERS ${target})
 
-  if(NOT KIT_FUZZ)
-    # Earlier findings are optional: a target without any has no folder.
-    set(inputs ${seeds})
-    if(IS_DIRECTORY ${regressions})
-      list(APPEND inputs ${regressions})
-    endif()
-    add_test(NAME ${target}_replay COMMAND ${target} ${inputs})
-    set_tests_properties(${target}_replay PROPERTIES TIMEOUT 120
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+  # Earlier findings are optional: a target without any has no folder.
+  set(inputs ${seeds})
+  if(IS_DIRECTORY ${regressions})
+    list(APPEND inputs ${regressions})
   endif()
+  if(KIT_FUZZ)
+    # libFuzzer runs each input once and stops.
+    add_test(NAME ${target}_replay COMMAND ${target} -runs=0 -timeout=${F_TIMEOUT}
+      -rss_limit_mb=${F_RSS_LIMIT_MB} ${inputs})
+  else()
+    add_test(NAME ${target}_replay COMMAND ${target} ${inputs})
+  endif()
+  set_tests_properties(${target}_replay PROPERTIES TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
 endfunction()
