@@ -5,6 +5,25 @@
 
 #include <algorithm>
 
+QRect alignedRect(TAlign align, const QRect& current, const QSize& parent) {
+    const int w = parent.width(), h = parent.height();
+    switch (align) {
+    case alNone:
+        break;
+    case alTop:
+        return {0, 0, w, current.height()};
+    case alBottom:
+        return {0, h - current.height(), w, current.height()};
+    case alLeft:
+        return {0, 0, current.width(), h};
+    case alRight:
+        return {w - current.width(), 0, current.width(), h};
+    case alClient:
+        return {0, 0, w, h};
+    }
+    return current;
+}
+
 TGraphicControl::TGraphicControl(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
 }

@@ -7,6 +7,14 @@
 
 #include <cstdint>
 
+// Where a control keeps itself within its parent: nowhere in particular (it stays where it is put),
+// along one edge (the full width or height of the parent, its own height or width), or over the
+// whole parent. It keeps there when the parent is resized.
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+// The place of a control with rectangle `current` aligned by `align` in a parent of size `parent`.
+QRect alignedRect(TAlign align, const QRect& current, const QSize& parent);
+
 // A control painted on its parent's surface that reports mouse moves (without a button held) and
 // left clicks released inside it.
 class TGraphicControl : public QWidget {

@@ -15,5 +15,10 @@ extern TForm5* Form5; // extraction dialog
 
 // Creates the five windows in order (Form1 first: its creation reads the settings).
 void CreateForms();
+// The same in two steps, so that the main window can be on the screen before the others are built:
+// the main window, then the other four. The second does nothing once they exist; nothing reaches
+// them but the main window, which builds them first if they are not there yet.
+void CreateMainForm();
+void CreateOtherForms();
 // Destroys them in reverse order (used at exit and by tests).
 void DestroyForms();

@@ -9,7 +9,7 @@
 #include "setup/freespace.h"
 #include "setup/makedirform.h"
 
-#include <QDir>
+#include <QTimer>
 
 namespace {
 
@@ -20,6 +20,13 @@ TLabel* label(QWidget* parent, const char* name, int x, int y, const QString& te
     l->setFont(parent->font());
     l->setGeometry(x, y, QFontMetrics(parent->font()).horizontalAdvance(text) + 4, 14);
     return l;
+}
+
+TSpeedButton* button(QWidget* parent, const char* name, const QString& caption, int x, int width) {
+    auto* b = new TSpeedButton(parent, caption);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(x, 254, width, 22);
+    return b;
 }
 
 } // namespace
@@ -49,35 +56,45 @@ TForm2::TForm2(QWidget* parent) : TForm(parent) {
     Label4 = label(this, "Label4", 252, 224, QStringLiteral("Size B"));
     for (TLabel* l : {Label3, Label4})
         l->resize(64, 14);
-    SpeedButton1 = new TSpeedButton(this, QStringLiteral("&Install"));
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setGeometry(13, 254, 81, 22);
-    SpeedButton2 = new TSpeedButton(this, QStringLiteral("&Make Dir"));
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    SpeedButton2->setGeometry(123, 254, 80, 22);
-    SpeedButton3 = new TSpeedButton(this, QStringLiteral("&Cancel"));
-    SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
-    SpeedButton3->setGeometry(230, 254, 81, 22);
+    SpeedButton1 = button(this, "SpeedButton1", QStringLiteral("&Install"), 13, 81);
+    SpeedButton2 = button(this, "SpeedButton2", QStringLiteral("&Make Dir"), 123, 80);
+    SpeedButton3 = button(this, "SpeedButton3", QStringLiteral("&Cancel"), 230, 81);
     Image2 = new TImage(this);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(0, 277, 316, 58);
     Image2->setPicture(ArtworkImage(Art::Banner));
 
-    DriveComboBox1->refresh(DirectoryListBox1->Directory());
-    connect(DriveComboBox1, &QComboBox::currentIndexChanged, this, [this] {
-        DirectoryListBox1->setDirectory(DriveComboBox1->Drive());
-        forms::RunHandler([this] { DriveComboBox1Change(); });
-    });
+    watch_ = new QTimer(this);
+    watch_->setInterval(kWatchIntervalMs);
+    connect(watch_, &QTimer::timeout, this, [this] { DirectoryListBox1->revalidate(); });
+
+    connect(DriveComboBox1, &QComboBox::currentIndexChanged, this,
+            forms::Handler(this, &TForm2::DriveComboBox1Select));
+    connect(DirectoryListBox1, &TDirectoryListBox::directoryChanged, this, [this] { followDirectory(); });
+    connect(DirectoryListBox1, &TDirectoryListBox::directoryLost, this, &TForm2::directoryLost);
     connect(SpeedButton1, &QToolButton::clicked, this, forms::Handler(this, &TForm2::SpeedButton1Click));
     connect(SpeedButton2, &QToolButton::clicked, this, forms::Handler(this, &TForm2::SpeedButton2Click));
     connect(SpeedButton3, &QToolButton::clicked, this, forms::Handler(this, &TForm2::SpeedButton3Click));
 }
 
 void TForm2::FormShow() {
-    // The drive list selects the current drive when it first comes up, and that counts as a change:
-    // the free space is shown before the chooser is first seen.
+    // The drive list selects the disk of the directory shown when it first comes up, and that
+    // counts as a change: the free space is shown before the chooser is first seen.
     DriveComboBox1->refresh(DirectoryListBox1->Directory());
-    DriveComboBox1Change();
+    checkedDisk_ = {};
+    followDirectory();
+}
+
+void TForm2::showEvent(QShowEvent* e) {
+    TForm::showEvent(e);
+    // The directory may have gone while the chooser was hidden (during the make-directory dialog).
+    DirectoryListBox1->revalidate();
+    watch_->start();
+}
+
+void TForm2::hideEvent(QHideEvent* e) {
+    watch_->stop();
+    TForm::hideEvent(e);
 }
 
 void TForm2::FormActivate() {
@@ -86,7 +103,7 @@ void TForm2::FormActivate() {
 
 void TForm2::DriveComboBox1Change() {
     const std::optional<std::uint64_t> freeBytes =
-        desktop::freeSpace().bytesAvailable(DriveComboBox1->Drive());
+        desktop::freeSpace().bytesAvailable(DirectoryListBox1->Directory());
     const int required = forms::StrToInt(InstallSettings.RequiredSize);
     const FreeSpaceVerdict v = CheckFreeSpace(freeBytes, required);
     Label3->setFontColor(v.sufficient ? QColor(Qt::black) : QColor(255, 0, 0));
@@ -94,7 +111,46 @@ void TForm2::DriveComboBox1Change() {
     setWindowTitle(QString::fromStdString(v.caption));
 }
 
+void TForm2::DriveComboBox1Select() {
+    const QString root = DriveComboBox1->Drive();
+    // The folder last visited on that disk, or the nearest one above it if it has gone since.
+    const QString folder = NearestExistingFolder(visited_.lastOn(root));
+    if (DiskOf(folder).root != root || !DirectoryListBox1->setDirectory(folder)) {
+        // The disk went away after the list was read (its root is only a folder of another disk
+        // now), or it cannot be opened.
+        DriveComboBox1->refresh(DirectoryListBox1->Directory());
+        desktop::showWarning(this, QStringLiteral("The disk ") + root + QStringLiteral(" is not available."));
+    }
+}
+
+void TForm2::followDirectory() {
+    const QString folder = DirectoryListBox1->Directory();
+    const Disk disk = DiskOf(folder);
+    if (disk.root.isEmpty()) return; // gone already: the next check of the folder takes it up
+    visited_.visit(disk.root, folder);
+    if (disk == checkedDisk_) return; // another folder of the same disk: no new check
+    checkedDisk_ = disk;
+    DriveComboBox1->selectRoot(disk.root);
+    forms::RunHandler([this] { DriveComboBox1Change(); });
+}
+
+void TForm2::directoryLost(const QString& lost, const QString& shown) {
+    watch_->stop(); // no second box while this one is up
+    desktop::showWarning(this, QStringLiteral("The directory ") + lost +
+                                   QStringLiteral(" is no longer available; the list shows ") + shown +
+                                   QStringLiteral(" now."));
+    if (isVisible()) watch_->start();
+}
+
 void TForm2::SpeedButton1Click() {
+    // Nothing is started for a directory that has gone or that cannot take the files.
+    if (DirectoryListBox1->revalidate()) return;
+    const QString folder = DirectoryListBox1->Directory();
+    if (const QString problem = WriteProblem(folder); !problem.isEmpty()) {
+        desktop::showWarning(this, QStringLiteral("Cannot install into ") + folder + QStringLiteral(": ") +
+                                       problem + QStringLiteral(". Please choose another directory!"));
+        return;
+    }
     Hide();
     if (Form5) Form5->ShowModal();
 }

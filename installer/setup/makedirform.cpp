@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TForm3::TForm3(QWidget* parent) : TForm(parent) {
     setObjectName(QStringLiteral("Form3"));
@@ -42,7 +43,25 @@ void TForm3::FormActivate() {
     Edit1->setText(desktop::fromBytes(InstallSettings.DefaultDir));
 }
 
+std::string MakeDirectoryError(const QString& name, int error) {
+    // Control characters are shown by their visible symbols (a zero as U+2400), so the message
+    // shows the whole name and is never cut short by one.
+    QString shown = name;
+    for (QChar& c : shown)
+        if (c.unicode() < 0x20) c = QChar(0x2400 + c.unicode());
+    const std::string reason = error == EINVAL
+                                   ? std::string("the name holds characters this disk does not accept")
+                                   : std::string(std::strerror(error));
+    return "Cannot create the directory \"" + desktop::toBytes(shown) + "\": " + reason;
+}
+
 void TForm3::SpeedButton1Click() {
+    // The chooser's directory may have gone while this dialog was up: the chooser comes back,
+    // showing where it is now, and nothing is made.
+    if (Form2 && Form2->DirectoryListBox1->revalidate()) {
+        SpeedButton2Click();
+        return;
+    }
     const QString name = Edit1->text();
     const QFileInfo existing(QDir::current(), name);
     if (!name.isEmpty() && existing.isDir()) {
@@ -51,12 +70,21 @@ void TForm3::SpeedButton1Click() {
                                  QStringLiteral(" Directory already exists, please choose another name!"));
         return;
     }
+    // A name is handed to the system whole: one with a zero character in it would be cut short there.
+    if (name.contains(QChar::Null)) throw forms::EInOutError(MakeDirectoryError(name, EINVAL), EINVAL);
     const QByteArray native = QFile::encodeName(name);
     if (::mkdir(native.constData(), 0777) != 0) {
         const int err = errno;
-        throw forms::EInOutError(std::strerror(err), err);
+        throw forms::EInOutError(MakeDirectoryError(name, err), err);
     }
-    if (Form2) Form2->DirectoryListBox1->setDirectory(Form2->DirectoryListBox1->Directory() + '/' + name);
+    // The new folder opens in the list wherever the name put it: beside or above the directory
+    // shown ("../x") or elsewhere altogether (an absolute name).
+    const QString made = QDir::current().absoluteFilePath(name);
+    if (Form2 && !Form2->DirectoryListBox1->setDirectory(made)) {
+        // Made but cannot be opened (no search permission): it is taken away again.
+        ::rmdir(native.constData());
+        throw forms::EInOutError(MakeDirectoryError(name, EACCES), EACCES);
+    }
     Close();
     if (Form2) Form2->Show();
 }

@@ -6,6 +6,11 @@
 
 #include <QLineEdit>
 
+#include <string>
+
+// The text of the error raised when the folder `name` cannot be made (`error` as errno reports it).
+std::string MakeDirectoryError(const QString& name, int error);
+
 class TForm3 : public forms::TForm {
     Q_OBJECT
   public:

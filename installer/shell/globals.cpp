@@ -13,7 +13,16 @@ TForm4* Form4 = nullptr;
 TForm5* Form5 = nullptr;
 
 void CreateForms() {
+    CreateMainForm();
+    CreateOtherForms();
+}
+
+void CreateMainForm() {
     Form1 = new TForm1;
+}
+
+void CreateOtherForms() {
+    if (Form2) return;
     Form2 = new TForm2;
     Form3 = new TForm3;
     Form4 = new TForm4;

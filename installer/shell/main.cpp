@@ -1,14 +1,14 @@
 // The installer program: start-up sequence, windows, message loop, exit.
 #include "desktop/application.h"
 #include "desktop/system.h"
+#include "framework/firstframe.h"
+#include "framework/forms.h"
 #include "framework/globals.h"
 #include "setup/silentinstall.h"
+#include "shell/hooks.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
 
-#include <QTimer>
-
-#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -27,20 +27,25 @@ int main(int argc, char** argv) {
         break;
     }
 
-    // 1. The sound library starts (start-up, init, background play) before any window exists.
-    StartSound();
-
-    // 2. The application and its title.
+    // 1. The sound library starts (start-up, init, background play) on its own thread, so the window
+    // never waits for the audio output to open. The application object comes first: every failure
+    // of the library is shown in its box.
     desktop::Application app(argc, argv);
+    StartSoundInBackground();
+    forms::PrepareFontsInBackground();
+
+    // 2. The application's title.
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));
 
-    // 3. The five windows, in order; the main window reads the settings while it is created.
-    CreateForms();
+    // 3. The five windows, in order; the main window reads the settings while it is created. The
+    // other four are built once the main window's first frame is on the screen.
+    CreateMainForm();
 
-    // 4. The message loop shows the main window and runs until it closes.
+    // 4. The message loop shows the main window and runs until it closes. The music joins the
+    // window once its first frame is on the screen.
+    ArmStartHooks(Form1);
     Form1->Show();
-    if (const char* ms = std::getenv(kQuitAfterVariable); ms && *ms)
-        QTimer::singleShot(std::atoi(ms), Form1, [] { Form1->Quit1Click(); });
+    forms::AfterFirstFrame(Form1, CreateOtherForms);
     app.exec();
 
     // 5. Background play stops and the sound library closes; the program ends with exit code 0.

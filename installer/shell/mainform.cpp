@@ -2,16 +2,19 @@
 
 #include "desktop/system.h"
 #include "framework/artwork.h"
+#include "framework/firstframe.h"
 #include "framework/globals.h"
 #include "framework/settings.h"
 #include "setup/chooserform.h"
 #include "shell/infoform.h"
+#include "shell/music.h"
 
 #include <QContextMenuEvent>
 
 namespace {
 
-template <class W> W* place(W* w, int left, int top, int width, int height) {
+template <class W> W* place(W* w, const char* name, int left, int top, int width, int height) {
+    w->setObjectName(QLatin1String(name));
     w->setGeometry(left, top, width, height);
     return w;
 }
@@ -28,6 +31,16 @@ QImage fittedPicture(Art art, int width, int height) {
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : TForm(parent) {
+    setUpWindow();
+    placePictures();
+    placeTexts();
+    setUpCaption();
+    setUpMenu();
+    connectHandlers();
+    FormCreate();
+}
+
+void TForm1::setUpWindow() {
     setMainForm(true);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Halcyon Installer..."));
@@ -40,26 +53,30 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     ClientArea = new QWidget(this);
     ClientArea->setObjectName(QStringLiteral("ClientArea"));
     ClientArea->setGeometry(0, TMSOfficeCaption::captionHeight(), kClientWidth, kClientHeight);
+}
 
-    const QFont hotFont = forms::makeFont(QStringLiteral("Arial"), 16, true);
-
-    Image1 = place(new TImage(ClientArea), 0, 0, 492, 361);
+void TForm1::placePictures() {
+    // In stacking order, bottom first: the background, then the lit buttons over it.
+    Image1 = place(new TImage(ClientArea), "Image1", 0, 0, 492, 361);
     Image1->setPicture(fittedPicture(Art::Background, 492, 361));
-    Image2 = place(new TImage(ClientArea), 30, 315, 117, 29);
+    Image2 = place(new TImage(ClientArea), "Image2", 30, 315, 117, 29);
     Image2->setPicture(fittedPicture(Art::InstallLit, 117, 33));
     Image2->setToolTip(QStringLiteral("Install Game"));
-    Image4 = place(new TImage(ClientArea), 378, 315, 76, 34);
+    Image4 = place(new TImage(ClientArea), "Image4", 378, 315, 76, 34);
     Image4->setPicture(fittedPicture(Art::ExitLit, 68, 31));
     Image4->setToolTip(QStringLiteral("Exit Installer"));
-    Image3 = place(new TImage(ClientArea), 220, 315, 75, 31);
+    Image3 = place(new TImage(ClientArea), "Image3", 220, 315, 75, 31);
     Image3->setPicture(fittedPicture(Art::InfoLit, 72, 33));
     Image3->setToolTip(QStringLiteral("Read Game Info"));
+}
 
-    Label4 = place(new TLabel(ClientArea), 28, 277, 439, 18);
+void TForm1::placeTexts() {
+    // Above the pictures: the product name, the scrolling line, the hot areas, the credits.
+    Label4 = place(new TLabel(ClientArea), "Label4", 28, 277, 439, 18);
     Label4->setFont(forms::makeFont(QStringLiteral("Arial"), 15));
     Label4->setFontColor(Qt::white);
 
-    ScrollText1 = place(new TScrollText(ClientArea), 39, 237, 418, 14);
+    ScrollText1 = place(new TScrollText(ClientArea), "ScrollText1", 39, 237, 418, 14);
     ScrollText1->setSteps(50);
     ScrollText1->setSpeed(280);
     ScrollText1->setColor(Qt::black);
@@ -71,40 +88,40 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     ScrollText1->setFont(forms::makeFont(QStringLiteral("Arial"), 13));
     ScrollText1->setFontColor(Qt::white);
 
-    Label1 = place(new TLabel(ClientArea), 34, 320, 110, 23);
-    Label2 = place(new TLabel(ClientArea), 226, 319, 61, 24);
-    Label3 = place(new TLabel(ClientArea), 382, 319, 60, 25);
+    Label1 = place(new TLabel(ClientArea), "Label1", 34, 320, 110, 23);
+    Label2 = place(new TLabel(ClientArea), "Label2", 226, 319, 61, 24);
+    Label3 = place(new TLabel(ClientArea), "Label3", 382, 319, 60, 25);
+    const QFont hotFont = forms::makeFont(QStringLiteral("Arial"), 16, true);
     for (TLabel* hot : {Label1, Label2, Label3}) {
         hot->setFont(hotFont);
         hot->setFontColor(Qt::white);
     }
-    Label5 = place(new TLabel(ClientArea), 395, 4, 95, 15);
+
+    Label5 = place(new TLabel(ClientArea), "Label5", 395, 4, 95, 15);
     Label5->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11));
     Label5->setFontColor(Qt::white);
     Label5->setCaption(QStringLiteral("Code/Gfx: Halcyon"));
+}
 
-    const std::pair<QWidget*, const char*> names[] = {{Image1, "Image1"}, {Image2, "Image2"},
-                                                      {Image4, "Image4"}, {Image3, "Image3"},
-                                                      {Label4, "Label4"}, {ScrollText1, "ScrollText1"},
-                                                      {Label1, "Label1"}, {Label2, "Label2"},
-                                                      {Label3, "Label3"}, {Label5, "Label5"}};
-    for (const auto& [w, name] : names)
-        w->setObjectName(QLatin1String(name));
-
+void TForm1::setUpCaption() {
+    // A black bar with the caption in white bold letters.
     MSOfficeCaption1 = new TMSOfficeCaption(this);
     MSOfficeCaption1->setObjectName(QStringLiteral("MSOfficeCaption1"));
     MSOfficeCaption1->setColorRightActive(Qt::black);
     MSOfficeCaption1->setColorRightInActive(Qt::black);
     MSOfficeCaption1->AppNameText()->setFontKind(fkSystemB);
-    MSOfficeCaption1->CompanyText()->setFont(
-        forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true, true));
-    MSOfficeCaption1->CompanyText()->setColorActive(Qt::white);
-    MSOfficeCaption1->CompanyText()->setColorInactive(Qt::white);
-    MSOfficeCaption1->CaptionText()->setCaption(QStringLiteral("Halcyon Installer..."));
-    MSOfficeCaption1->CaptionText()->setColorActive(Qt::white);
-    MSOfficeCaption1->CaptionText()->setColorInactive(Qt::white);
-    MSOfficeCaption1->CaptionText()->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true));
+    TCompanyText* company = MSOfficeCaption1->CompanyText();
+    company->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true, true));
+    company->setColorActive(Qt::white);
+    company->setColorInactive(Qt::white);
+    TCaptionText* caption = MSOfficeCaption1->CaptionText();
+    caption->setCaption(QStringLiteral("Halcyon Installer..."));
+    caption->setColorActive(Qt::white);
+    caption->setColorInactive(Qt::white);
+    caption->setFont(forms::makeFont(QStringLiteral("MS Sans Serif"), 11, true));
+}
 
+void TForm1::setUpMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     auto item = [this](const char* name, const QString& caption, const QKeySequence& key) {
@@ -119,25 +136,28 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     Install1 = item("Install1", QStringLiteral("Install"), QKeySequence(Qt::CTRL | Qt::Key_I));
     hcynfo1 = item("hcynfo1", QStringLiteral("Halcyon.nfo"), QKeySequence(Qt::CTRL | Qt::Key_N));
     Quit1 = item("Quit1", QStringLiteral("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
 
-    connect(Image1, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image1MouseMove));
-    connect(Image2, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image2MouseMove));
-    connect(Image3, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image3MouseMove));
-    connect(Image4, &TImage::mouseMoved, this, forms::Handler(this, &TForm1::Image4MouseMove));
-    connect(Label1, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label1MouseMove));
-    connect(Label2, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label2MouseMove));
-    connect(Label3, &TLabel::mouseMoved, this, forms::Handler(this, &TForm1::Label3MouseMove));
-    connect(Image2, &TImage::clicked, this, forms::Handler(this, &TForm1::Image2Click));
-    connect(Label1, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label1Click));
-    connect(Install1, &QAction::triggered, this, forms::Handler(this, &TForm1::Install1Click));
-    connect(Image3, &TImage::clicked, this, forms::Handler(this, &TForm1::Image3Click));
-    connect(Label2, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label2Click));
-    connect(hcynfo1, &QAction::triggered, this, forms::Handler(this, &TForm1::hcynfo1Click));
-    connect(Image4, &TImage::clicked, this, forms::Handler(this, &TForm1::Image4Click));
-    connect(Label3, &TLabel::clicked, this, forms::Handler(this, &TForm1::Label3Click));
-    connect(Quit1, &QAction::triggered, this, forms::Handler(this, &TForm1::Quit1Click));
-
-    FormCreate();
+void TForm1::connectHandlers() {
+    const auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+        connect(sender, signal, this, forms::Handler(this, handler));
+    };
+    on(Image1, &TImage::mouseMoved, &TForm1::Image1MouseMove);
+    on(Image2, &TImage::mouseMoved, &TForm1::Image2MouseMove);
+    on(Image3, &TImage::mouseMoved, &TForm1::Image3MouseMove);
+    on(Image4, &TImage::mouseMoved, &TForm1::Image4MouseMove);
+    on(Label1, &TLabel::mouseMoved, &TForm1::Label1MouseMove);
+    on(Label2, &TLabel::mouseMoved, &TForm1::Label2MouseMove);
+    on(Label3, &TLabel::mouseMoved, &TForm1::Label3MouseMove);
+    on(Image2, &TImage::clicked, &TForm1::Image2Click);
+    on(Label1, &TLabel::clicked, &TForm1::Label1Click);
+    on(Install1, &QAction::triggered, &TForm1::Install1Click);
+    on(Image3, &TImage::clicked, &TForm1::Image3Click);
+    on(Label2, &TLabel::clicked, &TForm1::Label2Click);
+    on(hcynfo1, &QAction::triggered, &TForm1::hcynfo1Click);
+    on(Image4, &TImage::clicked, &TForm1::Image4Click);
+    on(Label3, &TLabel::clicked, &TForm1::Label3Click);
+    on(Quit1, &QAction::triggered, &TForm1::Quit1Click);
 }
 
 void TForm1::FormCreate() {
@@ -157,10 +177,12 @@ void TForm1::FormCreate() {
 void TForm1::FormShow() {
     // The music starts with the first showing and loops until the program ends. It is opened
     // through its full path in the program folder, so the installer plays it whatever the
-    // current directory.
+    // current directory. It is loaded on the sound thread once the window's first frame is on the
+    // screen (or a second from now at the latest), so the window never waits for it.
     Module = 0;
     PlayHandle = 0;
-    Playmod(InstallSettings.MusicPath);
+    forms::AfterFirstFrame(
+        this, [this] { PlaymodInBackground(this, InstallSettings.MusicPath); }, 1000);
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* e) {
@@ -197,10 +219,12 @@ void TForm1::Label3MouseMove() {
 }
 
 void TForm1::openChooser() {
-    if (Form2) Form2->ShowModal();
+    CreateOtherForms();
+    Form2->ShowModal();
 }
 void TForm1::openViewer() {
-    if (Form4) Form4->ShowModal();
+    CreateOtherForms();
+    Form4->ShowModal();
 }
 
 void TForm1::Image2Click() {

@@ -77,6 +77,14 @@ class TForm1 : public forms::TForm {
     void contextMenuEvent(QContextMenuEvent* e) override;
 
   private:
+    // The parts of building the window, in order.
+    void setUpWindow();
+    void placePictures();
+    void placeTexts();
+    void setUpCaption();
+    void setUpMenu();
+    void connectHandlers();
+
     void showLit(TImage* lit);
     void openChooser();
     void openViewer();

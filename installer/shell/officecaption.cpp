@@ -3,6 +3,7 @@
 #include "framework/forms.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -154,7 +155,8 @@ QColor CaptionSystem::inactiveCaptionText() {
     return QApplication::palette().color(QPalette::Active, QPalette::Light);
 }
 QFont CaptionSystem::captionFont() {
-    return forms::makeFont(QStringLiteral("MS Sans Serif"), 12, true);
+    forms::WaitForFonts();
+    return QFontDatabase::systemFont(QFontDatabase::TitleFont);
 }
 
 // --- caption parts ---
@@ -264,7 +266,18 @@ TMSOfficeCaption::TMSOfficeCaption(QWidget* owner) : QWidget(owner), owner_(owne
 }
 
 TMSOfficeCaption::~TMSOfficeCaption() {
-    if (owner_) owner_->removeEventFilter(this);
+    if (!owner_) return;
+    owner_->removeEventFilter(this);
+    // A window that is itself being destroyed has taken this component out of its children
+    // already; one that lives on gets its own caption back and the window system's title bar.
+    if (!owner_->children().contains(this)) return;
+    const QString caption = caption_->Caption();
+    owner_->setWindowTitle(caption);
+    if (owner_->windowFlags() & Qt::FramelessWindowHint) {
+        const bool shown = owner_->isVisible();
+        owner_->setWindowFlags(owner_->windowFlags() & ~Qt::FramelessWindowHint);
+        if (shown) owner_->show();
+    }
 }
 
 caption::PartText TMSOfficeCaption::partText(const TCompanyText* part) const {

@@ -81,8 +81,8 @@ bool gradientDrawn(TGradEnabled enabled, bool active, int displayDepth);
 
 } // namespace caption
 
-// System colours and the system caption font of the bar (taken from the application palette; the
-// caption font is Liberation Sans bold, 12 pixels, as the classic MS Sans Serif 8 pt bold title).
+// System colours and the system caption font of the bar (the colours from the application palette,
+// the font the desktop uses for window titles).
 struct CaptionSystem {
     static QColor activeCaption();
     static QColor inactiveCaption();
@@ -149,6 +149,8 @@ class TMSOfficeCaption : public QWidget {
   public:
     // `owner` must be a window; anything else raises std::invalid_argument("Invalid class typecast").
     explicit TMSOfficeCaption(QWidget* owner);
+    // Destroyed while its window lives on, the component gives the window its own caption (the
+    // caption part's text) and the window system's title bar back.
     ~TMSOfficeCaption() override;
 
     // Height of the strip (the classic title bar's caption height).

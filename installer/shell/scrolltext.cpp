@@ -2,6 +2,7 @@
 
 #include "framework/forms.h"
 
+#include <QEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
@@ -215,6 +216,27 @@ void TCustomScrollText::setAlignment(TAlignment alignment) {
     if (alignment == alignment_) return;
     alignment_ = alignment;
     changed();
+}
+
+void TCustomScrollText::setAlign(TAlign align) {
+    if (align == align_) return;
+    if (QWidget* parent = parentWidget()) {
+        // The parent's resizes are followed while the control is aligned.
+        if (align_ == alNone) parent->installEventFilter(this);
+        if (align == alNone) parent->removeEventFilter(this);
+    }
+    align_ = align;
+    applyAlign();
+}
+
+void TCustomScrollText::applyAlign() {
+    if (QWidget* parent = parentWidget(); parent && align_ != alNone)
+        setGeometry(alignedRect(align_, geometry(), parent->size()));
+}
+
+bool TCustomScrollText::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == parentWidget() && e->type() == QEvent::Resize) applyAlign();
+    return QWidget::eventFilter(watched, e);
 }
 
 void TCustomScrollText::Start(int p) {

@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "framework/controls.h"
+
 #include <functional>
 #include <optional>
 #include <vector>
@@ -140,6 +142,9 @@ class TCustomScrollText : public QWidget {
     void setDepth(int depth);
     TAlignment Alignment() const { return alignment_; }
     void setAlignment(TAlignment alignment);
+    // Where the control keeps itself in its parent (alNone: where it is put).
+    TAlign Align() const { return align_; }
+    void setAlign(TAlign align);
 
     int Position() const { return motion_.Position; }
     bool Running() const { return motion_.running(); }
@@ -152,8 +157,10 @@ class TCustomScrollText : public QWidget {
 
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
+    void applyAlign();
     void Start(int p);
     void Stop();
     void changed();
@@ -169,6 +176,7 @@ class TCustomScrollText : public QWidget {
     TTextStyle style_ = tsNormal;
     int depth_ = 1;
     TAlignment alignment_ = taCenter;
+    TAlign align_ = alNone;
     scrolltext::ScrollMotion motion_;
     QTimer* Timer = nullptr;
     QImage frame_; // off-screen frame, kept between paints
@@ -192,6 +200,7 @@ class TScrollText : public TCustomScrollText {
   public:
     explicit TScrollText(QWidget* parent = nullptr) : TCustomScrollText(parent) {}
 
+    using TCustomScrollText::Align;
     using TCustomScrollText::Alignment;
     using TCustomScrollText::Color;
     using TCustomScrollText::Continuous;
@@ -205,6 +214,7 @@ class TScrollText : public TCustomScrollText {
     using TCustomScrollText::Position;
     using TCustomScrollText::Running;
     using TCustomScrollText::ScrollDirection;
+    using TCustomScrollText::setAlign;
     using TCustomScrollText::setAlignment;
     using TCustomScrollText::setColor;
     using TCustomScrollText::setContinuous;

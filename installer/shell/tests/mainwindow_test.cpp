@@ -28,6 +28,7 @@ class MainWindowTest : public QObject {
     void rightClickAnywhereOpensThePopupMenu();
     void quitEndsTheProgram();
     void missingSettingsFileGivesAnEmptyProductLabel();
+    void longNonAsciiProductNameShowsItsFirst250Characters();
 
   private:
     void moveOver(QWidget* w);
@@ -208,6 +209,19 @@ void MainWindowTest::missingSettingsFileGivesAnEmptyProductLabel() {
     TForm1 bare;
     QCOMPARE(bare.Label4->caption(), QString());
     QCOMPARE(InstallSettings.OpenAfterPath, empty.path().toStdString() + "/");
+    forms::SetProgramFileOverride(kit_.filePath("install").toStdString());
+}
+
+void MainWindowTest::longNonAsciiProductNameShowsItsFirst250Characters() {
+    QTemporaryDir kit;
+    std::string name;
+    for (int i = 0; i < 260; ++i)
+        name += "\xC3\xA9"; // é
+    std::ofstream(kit.filePath("install.ini").toStdString()) << "[OPTIONS]\nAPPZ=" << name << "\n";
+    forms::SetProgramFileOverride(kit.filePath("install").toStdString());
+    InstallSettings = {};
+    TForm1 form;
+    QCOMPARE(form.Label4->caption(), QString(250, QChar(0xE9)));
     forms::SetProgramFileOverride(kit_.filePath("install").toStdString());
 }
 

@@ -3,6 +3,7 @@
 #include "desktop/services.h"
 #include "diskaudio.h"
 #include "modwriter.h"
+#include "shell/hooks.h"
 #include "shell/mainform.h"
 #include "shell/music.h"
 
@@ -25,6 +26,7 @@ class MusicTest : public QObject {
     void installerPlaysItsMusicFromAnyCurrentDirectory();
     void installerEndsWithTheLibraryMessageWhenTheMusicIsMissingOrBroken();
     void installerPlayingMusicStillEndsOnTermination();
+    void soundFailureAtStartOrExitShowsTheRealBoxAndEndsCleanly();
 
   private:
     std::string writeModule(const QString& name, const kitmaker::ModSong& song);
@@ -202,6 +204,50 @@ void MusicTest::installerPlayingMusicStillEndsOnTermination() {
         p.waitForFinished();
     }
     QVERIFY(ended);
+}
+
+void MusicTest::soundFailureAtStartOrExitShowsTheRealBoxAndEndsCleanly() {
+    // The real message box (no log file in place of the desktop), answered by the program's quit
+    // hook, which names it on standard error. A box made before the application object would abort
+    // the program instead (exit code 134, nothing shown).
+    struct Case {
+        const char* fault;
+        int quitAfterMs;
+        QString box;
+    };
+    const Case cases[] = {
+        // MIDASinit fails at start-up.
+        {"init", 3000, QStringLiteral("install: box\tMIDAS Error\tSound system already initialised\n")},
+        // Background play cannot be stopped at exit.
+        {"stop", 300, QStringLiteral("install: box\tMIDAS Error\tBackground play is not running\n")},
+        // No sound library at all beside the program or where its libraries are.
+        {"missing", 3000, QStringLiteral("install: box\tMIDAS Error\tCannot load the sound library: ")},
+    };
+    for (const Case& c : cases) {
+        const QString kit = makeKit();
+        QVERIFY(!kit.isEmpty());
+        const QString library = kit + QLatin1Char('/') + QLatin1String(kSoundLibraryFile);
+        QVERIFY(QFile::remove(library));
+        if (QLatin1String(c.fault) != QLatin1String("missing"))
+            QVERIFY(QFile::copy(QStringLiteral(SOUND_FAULT_LIBRARY), library));
+        QProcessEnvironment env = installerEnvironment(c.quitAfterMs);
+        env.remove(QLatin1String(desktop::kDesktopLogVariable));
+        env.insert(QStringLiteral("KIT_REAL_SOUND_LIBRARY"), QStringLiteral(SOUND_LIBRARY));
+        env.insert(QStringLiteral("KIT_SOUND_FAULT"), QLatin1String(c.fault));
+        env.remove(QStringLiteral("LD_LIBRARY_PATH"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(tmp_.path());
+        p.start(kit + QStringLiteral("/install"), {});
+        const bool ended = p.waitForFinished(20000);
+        if (!ended) p.kill();
+        QVERIFY2(ended, c.fault);
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains(c.box), qPrintable(err));
+        QCOMPARE(err.count(QStringLiteral("install: box")), 1); // one box, then the program ends
+    }
 }
 
 QTEST_MAIN(MusicTest)

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QTest>
 
+#include <QFontDatabase>
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -184,6 +186,48 @@ TEST(CaptionBar, PartsComposeTheWindowCaptionAndNumColorsIsClamped) {
     EXPECT_EQ(bar.AppNameText()->FontKind(), fkAutoHeight);
     EXPECT_LE(QFontInfo(bar.AppNameText()->Font()).pixelSize(),
               QFontInfo(bar.systemCaptionFont()).pixelSize());
+}
+
+TEST(CaptionBar, DestroyedBeforeItsWindowGivesTheCaptionAndTitleBarBack) {
+    QWidget window;
+    window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    window.setWindowTitle("doc.txt");
+    auto* bar = new TMSOfficeCaption(&window);
+    bar->CompanyText()->setCaption("Acme");
+    bar->AppNameText()->setCaption("Paint");
+    EXPECT_EQ(window.windowTitle(), "Acme Paint doc.txt");
+    delete bar;
+    EXPECT_EQ(window.windowTitle(), "doc.txt");
+    EXPECT_FALSE(window.windowFlags() & Qt::FramelessWindowHint);
+
+    // The main window: its caption and the window system's frame come back.
+    TForm1 form;
+    form.MSOfficeCaption1->CompanyText()->setCaption("Halcyon");
+    EXPECT_EQ(form.windowTitle(), "Halcyon Halcyon Installer...");
+    delete form.MSOfficeCaption1;
+    EXPECT_EQ(form.windowTitle(), "Halcyon Installer...");
+    EXPECT_FALSE(form.windowFlags() & Qt::FramelessWindowHint);
+
+    // Going down with its window, it leaves the window alone.
+    auto* doomed = new QWidget;
+    doomed->setWindowTitle("kept");
+    (new TMSOfficeCaption(doomed))->CompanyText()->setCaption("Acme");
+    int changes = 0;
+    QObject::connect(doomed, &QWidget::windowTitleChanged, [&] { ++changes; });
+    delete doomed;
+    EXPECT_EQ(changes, 0);
+}
+
+TEST(CaptionBar, SystemFontsAreTheDesktopsTitleFont) {
+    QWidget window;
+    TMSOfficeCaption bar(&window);
+    const QFont title = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    EXPECT_EQ(bar.systemCaptionFont(), title);
+    EXPECT_EQ(bar.CaptionText()->Font(), title);
+    bar.AppNameText()->setFontKind(fkSystemB);
+    QFont bold = title;
+    bold.setBold(true);
+    EXPECT_EQ(bar.AppNameText()->Font(), bold);
 }
 
 TEST(CaptionBar, StripPixelsFollowTheBands) {

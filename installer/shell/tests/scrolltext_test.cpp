@@ -4,9 +4,11 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using scrolltext::Layout;
@@ -295,25 +297,6 @@ TEST(ScrollTextWidget, NoLinesShowOnlyTheBackground) {
             ASSERT_EQ(img.pixel(x, y), qRgb(10, 20, 30));
 }
 
-TEST(ScrollTextWidget, ShadowCopyIsDrawnInTheButtonShadowColour) {
-    TScrollText st;
-    st.resize(200, 60);
-    st.setColor(Qt::black);
-    st.setFontColor(Qt::white);
-    st.setFont(forms::makeFont(QStringLiteral("Arial"), 40, true));
-    st.setTextStyle(tsShaddow);
-    st.setDepth(3);
-    st.setItems({"III"});
-    st.setScrollDirection(sdStatic);
-    const QImage img = frameOf(st);
-    const QRgb shadow = st.palette().color(QPalette::Dark).rgb();
-    bool seen = false;
-    for (int y = 0; y < img.height() && !seen; ++y)
-        for (int x = 0; x < img.width() && !seen; ++x)
-            seen = img.pixel(x, y) == shadow;
-    EXPECT_TRUE(seen);
-}
-
 TEST(ScrollTextWidget, WithoutStepsTheTextStandsCentred) {
     TScrollText st;
     st.resize(418, 14);
@@ -330,4 +313,114 @@ TEST(ScrollTextWidget, WithoutStepsTheTextStandsCentred) {
     const int bearing = QFontMetrics(st.Font()).boundingRect(QStringLiteral("S")).left();
     const int lit = leftmostLit(frameOf(st));
     EXPECT_NEAR(lit, st.currentLayout().LeftOffset + bearing, 1);
+}
+
+TEST(ScrollTextWidget, RaisedLoweredAndShadowedTextHaveTheirLightAndDarkSides) {
+    // Highlight and shadow copies sit `Depth` pixels up-left and down-right of the text (raised),
+    // or the other way round (lowered); a shadowed text has only the shadow, down-right. The text
+    // itself is drawn over them.
+    const QRgb light = qRgb(255, 0, 0), dark = qRgb(0, 0, 255), background = qRgb(0, 0, 0),
+               white = qRgb(255, 255, 255);
+    for (TTextStyle style : {tsRaised, tsLowered, tsShaddow}) {
+        TScrollText st;
+        QPalette pal = st.palette();
+        pal.setColor(QPalette::Light, QColor(light));
+        pal.setColor(QPalette::Dark, QColor(dark));
+        st.setPalette(pal);
+        st.resize(120, 70);
+        st.setColor(QColor(background));
+        st.setFontColor(Qt::white);
+        st.setFont(forms::makeFont(QStringLiteral("Arial"), 48, true));
+        st.setTextStyle(style);
+        st.setDepth(4);
+        st.setItems({"I"});
+        st.setScrollDirection(sdStatic);
+        const QImage img = frameOf(st);
+        const int midY = img.height() / 2;
+        int left = -1, right = -1;
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, midY) != background) {
+                if (left < 0) left = x;
+                right = x;
+            }
+        ASSERT_GE(left, 0);
+        // The first and last rows that are not background, in a column of the strip left (right).
+        auto topOf = [&](int x) {
+            int y = 0;
+            while (y < img.height() && img.pixel(x, y) == background)
+                ++y;
+            return y;
+        };
+        auto bottomOf = [&](int x) {
+            int y = img.height() - 1;
+            while (y >= 0 && img.pixel(x, y) == background)
+                --y;
+            return y;
+        };
+        const QRgb upLeft = style == tsRaised ? light : style == tsLowered ? dark : white;
+        const QRgb downRight = style == tsLowered ? light : dark;
+        EXPECT_EQ(img.pixel(left + 2, midY), upLeft) << style;
+        EXPECT_EQ(img.pixel(left + 2, topOf(left + 2) + 2), upLeft) << style;
+        EXPECT_EQ(img.pixel(right - 2, midY), downRight) << style;
+        EXPECT_EQ(img.pixel(right - 2, bottomOf(right - 2) - 2), downRight) << style;
+        EXPECT_EQ(img.pixel((left + right) / 2, midY), white) << style; // the text on top
+    }
+}
+
+TEST(ScrollTextWidget, TheTimerDrivesThePassesAndTheFrames) {
+    QWidget parent;
+    parent.resize(200, 40);
+    auto* st = new TScrollText(&parent);
+    st->setColor(Qt::black);
+    st->setFontColor(Qt::white);
+    st->setItems({"tick"});
+    st->setSteps(4);
+    st->setSpeed(15);
+    std::string log;
+    std::vector<int> lit;
+    st->OnBegin = [&](TCustomScrollText*) { log += 'b'; };
+    st->OnStep = [&](TCustomScrollText* s) {
+        log += 's';
+        lit.push_back(leftmostLit(s->grab().toImage()));
+    };
+    st->OnEnd = [&](TCustomScrollText*) { log += 'e'; };
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    // Two whole passes come from the control's own timer, each of Steps + 1 frames.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::count(log.begin(), log.end(), 'e') >= 2; }, 5000));
+    EXPECT_EQ(log.substr(0, 14), "bsssss"
+                                 "e"
+                                 "bsssss"
+                                 "e");
+    // Right to left: each frame of a pass shows the text further left, the last one nothing.
+    ASSERT_GE(lit.size(), 5u);
+    EXPECT_GT(lit[0], lit[1]);
+    EXPECT_GT(lit[1], lit[2]);
+    EXPECT_EQ(lit[4], -1);
+}
+
+TEST(ScrollTextWidget, AlignKeepsTheControlAlongAnEdgeOfItsParent) {
+    EXPECT_EQ(alignedRect(alNone, QRect(5, 6, 70, 14), QSize(300, 100)), QRect(5, 6, 70, 14));
+    EXPECT_EQ(alignedRect(alTop, QRect(5, 6, 70, 14), QSize(300, 100)), QRect(0, 0, 300, 14));
+    EXPECT_EQ(alignedRect(alBottom, QRect(5, 6, 70, 14), QSize(300, 100)), QRect(0, 86, 300, 14));
+    EXPECT_EQ(alignedRect(alLeft, QRect(5, 6, 70, 14), QSize(300, 100)), QRect(0, 0, 70, 100));
+    EXPECT_EQ(alignedRect(alRight, QRect(5, 6, 70, 14), QSize(300, 100)), QRect(230, 0, 70, 100));
+    EXPECT_EQ(alignedRect(alClient, QRect(5, 6, 70, 14), QSize(300, 100)), QRect(0, 0, 300, 100));
+
+    QWidget parent;
+    parent.resize(300, 100);
+    auto* st = new TScrollText(&parent);
+    st->setGeometry(10, 10, 200, 20);
+    parent.show();
+    EXPECT_EQ(st->Align(), alNone);
+    st->setAlign(alBottom);
+    EXPECT_EQ(st->geometry(), QRect(0, 80, 300, 20));
+    parent.resize(400, 150); // the control follows its parent
+    EXPECT_EQ(st->geometry(), QRect(0, 130, 400, 20));
+    EXPECT_EQ(st->currentLayout().LeftOffset, (400 - st->currentLayout().MaxWidth) / 2);
+    st->setAlign(alClient);
+    EXPECT_EQ(st->geometry(), QRect(0, 0, 400, 150));
+    st->setAlign(alNone); // stays where it was, and no longer follows
+    parent.resize(200, 50);
+    EXPECT_EQ(st->geometry(), QRect(0, 0, 400, 150));
 }

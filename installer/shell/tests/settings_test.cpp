@@ -49,6 +49,11 @@ TEST(InstallSettings, CutsLongValuesAndTakesTheFirstOccurrence) {
     const TInstallSettings s = ini.read();
     EXPECT_EQ(s.ScrollLine, std::string(250, 'x'));
     EXPECT_EQ(s.AppName, "first");
+    // 250 characters, not bytes, of a name that is not ASCII.
+    std::string accented;
+    for (int i = 0; i < 300; ++i)
+        accented += "\xC3\xA9";
+    EXPECT_EQ(TempIni("[OPTIONS]\nAPPZ=" + accented + "\n").read().AppName, accented.substr(0, 500));
 }
 
 TEST(InstallSettings, NoneOrAbsentRegAndAbsentFile) {

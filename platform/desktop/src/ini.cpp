@@ -124,14 +124,30 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
-std::string cutText(std::string text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    const bool wasUtf8 = isValidUtf8(text);
-    text.resize(maxBytes);
-    if (wasUtf8) {
-        while (!text.empty() && !isValidUtf8(text))
-            text.pop_back();
+std::string cutText(std::string text, std::size_t maxChars) {
+    if (text.size() <= maxChars) return text;
+    // UTF-8 that a byte limit cut short in its last character counts as UTF-8 too: a lead byte at
+    // the end with fewer continuation bytes after it than it announces is left out.
+    std::size_t whole = text.size();
+    std::size_t lead = whole;
+    while (lead > 0 && whole - lead < 3 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
+        --lead;
+    if (lead > 0) {
+        const auto c = static_cast<unsigned char>(text[lead - 1]);
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (whole - (lead - 1) < length) whole = lead - 1;
     }
+    if (!isValidUtf8(std::string_view(text).substr(0, whole))) {
+        text.resize(maxChars); // single-byte text: a byte is a character
+        return text;
+    }
+    std::size_t i = 0;
+    for (std::size_t chars = 0; i < whole && chars < maxChars; ++chars) {
+        do
+            ++i;
+        while (i < whole && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80);
+    }
+    text.resize(i);
     return text;
 }
 

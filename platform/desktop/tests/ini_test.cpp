@@ -51,12 +51,19 @@ TEST(ProfileString, SurvivesBinaryContent) {
     EXPECT_NO_THROW(profileString(noise, "OPTIONS", "A"));
 }
 
-TEST(CutText, CutsBytesButNeverSplitsUtf8) {
+TEST(CutText, CutsCharactersNotBytes) {
     EXPECT_EQ(desktop::cutText(std::string(300, 'a'), 250).size(), 250u);
-    std::string s = std::string(249, 'a') + "\xC3\xA9"; // 'é' straddles the cut
-    EXPECT_EQ(desktop::cutText(s, 250), std::string(249, 'a'));
-    std::string latin = std::string(249, 'a') + "\xE9\xE9"; // not UTF-8: plain byte cut
+    std::string s = std::string(249, 'a') + "\xC3\xA9" + "b"; // 'é' is the 250th character
+    EXPECT_EQ(desktop::cutText(s, 250), std::string(249, 'a') + "\xC3\xA9");
+    std::string wide; // 300 three-byte characters keep 250 of them, 750 bytes
+    for (int i = 0; i < 300; ++i)
+        wide += "\xE2\x94\x80";
+    EXPECT_EQ(desktop::cutText(wide, 250), wide.substr(0, 750));
+    std::string latin = std::string(249, 'a') + "\xE9\xE9"; // not UTF-8: a byte is a character
     EXPECT_EQ(desktop::cutText(latin, 250).size(), 250u);
+    // UTF-8 cut short in its last character by a byte limit is still counted in characters.
+    EXPECT_EQ(desktop::cutText(wide.substr(0, 899), 250), wide.substr(0, 750));
+    EXPECT_EQ(desktop::cutText(wide.substr(0, 899), 400), wide.substr(0, 897));
 }
 
 TEST(Utf8, RecognisesWellFormedText) {

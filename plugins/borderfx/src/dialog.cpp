@@ -509,6 +509,19 @@ void FrameShadowDialog::libraryCommand() {
     update(toQRect(textureSwatch_.rect));
 }
 
+bool FrameShadowDialog::takeLibraryTexture(int32_t n) {
+    if (!LoadedLibrary()) LoadTextureLibrary(BuildLibraryPath());
+    void* texture = nullptr;
+    if (!LoadLibraryTexture(LoadedLibrary(), n, &texture)) return false;
+    FrameShadowParams& p = record_->params;
+    if (p.textureData) tv32TextureDataFree(p.textureData);
+    p.textureData = texture;
+    record_->textureIndex = n;
+    update(toQRect(textureSwatch_.rect));
+    refreshPreview();
+    return true;
+}
+
 void FrameShadowDialog::refreshPreview() {
     if (failed_) return;
     ++refreshes_;
@@ -703,6 +716,9 @@ QString FrameShadowDialog::applySettings(const QString& settings) {
                 textureRadio_->click();
             else
                 ok = false;
+        } else if (name == QLatin1String("textureIndex")) {
+            const int32_t n = number();
+            ok = ok && takeLibraryTexture(n);
         } else if (name == QLatin1String("frameColor")) {
             const uint32_t c = color();
             if (ok) chooseFrameColor(&c);

@@ -93,6 +93,9 @@ class FrameShadowDialog : public QDialog {
     void libraryCommand();
     void readDialogValues();
     void chooseFrameColor(const uint32_t* preset);
+    // Takes texture n of the texture library as the frame's texture, as the library picker does
+    // (the fill stays as it is); false when the library holds no texture n.
+    bool takeLibraryTexture(int32_t n);
     void chooseShadowColor(const uint32_t* preset);
     QWidget* control(int id) const;
 

@@ -79,3 +79,29 @@ TEST(PlughostBorderfxSet, TexturedFrameFromTheLibrary) {
         EXPECT_EQ(textured.pixel(38, 33), in.pixel(38 - 8 + 30, 33 - 8 + 20)) << "the selection";
     }
 }
+
+// Another texture of the library by its number, as the picker would take it; a number the
+// library does not hold is refused.
+TEST(PlughostBorderfxSet, TextureByNumber) {
+    if (!QFile::exists(QStringLiteral(KIT_BIN_DIR "/qxmagic.smp")))
+        GTEST_SKIP() << "no texture library built";
+    QTemporaryDir dir;
+    QImage in(120, 90, QImage::Format_RGB888);
+    in.fill(qRgb(200, 180, 160));
+    ASSERT_TRUE(in.save(dir.filePath("in.png")));
+    const QStringList base{dir.filePath("in.png"), "--select",    "30,20,90,70",         "--out",
+                           dir.filePath("o.png"),  "--out-alpha", dir.filePath("a.png"), "--set"};
+    QString out;
+    QImage frames[3];
+    const char* const settings[] = {"frameFill=texture,shadow=off",
+                                    "frameFill=texture,textureIndex=1,shadow=off",
+                                    "frameFill=texture,textureIndex=7,shadow=off"};
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_EQ(runHost(base + QStringList{settings[k]}, &out), 0) << out.toStdString();
+        frames[k] = QImage(dir.filePath("o.png"));
+    }
+    EXPECT_EQ(frames[0], frames[1]) << "texture 1 is the one the dialog starts with";
+    EXPECT_NE(frames[0], frames[2]);
+    EXPECT_EQ(runHost(base + QStringList{"frameFill=texture,textureIndex=100000,shadow=off"}, &out), 1);
+    EXPECT_TRUE(out.contains("result: 0")) << out.toStdString();
+}

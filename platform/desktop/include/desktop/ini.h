@@ -23,9 +23,10 @@ std::string profileString(std::string_view content, std::string_view section, st
 std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
                                   std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
 
-// Cuts `text` to at most `maxBytes` bytes. When the text was valid UTF-8 the cut never splits a
-// character.
-std::string cutText(std::string text, std::size_t maxBytes);
+// Cuts `text` to at most `maxChars` characters: characters of UTF-8 when the text is valid UTF-8
+// (so a cut never splits one; a last character already cut short is dropped), single bytes
+// otherwise.
+std::string cutText(std::string text, std::size_t maxChars);
 
 // True when `bytes` is well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);

@@ -114,7 +114,8 @@ BFX_STATIC_ASSERT(offsetof(PlugInRecord, hostColor) == 0x9C, "hostColor");
 #define BFX_DIALOG_ANSWER_VARIABLE "BORDERFX_DIALOG_ANSWER"
 /* When this variable is set, the dialog is built without showing, its controls are set from
  * "name=value,..." as the user would set them (the names are those of the parameter block, plus
- * frame, shadow and blending for the three check boxes), and OK is pressed; a bad setting
+ * frame, shadow and blending for the three check boxes and textureIndex for a texture of the
+ * texture library, taken as the library picker takes it), and OK is pressed; a bad setting
  * cancels. It takes precedence over BFX_DIALOG_ANSWER_VARIABLE. */
 #define BFX_DIALOG_SET_VARIABLE "BORDERFX_DIALOG_SET"
 
