@@ -1,7 +1,7 @@
-// Texts that come as bytes: the UTF-8 check and the cut of stored values, the UTF-8-else-
-// Windows-1252 reading of INI values and archive names, and the info file's CP437 lines. Checked
+// Texts that come as bytes: the UTF-8 check and the cut of stored values to a number of characters, the
+// UTF-8-else- Windows-1252 reading of INI values and archive names, and the info file's CP437 lines. Checked
 // against a reference decoder of UTF-8 written from its definition and against the system's iconv
-// tables of Windows-1252 and CP437. Input: options byte (the cut's byte limit), then the text.
+// tables of Windows-1252 and CP437. Input: options byte (the cut's character limit), then the text.
 #include "fields.h"
 
 #include "desktop/ini.h"
@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace {
@@ -88,19 +89,59 @@ const std::array<char16_t, 256>& cp437() {
     return table;
 }
 
-void checkCut(const std::string& text, std::size_t maxBytes) {
-    const std::string cut = desktop::cutText(text, maxBytes);
-    check(cut.size() <= maxBytes && text.compare(0, cut.size(), cut) == 0,
-          "a cut is a prefix within the limit");
-    if (text.size() <= maxBytes) {
+// Whether `tail` is the start of a UTF-8 character that the end of the text cut short: not a
+// character itself, but one once the missing bytes follow (bytes at the ends of every range a
+// continuation byte may need to lie in are tried).
+bool cutShortCharacter(std::string_view tail) {
+    if (tail.empty() || tail.size() > 3 || referenceUtf8(tail)) return false;
+    static constexpr char kTry[] = {'\x80', '\x8F', '\x90', '\x9F', '\xA0', '\xBF'};
+    std::string t(tail);
+    const std::function<bool(std::size_t)> complete = [&](std::size_t missing) {
+        if (referenceUtf8(t)) return true;
+        if (missing == 0) return false;
+        for (char c : kTry) {
+            t += c;
+            const bool ok = complete(missing - 1);
+            t.pop_back();
+            if (ok) return true;
+        }
+        return false;
+    };
+    return complete(4 - tail.size());
+}
+
+// Byte offset after the first `n` characters of well-formed UTF-8.
+std::size_t afterCharacters(std::string_view s, std::size_t n) {
+    std::size_t i = 0;
+    for (std::size_t chars = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && chars++ == n) break;
+    }
+    return i;
+}
+
+// Settings are cut to a number of characters: UTF-8 ones when the text is UTF-8 (perhaps with its
+// last character cut short, which is left out), else bytes.
+void checkCut(const std::string& text, std::size_t maxChars) {
+    const std::string cut = desktop::cutText(text, maxChars);
+    check(text.compare(0, cut.size(), cut) == 0, "a cut is a prefix");
+    if (text.size() <= maxChars) {
         check(cut == text, "a text within the limit stays whole");
-    } else if (referenceUtf8(text)) {
-        check(referenceUtf8(cut), "a cut of UTF-8 stays UTF-8");
-        // Nothing longer would have done: the next character boundary lies beyond the limit.
-        for (std::size_t n = cut.size() + 1; n <= maxBytes; ++n)
-            check(!referenceUtf8(std::string_view(text).substr(0, n)), "the cut keeps every whole character");
+        return;
+    }
+    std::size_t whole = text.size();
+    bool utf8 = referenceUtf8(text);
+    for (std::size_t k = 1; !utf8 && k <= 3 && k <= text.size(); ++k) {
+        const std::string_view head = std::string_view(text).substr(0, text.size() - k);
+        if (referenceUtf8(head) && cutShortCharacter(std::string_view(text).substr(text.size() - k))) {
+            utf8 = true;
+            whole = head.size();
+        }
+    }
+    if (utf8) {
+        check(cut.size() == afterCharacters(std::string_view(text).substr(0, whole), maxChars),
+              "UTF-8 is cut after its first characters");
     } else {
-        check(cut == text.substr(0, maxBytes), "other bytes are cut at the limit");
+        check(cut == text.substr(0, maxChars), "other bytes are cut at the limit");
     }
 }
 

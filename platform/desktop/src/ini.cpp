@@ -93,59 +93,73 @@ std::string profileStringFromFile(const std::string& path, std::string_view sect
     return profileString(content, section, key, fallback, maxChars);
 }
 
-bool isValidUtf8(std::string_view s) {
+namespace {
+
+unsigned char byteAt(std::string_view s, std::size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
+
+// How far `s` is well-formed UTF-8: the offset of the first character that is not, or s.size().
+// `cutShort` tells whether it stopped because the text ends inside a character whose bytes so far
+// are well-formed (a byte limit cut it).
+std::size_t utf8Extent(std::string_view s, bool& cutShort) {
+    cutShort = false;
     std::size_t i = 0;
     while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n;
-        if (c < 0x80)
-            n = 0;
-        else if (c >= 0xC2 && c <= 0xDF)
-            n = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
-            n = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
-            n = 3;
-        else
-            return false;
-        if (i + n >= s.size() && n > 0) return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        const unsigned char c = byteAt(s, i);
+        if (c < 0x80) {
+            ++i;
+            continue;
         }
-        if (n == 2) {
-            const auto c1 = static_cast<unsigned char>(s[i + 1]);
-            if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F)) return false;
-        } else if (n == 3) {
-            const auto c1 = static_cast<unsigned char>(s[i + 1]);
-            if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F)) return false;
+        std::size_t n;                         // continuation bytes
+        unsigned char low = 0x80, high = 0xBF; // bounds of the first of them
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            if (c == 0xE0) low = 0xA0;  // no overlong forms
+            if (c == 0xED) high = 0x9F; // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F; // nothing above U+10FFFF
+        } else {
+            return i;
+        }
+        for (std::size_t k = 1; k <= n; ++k) {
+            if (i + k == s.size()) {
+                cutShort = true;
+                return i;
+            }
+            const unsigned char t = byteAt(s, i + k);
+            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF)) return i;
         }
         i += n + 1;
     }
-    return true;
+    return i;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view s) {
+    bool cutShort = false;
+    return utf8Extent(s, cutShort) == s.size();
 }
 
 std::string cutText(std::string text, std::size_t maxChars) {
     if (text.size() <= maxChars) return text;
-    // UTF-8 that a byte limit cut short in its last character counts as UTF-8 too: a lead byte at
-    // the end with fewer continuation bytes after it than it announces is left out.
-    std::size_t whole = text.size();
-    std::size_t lead = whole;
-    while (lead > 0 && whole - lead < 3 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
-        --lead;
-    if (lead > 0) {
-        const auto c = static_cast<unsigned char>(text[lead - 1]);
-        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        if (whole - (lead - 1) < length) whole = lead - 1;
-    }
-    if (!isValidUtf8(std::string_view(text).substr(0, whole))) {
-        text.resize(maxChars); // single-byte text: a byte is a character
+    bool cutShort = false;
+    const std::size_t whole = utf8Extent(text, cutShort);
+    if (whole < text.size() && !cutShort) {
+        text.resize(maxChars); // not UTF-8: a byte is a character
         return text;
     }
+    // UTF-8, perhaps with its last character cut short by a byte limit: that one is left out.
     std::size_t i = 0;
     for (std::size_t chars = 0; i < whole && chars < maxChars; ++chars) {
         do
             ++i;
-        while (i < whole && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80);
+        while (i < whole && (byteAt(text, i) & 0xC0) == 0x80);
     }
     text.resize(i);
     return text;
