@@ -2,10 +2,12 @@
 //   fuzzseeds KIND FOLDER
 // One file per seed, named after what it holds.
 #include "../fields.h"
+#include "../rar_links.h"
 
 #include "demokit.h"
 #include "masks.h"
 #include "modwriter.h"
+#include "rarwriter.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,9 +16,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -168,6 +174,128 @@ void moduleSeeds() {
     seed("effects.mod", kitmaker::modFileBytes(song));
 }
 
+// The volumes of an archive the project's RAR writer makes, as byte strings.
+std::vector<std::string> rarVolumes(const std::vector<kitmaker::RarEntry>& entries,
+                                    const kitmaker::RarWriteOptions& options = {}) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kit-rarseeds-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::vector<std::string> out;
+    for (const std::string& v : kitmaker::writeRar((dir / "seed").string(), entries, options)) {
+        std::ifstream in(v, std::ios::binary);
+        out.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    fs::remove_all(dir);
+    return out;
+}
+
+std::string pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 2654435761u) >> 11);
+    return s;
+}
+
+// Archives of every kind of entry the installer meets, and the damaged shapes found by hand.
+std::vector<std::pair<std::string, std::vector<kitmaker::RarEntry>>> rarContents() {
+    using E = kitmaker::RarEntry;
+    return {
+        {"files",
+         {E::file("readme.txt", "hello, world\n"), E::file("empty", ""), E::file("data.bin", pattern(3000))}},
+        {"tree",
+         {E::directory("docs"), E::file("docs/a.txt", "a"), E::symlink("docs/link", "a.txt"),
+          E::directory("docs/sub", 0700), E::file("docs/sub/b", "b", 0755)}},
+        {"names",
+         {E::file("caf\xC3\xA9/\xE6\x97\xA5\xE6\x9C\xAC.txt", "utf-8"), E::file("oem\x82.txt", "cp437"),
+          E::file("win\\style\\path.txt", "backslashes")}},
+        {"hostile",
+         {E::file("../up", "x"), E::file("/abs", "y"), E::symlink("a", "."),
+          E::symlink("e", "a/../outside.txt"), E::file("ok", "fine")}},
+        {"modes", {E::file("setuid", "s", 04755), E::directory("open", 0777), E::file("open/f", "f", 0777)}},
+    };
+}
+
+kitmaker::RarWriteOptions rar5(uint64_t volumeSize = 0,
+                               kitmaker::RarChecksum checksum = kitmaker::RarChecksum::crc32) {
+    kitmaker::RarWriteOptions o;
+    o.format = kitmaker::RarFormat::rar5;
+    o.volumeSize = volumeSize;
+    o.checksum = checksum;
+    return o;
+}
+
+void rarSeeds() {
+    for (const auto& [name, entries] : rarContents()) {
+        seed("rar4-" + name, rarVolumes(entries).front());
+        seed("rar5-" + name, rarVolumes(entries, rar5()).front());
+    }
+    using E = kitmaker::RarEntry;
+    seed("rar5-blake2", rarVolumes({E::file("a", pattern(2000)), E::file("b", "b")},
+                                   rar5(0, kitmaker::RarChecksum::blake2sp))
+                            .front());
+    seed("rar5-hardlinks", rarVolumes({E::file("f", "shared"), E::hardlink("h", "f"),
+                                       E::hardlink("missing", "nothing"), E::symlink("s", "f")},
+                                      rar5())
+                               .front());
+    seed("rar5-first-volume", rarVolumes({E::file("big", pattern(5000))}, rar5(3000)).front());
+    // The first volume of a set (its next volume is never there).
+    seed("rar4-first-volume",
+         rarVolumes({kitmaker::RarEntry::file("big", pattern(5000))}, {3000, false}).front());
+    // A header claiming a huge size, and a block whose data size wraps around 64 bits.
+    std::string huge = rarVolumes({kitmaker::RarEntry::file("f", "x")}).front().substr(0, 20);
+    huge += std::string("\x00\x00\x7A\x00\x80\xFF\xFF\xFF\xFF\xFF\xFF", 11) + std::string(16, '\0');
+    seed("rar4-huge-service-header", huge);
+    std::string wrap = rarVolumes({kitmaker::RarEntry::file("f", "x")}).front();
+    wrap.replace(20 + 7, 4, "\xFF\xFF\xFF\xFF");
+    seed("rar4-wrapped-size", wrap);
+}
+
+// Sets as the volume-set target reads them: the count of volumes less one, their lengths, their bytes.
+void rarSetSeeds() {
+    auto setInput = [](const std::vector<std::string>& volumes) {
+        std::string s(1, static_cast<char>(volumes.size() - 1));
+        for (size_t i = 0; i + 1 < volumes.size(); ++i) {
+            const auto n = static_cast<uint32_t>(volumes[i].size());
+            s.append(reinterpret_cast<const char*>(&n), 4);
+        }
+        for (const std::string& v : volumes)
+            s += v;
+        return s;
+    };
+    using E = kitmaker::RarEntry;
+    seed("rar4-split-file",
+         setInput(rarVolumes({E::file("big", pattern(9000)), E::file("tail", "t")}, {4000, false})));
+    seed("rar4-old-names",
+         setInput(rarVolumes({E::file("a", pattern(2500)), E::file("b", pattern(2500))}, {2000, true})));
+    seed("rar4-file-boundary", setInput(rarVolumes({E::file("a", std::string(1000, 'a')), E::file("b", "b")},
+                                                   {20 + 38 + 1000 + 7, false})));
+}
+
+// Lists of entries for the link-safety target: the chains that once led out, and their neighbours.
+void rarLinkSeeds() {
+    using namespace rarlinks;
+    enum : uint8_t { a, b, c, d1, d2, up, dot, beside, canary };
+    seed("dot-then-up",
+         encode(Kind::symlink, {a}, {dot}) + encode(Kind::symlink, {b}, {a, up, beside, canary}));
+    seed("deep-then-up",
+         encode(Kind::directory, {d1, d2, a, b}) +
+             encode(Kind::symlink, {d1, d2, a, b, c}, {up, up, up, up}) +
+             encode(Kind::symlink, {b}, {d1, d2, a, b, c, up, up, up, up, up, beside, canary}));
+    seed("missing-then-up",
+         encode(Kind::symlink, {a}, {b, up, up, beside}) + encode(Kind::symlink, {b}, {dot}));
+    seed("replace-link", encode(Kind::directory, {d1, d2}) + encode(Kind::symlink, {a}, {d1, d2}) +
+                             encode(Kind::symlink, {b}, {a, up}) + encode(Kind::symlink, {a}, {dot}) +
+                             encode(Kind::file, {b, canary}));
+    seed("absolute", encode(Kind::absoluteSymlink, {a}, {beside}) + encode(Kind::file, {a, canary}));
+    seed("through-link", encode(Kind::symlink, {a}, {up, beside}) + encode(Kind::file, {a, canary}));
+    // Lists with hard links in them are written as RAR 5.
+    seed("rar5-hardlinks", encode(Kind::file, {a}) + encode(Kind::hardlink, {b}, {a}) +
+                               encode(Kind::hardlink, {c}, {up, beside, canary}) +
+                               encode(Kind::symlink, {d1}, {b}));
+    seed("rar5-dot-then-up", encode(Kind::hardlink, {d2}, {d2}) + encode(Kind::symlink, {a}, {dot}) +
+                                 encode(Kind::symlink, {b}, {a, up, beside, canary}));
+}
+
 // Whole-selection maps: options (format, tight caps), width, height, then the mask bytes.
 void wholemapSeeds() {
     auto mask = [](uint8_t options, int w, int h, auto&& selected) {
@@ -205,8 +333,8 @@ void wholemapSeeds() {
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<void()>> kinds = {
-        {"ini", iniSeeds},       {"text", textSeeds},         {"hotmap", hotmapSeeds},
-        {"module", moduleSeeds}, {"wholemap", wholemapSeeds},
+        {"ini", iniSeeds}, {"text", textSeeds},      {"hotmap", hotmapSeeds},    {"module", moduleSeeds},
+        {"rar", rarSeeds}, {"rarsets", rarSetSeeds}, {"rarlinks", rarLinkSeeds}, {"wholemap", wholemapSeeds},
     };
     if (argc != 3 || !kinds.count(argv[1])) {
         std::fprintf(stderr, "usage: fuzzseeds KIND FOLDER (KIND:");

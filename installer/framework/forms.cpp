@@ -54,6 +54,8 @@ TForm* TForm::activeForm() {
 }
 
 int TForm::ShowModal() {
+    // A form already running modally is not entered again (its run, and a result set for it, stand).
+    if (loop_) return mrNone;
     modalResult_ = mrNone;
     // Every other window shown now takes no input until the run ends, even while this form is
     // hidden in between (windows shown later, during the run, stay usable).

@@ -27,7 +27,8 @@ class TForm : public QWidget {
     ~TForm() override;
 
     // Shows the form modally and returns its modal result once one is set (by Close or
-    // setModalResult). Hiding the form does not end the run.
+    // setModalResult). Hiding the form does not end the run. A form already running modally is not
+    // run a second time: the call returns mrNone at once.
     int ShowModal();
     // A modal form gets the modal result mrCancel (its run ends); any other form is hidden.
     // The main form ends the program.

@@ -1,18 +1,16 @@
 #include "framework/settings.h"
 
 #include "desktop/ini.h"
-
-#include <fstream>
-#include <iterator>
+#include "desktop/regularfile.h"
 
 TInstallSettings InstallSettings;
 std::string ProgramFolder;
 
 void ReadInstallSettings(TInstallSettings& s, const std::string& iniPath, const std::string& programFolder) {
+    // Only a regular file of sane size is read: a FIFO or device named install.ini could hang the
+    // installer, a huge file exhaust its memory. Anything else reads as an empty file.
     std::string content;
-    if (std::ifstream in(iniPath, std::ios::binary); in) {
-        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    desktop::readRegularFile(iniPath, desktop::kIniFileMaxBytes, content);
     struct Key {
         const char* name;
         std::string TInstallSettings::*field;

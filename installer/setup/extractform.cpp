@@ -60,6 +60,9 @@ TForm5::TForm5(QWidget* parent) : TForm(parent) {
 }
 
 void TForm5::FormActivate() {
+    // Anything that activates the dialog again while it extracts (a click on it, the chooser, the
+    // make-directory dialog closing) leaves the run alone: a Cancel pressed in it stays final.
+    if (running_) return;
     RAR1.ArchiveName = ProgramFolder + InstallSettings.ArchiveFile;
     aborted_ = false;
     // A cancel while nothing ran, or an earlier run, must not carry over into this one.
@@ -67,31 +70,45 @@ void TForm5::FormActivate() {
     ProgressBar2->setPosition(0);
     ProgressBar1->setPosition(0);
     ProgressBar2->setMin(0);
-    ProgressBar2->setMax(forms::StrToInt(InstallSettings.VolumeCount) - 1);
+    // In 64 bits: the lowest count (-2147483648) less one does not wrap.
+    ProgressBar2->setMax(static_cast<std::int64_t>(forms::StrToInt(InstallSettings.VolumeCount)) - 1);
     SpeedButton1->setEnabled(true);
     SpeedButton2->setEnabled(true);
 }
 
 void TForm5::SpeedButton1Click() {
+    if (running_) return;
     SpeedButton1->setEnabled(false);
     SpeedButton2->setEnabled(true);
     RAR1.TargetDir = Form2 ? desktop::toBytes(Form2->DirectoryListBox1->Directory()) : std::string();
     setWindowTitle(QStringLiteral("Extracting"));
-    failure_.clear();
-    currentFile_.clear();
-    const bool ok = RAR1.Extract();
+    report_.Start(InstallSettings.ArchiveFile);
+    bool ok = false;
+    {
+        running_ = true;
+        struct Running {
+            bool& flag;
+            ~Running() { flag = false; }
+        } running{running_};
+        ok = RAR1.Extract();
+    }
+    report_.Finished(ok);
 
     if (aborted_) {
         Close();
+        // The chooser may have been hidden again while the cancelled file was finished.
+        if (Form2) {
+            Form2->Show();
+            Form2->setWindowTitle(QStringLiteral("Install Aborted!"));
+        }
         return;
     }
-    if (!ok || !failure_.empty()) {
+    if (report_.Failed()) {
         // The installation did not complete: say why and let the user choose again.
-        if (failure_.empty()) failure_ = "The archive could not be extracted completely.";
         Close();
         if (Form2) Form2->Show();
         desktop::showWarning(this, QStringLiteral("The installation did not complete.\n") +
-                                       desktop::fromBytes(failure_));
+                                       desktop::fromBytes(report_.Failure()));
         return;
     }
     if (Form2) Form2->Close();
@@ -115,8 +132,8 @@ void TForm5::SpeedButton2Click() {
 }
 
 void TForm5::RAR1Extracting(TRAR&, RARHeaderData& eFile) {
+    report_.FileStarted(eFile);
     if (RAR1.Stop) return;
-    currentFile_ = eFile.FileName;
     Label1->setCaption(QStringLiteral("File Name: ") + desktop::fromBytes(eFile.FileName));
     ProgressBar1->setMin(0);
     ProgressBar1->setPosition(0);
@@ -132,18 +149,15 @@ int TForm5::RAR1ProcessData(TRAR&, unsigned char*, int, std::int64_t Position) {
 }
 
 int TForm5::RAR1VolumeChange(TRAR&, const char* ArcName, int Mode) {
-    if (Mode == 0)
-        desktop::showInformation(this, QStringLiteral("Insert the disk with ") + desktop::fromBytes(ArcName));
+    report_.Volume(ArcName, Mode);
+    // A missing volume is asked for again and again; Cancel gives up on it (the run then fails).
+    if (Mode == RAR_VOL_ASK &&
+        !desktop::askInformation(this, QStringLiteral("Insert the disk with ") + desktop::fromBytes(ArcName)))
+        return 0;
     ProgressBar2->setPosition(ProgressBar2->Position() + 1);
     return 1;
 }
 
-void TForm5::RAR1Error(TRAR&, int Error) {
-    if (!failure_.empty()) return; // the first failure is the one to tell
-    if (Error == 15 && currentFile_.empty()) {
-        failure_ = "Can`t load file " + InstallSettings.ArchiveFile;
-        return;
-    }
-    failure_ = RarErrorText(Error);
-    if (!currentFile_.empty()) failure_ += ": " + currentFile_;
+void TForm5::RAR1Error(TRAR& Sender, int Error) {
+    report_.Error(Sender, Error);
 }

@@ -4,6 +4,7 @@
 // at the end reports completion and opens the follow-up file and the destination.
 #include "framework/controls.h"
 #include "framework/forms.h"
+#include "setup/extractreport.h"
 #include "setup/rararc.h"
 #include "setup/rarerrors.h"
 
@@ -30,13 +31,16 @@ class TForm5 : public forms::TForm {
     void RAR1Error(TRAR& Sender, int Error);
 
     bool aborted() const { return aborted_; }
+    // Whether an extraction is running (from "&Extract" until the archive component returns).
+    bool running() const { return running_; }
+    // What became of the last run.
+    const TExtractReport& report() const { return report_; }
 
   protected:
     void FormActivate() override;
 
   private:
     bool aborted_ = false;
-    // What went wrong in the last run, for the user (empty when every file was extracted).
-    std::string failure_;
-    std::string currentFile_;
+    bool running_ = false;
+    TExtractReport report_;
 };

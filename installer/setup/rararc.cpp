@@ -113,12 +113,21 @@ void TRAR::rethrowPending() {
 
 bool TRAR::Extract() {
     bool result = true;
+    header_ = RARHeaderData{};
     if (ArchiveName.empty()) {
         if (OnError) OnError(*this, ERAR_BAD_ARCHIVE);
         return false;
     }
     RunningScope running(this);
     pending_ = nullptr;
+    struct StepReset {
+        TRAR& rar;
+        ~StepReset() {
+            rar.step_ = TStep::Idle;
+            rar.header_.CmtBuf = nullptr; // the comment buffer lives only as long as the operation
+            rar.header_.CmtBufSize = 0;
+        }
+    } stepReset{*this};
 
     auto comment = std::make_unique<TComment>();
     std::string arcName = ArchiveName;
@@ -127,6 +136,7 @@ bool TRAR::Extract() {
     open.OpenMode = RAR_OM_EXTRACT;
     open.CmtBuf = comment->Text;
     open.CmtBufSize = sizeof comment->Text - 1;
+    step_ = TStep::Opening;
     ArchiveHandle archive;
     archive.h = RAROpenArchive(&open);
     comment->Size = static_cast<int32_t>(open.CmtSize);
@@ -145,21 +155,23 @@ bool TRAR::Extract() {
     if (open.CmtState == 1 && OnComment) OnComment(*this, *comment);
 
     if (OnVolumeChange) RARSetChangeVolProc(archive.h, &TRAR::changeVolumeCallback);
-    RARHeaderData header{};
-    header.CmtBuf = comment->Text;
-    header.CmtBufSize = sizeof comment->Text - 1;
+    header_.CmtBuf = comment->Text;
+    header_.CmtBufSize = sizeof comment->Text - 1;
     if (OnProcessData) RARSetProcessDataProc(archive.h, &TRAR::processDataCallback);
 
     std::string password;
     for (;;) {
-        int r = RARReadHeader(archive.h, &header);
+        step_ = TStep::ReadingHeader;
+        const int r = RARReadHeader(archive.h, &header_);
         rethrowPending();
+        if (r == ERAR_END_ARCHIVE) return result;
         if (r != ERAR_SUCCESS) {
-            if (r == ERAR_BAD_DATA && OnError) OnError(*this, r);
-            return result;
+            // Anything but the end of the archive means the archive could not be read to its end.
+            if (OnError) OnError(*this, r);
+            return false;
         }
-        const std::string name(header.FileName, strnlen(header.FileName, sizeof header.FileName));
-        unsigned long long size = header.UnpSize;
+        const std::string name(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
+        unsigned long long size = header_.UnpSize;
         RARGetFileSize64(archive.h, &size, nullptr);
         currentSize_ = static_cast<int64_t>(size);
 
@@ -167,25 +179,25 @@ bool TRAR::Extract() {
             Stop = false;
             return result;
         }
+        step_ = TStep::ProcessingFile;
         if (!FilesToExtract.Empty() && !FilesToExtract.Contains(name)) {
-            int c = RARProcessFile(archive.h, RAR_SKIP, dest, nullptr);
+            const int c = RARProcessFile(archive.h, RAR_SKIP, dest, nullptr);
             rethrowPending();
             if (c != ERAR_SUCCESS) {
-                result = false;
                 if (OnError) OnError(*this, c);
                 return false;
             }
             continue;
         }
-        if (OnExtracting) OnExtracting(*this, header);
+        if (OnExtracting) OnExtracting(*this, header_);
         unpacked_ = 0;
-        if ((header.Flags & RHDF_ENCRYPTED) && OnReqPassword) {
-            OnReqPassword(*this, header, password);
+        if ((header_.Flags & RHDF_ENCRYPTED) && OnReqPassword) {
+            OnReqPassword(*this, header_, password);
             if (!password.empty()) RARSetPassword(archive.h, password.data());
         }
-        int c = RARProcessFile(archive.h, RAR_EXTRACT, dest, nullptr);
+        const int c = RARProcessFile(archive.h, RAR_EXTRACT, dest, nullptr);
         rethrowPending();
-        if (OnExtract) OnExtract(*this, header, c == ERAR_SUCCESS);
+        if (OnExtract) OnExtract(*this, header_, c == ERAR_SUCCESS);
         if (c != ERAR_SUCCESS) {
             result = false;
             if (OnError) OnError(*this, c);

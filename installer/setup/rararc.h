@@ -80,13 +80,22 @@ class TRAR {
     TFileTested OnTested;
     TReqPassword OnReqPassword;
 
-    // Extracts the archive's files (those in FilesToExtract, or all) into TargetDir. True when every
-    // chosen file was extracted. Library codes are reported through OnError, never raised; an exception
-    // from a handler leaves Extract (the archive is closed first).
+    // Extracts the archive's files (those in FilesToExtract, or all) into TargetDir. True only when the
+    // archive was read to its end and every chosen file was extracted: a header that cannot be read
+    // (a damaged header, a missing volume, an archive that ends early) ends the operation with an
+    // error event and False, as a file that fails does. Library codes are reported through OnError,
+    // never raised; an exception from a handler leaves Extract (the archive is closed first).
     bool Extract();
 
     // The unpacked size of the current file in full (the header record holds only 32 bits of it).
     int64_t CurrentFileSize() const { return currentSize_; }
+
+    // What the running operation is doing, so an error handler can tell which step failed.
+    enum class TStep { Idle, Opening, ReadingHeader, ProcessingFile };
+    TStep Step() const { return step_; }
+    // The component's header record: the current file's header, or after a failed header read what
+    // the library could still say (the volume, and the name in a damaged header when readable).
+    const RARHeaderData& Header() const { return header_; }
 
     // The component whose operation is running in this process, or nullptr.
     static TRAR* Running();
@@ -98,5 +107,7 @@ class TRAR {
 
     int64_t unpacked_ = 0;
     int64_t currentSize_ = 0;
+    TStep step_ = TStep::Idle;
+    RARHeaderData header_{};
     std::exception_ptr pending_;
 };

@@ -1,32 +1,38 @@
 #include "setup/rarerrors.h"
 
+#include "unrar/unrar.h"
+
 std::string RarErrorText(int code) {
     switch (code) {
-    case 10:
+    case ERAR_END_ARCHIVE:
         return "Unexpected end of the archive";
-    case 11:
+    case ERAR_NO_MEMORY:
         return "Not enough memory";
-    case 12:
+    case ERAR_BAD_DATA:
         return "The archive data is damaged";
-    case 13:
+    case ERAR_BAD_ARCHIVE:
         return "The archive is damaged or not a RAR archive";
-    case 14:
+    case ERAR_UNKNOWN_FORMAT:
         return "Unknown archive format";
-    case 15:
+    case ERAR_EOPEN:
         return "Cannot open the archive volume";
-    case 16:
+    case ERAR_ECREATE:
         return "Cannot create the file";
-    case 17:
+    case ERAR_ECLOSE:
         return "Cannot close the file";
-    case 18:
+    case ERAR_EREAD:
         return "Read error in the archive";
-    case 19:
+    case ERAR_EWRITE:
         return "Write error (is the disk full?)";
-    case 20:
+    case ERAR_SMALL_BUF:
         return "Buffer too small";
-    case 22:
+    case ERAR_UNKNOWN:
+        return "The extraction was interrupted";
+    case ERAR_MISSING_PASSWORD:
         return "The file is encrypted and needs a password";
-    case 24:
+    case ERAR_EREFERENCE:
+        return "The file refers to another that cannot be read";
+    case ERAR_BAD_PASSWORD:
         return "Wrong password for the encrypted file";
     default:
         return "Unknown error " + std::to_string(code);

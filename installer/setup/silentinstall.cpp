@@ -2,6 +2,7 @@
 
 #include "desktop/services.h"
 #include "framework/settings.h"
+#include "setup/extractreport.h"
 #include "setup/freespace.h"
 #include "setup/rararc.h"
 #include "setup/rarerrors.h"
@@ -83,16 +84,18 @@ int RunSilentInstall(const std::string& programFolder, const std::string& target
     TRAR rar;
     rar.ArchiveName = programFolder + settings.ArchiveFile;
     rar.TargetDir = target;
-    std::string failure, current, missingVolume, volumeNote;
+    TExtractReport report;
+    report.Start(settings.ArchiveFile);
+    std::string volumeNote;
     int files = 0;
     out << "Installing " << (settings.AppName.empty() ? std::string("the product") : settings.AppName)
         << " into " << target << "\n";
     rar.OnExtracting = [&](TRAR& r, RARHeaderData& h) {
-        current = h.FileName;
+        report.FileStarted(h);
         if (h.Flags & RHDF_DIRECTORY)
-            out << "  " << current << "/ ... " << std::flush;
+            out << "  " << h.FileName << "/ ... " << std::flush;
         else
-            out << "  " << current << " (" << r.CurrentFileSize() << " bytes) ... " << std::flush;
+            out << "  " << h.FileName << " (" << r.CurrentFileSize() << " bytes) ... " << std::flush;
     };
     rar.OnExtract = [&](TRAR&, RARHeaderData&, bool ok) {
         out << (ok ? "done" : "FAILED") << volumeNote << "\n";
@@ -100,26 +103,15 @@ int RunSilentInstall(const std::string& programFolder, const std::string& target
         if (ok) ++files;
     };
     rar.OnVolumeChange = [&](TRAR&, const char* name, int32_t mode) -> int32_t {
-        if (mode == 0) {
-            missingVolume = name;
-            return 0;
-        }
+        report.Volume(name, mode);
+        if (mode == RAR_VOL_ASK) return 0; // nobody is there to insert a disk
         volumeNote += " (continued in " + fmtNome(name) + ")";
         return 1;
     };
-    rar.OnError = [&](TRAR&, int32_t code) {
-        if (!failure.empty()) return;
-        if (!missingVolume.empty())
-            failure = "the archive volume " + missingVolume + " is missing";
-        else if (code == 15 && current.empty())
-            failure = "cannot open the archive " + rar.ArchiveName;
-        else
-            failure = RarErrorText(code) + (current.empty() ? "" : ": " + current);
-    };
-    const bool ok = rar.Extract();
-    if (!ok || !failure.empty()) {
-        if (failure.empty()) failure = "the archive could not be extracted completely";
-        err << "install: installation failed: " << failure << "\n";
+    rar.OnError = [&](TRAR& r, int32_t code) { report.Error(r, code); };
+    report.Finished(rar.Extract());
+    if (report.Failed()) {
+        err << "install: installation failed: " << report.Failure() << "\n";
         return 1;
     }
     out << "Installed " << files << " entries into " << target << "\n";

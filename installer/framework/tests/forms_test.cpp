@@ -10,6 +10,7 @@ class FormsTest : public QObject {
     Q_OBJECT
   private slots:
     void modalRunSurvivesHidingAndEndsAfterTheInnerRun();
+    void aFormRunningModallyIsNotRunAgain();
     void closeOfAPlainFormHidesIt();
     void activationRunsOncePerChangeOfForm();
     void integerConversion();
@@ -39,6 +40,21 @@ void FormsTest::modalRunSurvivesHidingAndEndsAfterTheInnerRun() {
     trace << QStringLiteral("outer ended %1").arg(r);
     QCOMPARE(trace, (QStringList{"outer shown", "inner shown", "inner ended 2", "outer ended 2"}));
     QVERIFY(!outer.isVisible());
+}
+
+// Showing a form modally from inside its own run (a second window's button, say) must neither start a
+// second run nor undo a result already set for the first.
+void FormsTest::aFormRunningModallyIsNotRunAgain() {
+    TForm f;
+    f.setClientSize(60, 40);
+    int inner = -1;
+    QTimer::singleShot(0, [&] {
+        f.Close();             // the run is told to end ...
+        inner = f.ShowModal(); // ... and a nested request returns at once, keeping that
+    });
+    QCOMPARE(f.ShowModal(), int(forms::mrCancel));
+    QCOMPARE(inner, int(forms::mrNone));
+    QVERIFY(!f.inModalRun());
 }
 
 void FormsTest::closeOfAPlainFormHidesIt() {

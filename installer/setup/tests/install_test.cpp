@@ -64,6 +64,8 @@ class InstallTest : public QObject {
     void wholeRoadInstallsAndOpensTheResults();
     void missingVolumeIsAskedForAndTheRunGoesOn();
     void cancelFinishesTheFileAndStartsNoOther();
+    void cancelStaysFinalWhenTheDialogIsActivatedAgain_data();
+    void cancelStaysFinalWhenTheDialogIsActivatedAgain();
     void cancelBeforeExtractingDoesNotSpoilTheNextRun();
     void missingFirstVolumeIsReportedNotCompleted();
     void nonNumericVolumeCountShowsTheConversionError();
@@ -76,6 +78,7 @@ class InstallTest : public QObject {
     void road(const QString& target, const std::function<void()>& inForm5,
               const std::function<void()>& afterForm5 = {});
     void pressExtract() { Form5->SpeedButton1->click(); }
+    void cancelInALargeFile(const QString& dest, const std::function<void()>& whileFinishing = {});
     QString volume(int n) const { return kit_.filePath(QStringLiteral("demo.part%1.rar").arg(n)); }
 
     QTemporaryDir kit_, targets_;
@@ -178,15 +181,21 @@ void InstallTest::missingVolumeIsAskedForAndTheRunGoesOn() {
     QCOMPARE(rec_->boxes().back().text, QStringLiteral("Install Completed!"));
 }
 
-void InstallTest::cancelFinishesTheFileAndStartsNoOther() {
-    const QString dest = targets_.filePath("cancel");
+// Presses "&Cancel" while data/world02.dat is being unpacked; `whileFinishing` runs a few blocks later,
+// while the file is still being finished. Then the file is complete, no other was started and
+// nothing reports completion.
+void InstallTest::cancelInALargeFile(const QString& dest, const std::function<void()>& whileFinishing) {
     auto original = Form5->RAR1.OnProcessData;
+    int blocks = 0;
     bool pressed = false;
     Form5->RAR1.OnProcessData = [&](TRAR& r, unsigned char* a, int32_t size, int64_t pos) {
         const int32_t result = original(r, a, size, pos);
-        if (!pressed && Form5->Label1->caption().endsWith(QStringLiteral("data/world02.dat"))) {
+        if (!Form5->Label1->caption().endsWith(QStringLiteral("data/world02.dat"))) return result;
+        if (!pressed) {
             pressed = true;
             Form5->SpeedButton2->click(); // "&Cancel" in the middle of a large file
+        } else if (++blocks == 2 && whileFinishing) {
+            whileFinishing();
         }
         return result;
     };
@@ -203,8 +212,46 @@ void InstallTest::cancelFinishesTheFileAndStartsNoOther() {
     QCOMPARE(fs::file_size(d / "data/world02.dat"), std::uintmax_t{724998}); // the file was finished
     QVERIFY(!fs::exists(d / "data/world03.dat"));                            // no other was started
     for (const auto& b : rec_->boxes())
-        QVERIFY(b.text != QStringLiteral("Install Completed!"));
+        QVERIFY2(b.text != QStringLiteral("Install Completed!"), qPrintable(b.text));
     QVERIFY(rec_->opened().empty());
+}
+
+void InstallTest::cancelFinishesTheFileAndStartsNoOther() {
+    cancelInALargeFile(targets_.filePath("cancel"));
+}
+
+void InstallTest::cancelStaysFinalWhenTheDialogIsActivatedAgain_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("a click on the dialog") << 0;
+    QTest::newRow("the chooser's Install") << 1;
+    QTest::newRow("Make Dir, then Ok") << 2;
+}
+
+// While the cancelled file is being finished the dialog is still up, and the user may bring it back
+// to the front: none of the ways may undo the Cancel or start a second extraction.
+void InstallTest::cancelStaysFinalWhenTheDialogIsActivatedAgain() {
+    QFETCH(int, way);
+    bool reactivated = false, stateKept = false;
+    cancelInALargeFile(targets_.filePath(QStringLiteral("reactivate%1").arg(way)), [&] {
+        reactivated = true;
+        switch (way) {
+        case 0: { // the user clicks on the dialog, still shown while the file is finished
+            QEvent activate(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(Form5, &activate);
+            break;
+        }
+        case 1:
+            Form2->SpeedButton1->click(); // "&Install" in the chooser shown by Cancel
+            break;
+        case 2:
+            Form2->SpeedButton2->click(); // "&Make Dir" ...
+            Form3->SpeedButton1->click(); // ... and "&Ok": the dialog is the active one again
+            break;
+        }
+        stateKept = Form5->running() && Form5->aborted() && Form5->RAR1.Stop;
+    });
+    QVERIFY(reactivated);
+    QVERIFY(stateKept); // still running, still aborted, Stop still set
 }
 
 void InstallTest::cancelBeforeExtractingDoesNotSpoilTheNextRun() {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,4 +77,23 @@ TEST(InstallSettings, BinaryOrHugeFilesGiveWhateverTheRulesYield) {
     const TInstallSettings s = TempIni(bin).read();
     EXPECT_EQ(s.AppName, "a");
     EXPECT_EQ(s.RequiredSize, "\x01\x02\xff");
+}
+
+// install.ini that is a FIFO (nobody writing: opening it would block), a device or far too large
+// reads as an empty file instead of hanging or filling memory.
+TEST(InstallSettings, OnlyARegularFileOfSaneSizeIsRead) {
+    TempIni ini("[OPTIONS]\nAPPZ=x\n");
+    const std::string path = ini.folder() + "install.ini";
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(ini.read().AppName, "");
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink("/dev/zero", path);
+    EXPECT_EQ(ini.read().AppName, "");
+    std::filesystem::remove(path);
+    std::ofstream(path, std::ios::binary) << "[OPTIONS]\nAPPZ=big\n" << std::string(5 << 20, ';');
+    EXPECT_EQ(ini.read().AppName, "");
+    std::filesystem::remove(path);
+    std::ofstream(path, std::ios::binary) << "[OPTIONS]\nAPPZ=fine\n";
+    EXPECT_EQ(ini.read().AppName, "fine");
 }

@@ -1,8 +1,8 @@
 #include "desktop/ini.h"
 
+#include "desktop/regularfile.h"
+
 #include <cctype>
-#include <fstream>
-#include <iterator>
 
 namespace desktop {
 namespace {
@@ -87,63 +87,9 @@ std::string profileString(std::string_view content, std::string_view section, st
 
 std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
                                   std::string_view fallback, std::size_t maxChars) {
-    std::ifstream in(path, std::ios::binary);
     std::string content;
-    if (in) content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    readRegularFile(path, kIniFileMaxBytes, content);
     return profileString(content, section, key, fallback, maxChars);
-}
-
-namespace {
-
-unsigned char byteAt(std::string_view s, std::size_t i) {
-    return static_cast<unsigned char>(s[i]);
-}
-
-// How far `s` is well-formed UTF-8: the offset of the first character that is not, or s.size().
-// `cutShort` tells whether it stopped because the text ends inside a character whose bytes so far
-// are well-formed (a byte limit cut it).
-std::size_t utf8Extent(std::string_view s, bool& cutShort) {
-    cutShort = false;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = byteAt(s, i);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t n;                         // continuation bytes
-        unsigned char low = 0x80, high = 0xBF; // bounds of the first of them
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            if (c == 0xE0) low = 0xA0;  // no overlong forms
-            if (c == 0xED) high = 0x9F; // no surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F; // nothing above U+10FFFF
-        } else {
-            return i;
-        }
-        for (std::size_t k = 1; k <= n; ++k) {
-            if (i + k == s.size()) {
-                cutShort = true;
-                return i;
-            }
-            const unsigned char t = byteAt(s, i + k);
-            if (t < (k == 1 ? low : 0x80) || t > (k == 1 ? high : 0xBF)) return i;
-        }
-        i += n + 1;
-    }
-    return i;
-}
-
-} // namespace
-
-bool isValidUtf8(std::string_view s) {
-    bool cutShort = false;
-    return utf8Extent(s, cutShort) == s.size();
 }
 
 std::string cutText(std::string text, std::size_t maxChars) {
@@ -159,7 +105,7 @@ std::string cutText(std::string text, std::size_t maxChars) {
     for (std::size_t chars = 0; i < whole && chars < maxChars; ++chars) {
         do
             ++i;
-        while (i < whole && (byteAt(text, i) & 0xC0) == 0x80);
+        while (i < whole && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80);
     }
     text.resize(i);
     return text;

@@ -51,6 +51,15 @@ class DefaultBoxes final : public MessageBoxService {
         QMessageBox mb(icon, box.title, box.text, QMessageBox::Ok, owner);
         mb.exec();
     }
+    bool ask(QWidget* owner, const Box& box) override {
+        if (!logFile().isEmpty()) {
+            appendLog({"ask", box.title, box.text});
+            return false;
+        }
+        QMessageBox mb(QMessageBox::Information, box.title, box.text, QMessageBox::Ok | QMessageBox::Cancel,
+                       owner);
+        return mb.exec() == QMessageBox::Ok;
+    }
 };
 
 class DefaultShell final : public ShellService {
@@ -150,6 +159,9 @@ void showWarning(QWidget* owner, const QString& text) {
 void showInformation(QWidget* owner, const QString& text) {
     messageBoxes().show(owner, {QStringLiteral("Information"), text, BoxIcon::Information});
 }
+bool askInformation(QWidget* owner, const QString& text) {
+    return messageBoxes().ask(owner, {QStringLiteral("Information"), text, BoxIcon::Information});
+}
 
 Recorder::Recorder() : prevBoxes_(gBoxes), prevShell_(gShell), prevHelp_(gHelp) {
     gBoxes = this;
@@ -170,6 +182,11 @@ void Recorder::add(Entry e) {
 
 void Recorder::show(QWidget*, const Box& box) {
     add({Entry::Kind::Box, box.title, box.text, box.icon, 0});
+}
+
+bool Recorder::ask(QWidget*, const Box& box) {
+    add({Entry::Kind::Box, box.title, box.text, box.icon, 0});
+    return askResult;
 }
 
 bool Recorder::open(const QString& target) {

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
 TEST(Recorder, KeepsRequestsInOrderAndRestoresTheServices) {
     desktop::MessageBoxService* before = &desktop::messageBoxes();
     {
@@ -45,4 +50,27 @@ TEST(Paths, FolderOfKeepsTheSeparator) {
     EXPECT_FALSE(desktop::programFile().empty());
     EXPECT_NE(desktop::moduleFileOf(reinterpret_cast<const void*>(&desktop::folderOf)).find("libkitdesktop"),
               std::string::npos);
+}
+
+// In the log mode nobody can act on a question: it is logged and answered Cancel, so a program that
+// asks again and again (for a missing disk, say) gives up instead of writing the log without end.
+TEST(LogMode, QuestionsAreLoggedAndAnsweredCancel) {
+    const std::string log = ::testing::TempDir() + "desktop_log_" + std::to_string(::getpid()) + ".txt";
+    std::remove(log.c_str());
+    ::setenv(desktop::kDesktopLogVariable, log.c_str(), 1);
+    EXPECT_FALSE(desktop::askInformation(nullptr, "Insert the disk with /kit/demo.part2.rar"));
+    desktop::showInformation(nullptr, "done");
+    ::unsetenv(desktop::kDesktopLogVariable);
+    std::ifstream in(log);
+    std::string a, b;
+    std::getline(in, a);
+    std::getline(in, b);
+    EXPECT_EQ(a, "ask\tInformation\tInsert the disk with /kit/demo.part2.rar");
+    EXPECT_EQ(b, "box\tInformation\tdone");
+    std::remove(log.c_str());
+    desktop::Recorder rec;
+    EXPECT_TRUE(desktop::askInformation(nullptr, "q"));
+    rec.askResult = false;
+    EXPECT_FALSE(desktop::askInformation(nullptr, "q"));
+    EXPECT_EQ(rec.boxes().size(), 2u);
 }

@@ -1,11 +1,11 @@
 #include "engine.h"
 
+#include "desktop/regularfile.h"
+
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <ostream>
 #include <streambuf>
@@ -43,32 +43,36 @@ bool readModuleFile(const char* fileName, std::vector<std::byte>& bytes, int& er
         error = MIDAS_ERR_BAD_ARGUMENT;
         return false;
     }
-    std::error_code ec;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in || !*fileName || std::filesystem::is_directory(fileName, ec)) {
+    // Only a regular file: a FIFO or device under the module's name would block or never end.
+    std::uint64_t size = 0;
+    const int fd = *fileName ? desktop::openRegularFile(fileName, &size) : -1;
+    if (fd < 0) {
         error = MIDAS_ERR_OPEN_FILE;
         return false;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) { // not a file that can be read from end to end
-        error = MIDAS_ERR_READ_FILE;
-        return false;
-    }
-    if (static_cast<std::uintmax_t>(size) > kMaxModuleBytes) {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (size > kMaxModuleBytes) {
         error = MIDAS_ERR_BAD_FORMAT;
         return false;
     }
-    in.seekg(0, std::ios::beg);
     try {
         bytes.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
         error = MIDAS_ERR_OUT_OF_MEMORY;
         return false;
     }
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) {
-        error = MIDAS_ERR_READ_FILE;
-        return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = MIDAS_ERR_READ_FILE;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
     return true;
 }

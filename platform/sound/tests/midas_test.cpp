@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -122,7 +123,12 @@ TEST_F(MidasTest, MissingOrBrokenFilesGiveNoHandleAndAClearMessage) {
     std::string noise(4000, '\0');
     for (std::size_t i = 0; i < noise.size(); ++i)
         noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    // A FIFO (nobody writes to it: opening it for reading would block) and a device never end.
+    const std::string fifo = (dir_ / "fifo.dat").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const Case cases[] = {
+        {fifo, MIDAS_ERR_OPEN_FILE},
+        {"/dev/zero", MIDAS_ERR_OPEN_FILE},
         {(dir_ / "absent.dat").string(), MIDAS_ERR_OPEN_FILE},
         {"", MIDAS_ERR_OPEN_FILE},
         {writeFile("empty.dat", ""), MIDAS_ERR_BAD_FORMAT},

@@ -162,6 +162,7 @@ bool crcEngineAvailable(CrcEngine e) {
 }
 
 uint32_t dataCrc32(uint32_t crc, const void* data, size_t size, CrcEngine e) {
+    if (size == 0) return crc; // zlib would start afresh on an empty block without an address
     auto* p = static_cast<const unsigned char*>(data);
 #ifdef KIT_HAVE_CLMUL
     if (size >= 64 && e != CrcEngine::table && crcEngineAvailable(e)) {

@@ -1,5 +1,8 @@
 #pragma once
-// Volume names and the few facts about a volume the reader needs before libarchive sees it.
+// The volumes of a set: their names, and what each says about itself before its blocks are read.
+#include "fd.h"
+#include "format.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,26 +14,28 @@ namespace unrar_detail {
 // old style "x.rar" -> "x.r00" -> "x.r01" ... "x.r99" -> "x.s00". Letter case is kept.
 std::string nextVolumeName(std::string_view name);
 
-enum class Format { unknown, rar4, rar5 };
-
-// What a volume says about itself, read from its first and last bytes.
-struct VolumeFacts {
+struct Volume {
+    std::string path;
+    UniqueFd fd;
+    uint64_t size = 0;
+    int64_t start = 0; // offset of its first byte in the joined stream of the set
     Format format = Format::unknown;
-    bool isVolume = false;         // part of a multi-volume set
-    bool encryptedHeaders = false; // headers need a password to be read at all
-    bool endBlockFound = false;
-    int64_t endBlockEnd = 0;    // offset just past the end block (zero padding may follow)
-    bool moreVolumes = false;   // the end block says that another volume follows
-    bool lastFileSplit = false; // without an end block: the volume's last file goes on in the next
-    // Whether the reader may go on to the next volume when this one is exhausted.
-    bool hasNext() const { return endBlockFound ? moreVolumes : isVolume && lastFileSplit; }
+    MainFacts main;
+    TailFacts tail;
+
+    VolumeBytes bytes() const { return VolumeBytes(fd.get(), size); }
 };
 
-VolumeFacts readVolumeFacts(int fd);
+enum class VolumeStatus { ok, missing, notRar, damaged, readError };
 
-uint32_t crc32(uint32_t crc, const void* data, size_t size);
+// Opens a volume (only a regular file: never a FIFO or a device, which could block or never end)
+// and reads its signature, main header and end block.
+VolumeStatus openVolume(const std::string& path, Volume& out);
 
-// Reads a RAR 5 variable-length integer at p (at most end); returns the bytes used, 0 when malformed.
-size_t readVint(const unsigned char* p, const unsigned char* end, uint64_t& value);
+// Whether `v` can be volume number `index` of the set that `first` starts.
+bool belongsToSet(const Volume& first, const Volume& v, size_t index);
+
+// The block at `offset` of a volume, read by the reader of its format.
+BlockResult readBlock(const Volume& v, uint64_t offset);
 
 } // namespace unrar_detail

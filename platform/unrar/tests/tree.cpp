@@ -72,11 +72,55 @@ std::string sha256Hex(const std::string& bytes) {
     return std::string(out, 64);
 }
 
+std::string rarCodeName(int code) {
+    static const char* const names[] = {"ERAR_END_ARCHIVE",      "ERAR_NO_MEMORY",      "ERAR_BAD_DATA",
+                                        "ERAR_BAD_ARCHIVE",      "ERAR_UNKNOWN_FORMAT", "ERAR_EOPEN",
+                                        "ERAR_ECREATE",          "ERAR_ECLOSE",         "ERAR_EREAD",
+                                        "ERAR_EWRITE",           "ERAR_SMALL_BUF",      "ERAR_UNKNOWN",
+                                        "ERAR_MISSING_PASSWORD", "ERAR_EREFERENCE",     "ERAR_BAD_PASSWORD"};
+    if (code == 0) return "ERAR_SUCCESS";
+    if (code >= 10 && code <= 24) return names[code - 10];
+    return "code " + std::to_string(code);
+}
+
+std::string pattern(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    uint32_t x = 2463534242u + seed;
+    for (auto& c : s) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return s;
+}
+
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+void writeFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) std::abort();
+}
+
+std::vector<std::string> linksLeavingTree(const fs::path& root) {
+    std::vector<std::string> out;
+    const fs::path top = fs::canonical(root);
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (!it->is_symlink()) continue;
+        const fs::path resolved = fs::weakly_canonical(it->path(), ec);
+        if (ec) continue; // a loop
+        const auto rel = resolved.lexically_relative(top);
+        if (rel.empty() || *rel.begin() == "..") out.push_back(it->path().lexically_relative(root).string());
+    }
+    return out;
 }
 
 std::vector<std::string> treeManifest(const fs::path& root) {
@@ -87,6 +131,8 @@ std::vector<std::string> treeManifest(const fs::path& root) {
             lines.push_back("link " + rel.string() + " -> " + fs::read_symlink(it->path()).string());
         else if (it->is_directory())
             lines.push_back("dir " + rel.string());
+        else if (!it->is_regular_file())
+            lines.push_back("other " + rel.string()); // a FIFO or device: never read
         else {
             std::string data = readFile(it->path());
             lines.push_back("file " + rel.string() + " " + std::to_string(data.size()) + " " +
@@ -111,8 +157,13 @@ fs::path rarFixtures() {
     return fs::is_directory(p) ? p : fs::path();
 }
 
-ScratchDir::ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "kitrar-XXXXXX").string();
+fs::path fastTempDir() {
+    return fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
+                                                                           : fs::temp_directory_path();
+}
+
+ScratchDir::ScratchDir(const fs::path& base) {
+    std::string tmpl = (base / "kitrar-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) std::abort();
     path_ = tmpl;
 }
@@ -120,9 +171,10 @@ ScratchDir::ScratchDir() {
 ScratchDir::~ScratchDir() {
     std::error_code ec;
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (auto& e : fs::recursive_directory_iterator(path_, ec))
-        if (e.is_directory() && !e.is_symlink())
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (!it->is_symlink(ec) && it->is_directory(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
 

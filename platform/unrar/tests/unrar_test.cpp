@@ -19,6 +19,8 @@ using testsupport::ScratchDir;
 
 namespace {
 
+using testsupport::pattern;
+
 struct Outcome {
     int openResult = 0;
     int end = 0;                      // the code that ended the header loop
@@ -61,18 +63,6 @@ Outcome extractAll(const fs::path& archive, const fs::path& dest, int operation 
     }
     EXPECT_EQ(RARCloseArchive(h), ERAR_SUCCESS);
     return out;
-}
-
-std::string pattern(size_t n) {
-    std::string s(n, '\0');
-    uint32_t x = 2463534242u;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return s;
 }
 
 std::vector<std::string> fixtureVolumes(const fs::path& dir, const std::string& stem) {
@@ -317,6 +307,7 @@ TEST(Safety, NothingIsWrittenOutsideTheDestination) {
                                                       RarEntry::file("etc/evil.conf", "through the link"),
                                                       RarEntry::symlink("up", "sub/../../.."),
                                                       RarEntry::file("up/w", "through the link"),
+                                                      RarEntry::directory("sub"),
                                                       RarEntry::symlink("inside", "sub/../ok.txt"),
                                                       RarEntry::file("ok.txt", "fine"),
                                                       RarEntry::file("win\\style\\name.txt", "split"),
@@ -387,7 +378,8 @@ TEST(Volumes, AFileEndingWhereItsVolumeEndsIsFollowedByTheNext) {
     EXPECT_EQ(fs::file_size(written[0]), volumeSize);
     Outcome o = extractAll(written[0], d / "out");
     EXPECT_EQ(o.end, ERAR_END_ARCHIVE);
-    EXPECT_EQ(o.codes, (std::map<std::string, int>{{"a.bin", 0}, {"b.bin", 0}, {"c.bin", 0}}));
+    EXPECT_EQ(o.codes, (std::map<std::string, int>{
+                           {"a.bin", ERAR_SUCCESS}, {"b.bin", ERAR_SUCCESS}, {"c.bin", ERAR_SUCCESS}}));
     EXPECT_EQ(volumeCalls, (std::vector<std::pair<int, std::string>>{{RAR_VOL_NOTIFY, written[1]}}));
     EXPECT_EQ(o.volumeOf["a.bin"], "set.part1.rar");
     EXPECT_EQ(o.volumeOf["b.bin"], "set.part2.rar");
@@ -439,7 +431,8 @@ TEST(Damage, ACorruptStoredFileIsBadDataAndLeavesNothing) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
         Outcome o = extractAll(written[0], d / "out");
-        EXPECT_EQ(o.codes, (std::map<std::string, int>{{"good", 0}, {"bad", ERAR_BAD_DATA}, {"after", 0}}));
+        EXPECT_EQ(o.codes, (std::map<std::string, int>{
+                               {"good", ERAR_SUCCESS}, {"bad", ERAR_BAD_DATA}, {"after", ERAR_SUCCESS}}));
         EXPECT_EQ(testsupport::treeManifest(d / "out"),
                   (std::vector<std::string>{"file after 2 " + testsupport::sha256Hex("ok"),
                                             "file good 4 " + testsupport::sha256Hex("fine")}));

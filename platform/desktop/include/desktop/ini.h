@@ -3,7 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "desktop/utf8.h"
+
 namespace desktop {
+
+// Largest INI file read; a larger one (or one that is not a regular file) reads as empty.
+inline constexpr std::size_t kIniFileMaxBytes = 4 << 20;
 
 // Longest value the profile lookup hands back (its result buffer holds 2047 characters and a zero).
 inline constexpr std::size_t kProfileValueMax = 2047;
@@ -19,7 +24,8 @@ inline constexpr std::size_t kProfileValueMax = 2047;
 std::string profileString(std::string_view content, std::string_view section, std::string_view key,
                           std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
 
-// Same, reading the file at `path`; an absent or unreadable file behaves as an empty one.
+// Same, reading the file at `path`; an absent or unreadable file, or one that is not a regular file of
+// at most kIniFileMaxBytes, behaves as an empty one.
 std::string profileStringFromFile(const std::string& path, std::string_view section, std::string_view key,
                                   std::string_view fallback = {}, std::size_t maxChars = kProfileValueMax);
 
@@ -27,8 +33,5 @@ std::string profileStringFromFile(const std::string& path, std::string_view sect
 // (so a cut never splits one; a last character already cut short is dropped), single bytes
 // otherwise.
 std::string cutText(std::string text, std::size_t maxChars);
-
-// True when `bytes` is well-formed UTF-8.
-bool isValidUtf8(std::string_view bytes);
 
 } // namespace desktop

@@ -20,11 +20,16 @@ struct Box {
     BoxIcon icon = BoxIcon::None;
 };
 
-// A message box with one OK button; show() returns when the user has closed it.
+// A message box with one OK button; show() returns when the user has closed it. ask() shows the box
+// with OK and Cancel and returns whether OK was chosen (by default: shown as a plain box, OK).
 class MessageBoxService {
   public:
     virtual ~MessageBoxService() = default;
     virtual void show(QWidget* owner, const Box& box) = 0;
+    virtual bool ask(QWidget* owner, const Box& box) {
+        show(owner, box);
+        return true;
+    }
 };
 
 // The shell's "open" action on a file or folder. Returns whether the request was accepted.
@@ -63,6 +68,8 @@ void setFreeSpace(FreeSpaceService* service);
 // The installer's two kinds of message: title "Warning" or "Information", one OK button.
 void showWarning(QWidget* owner, const QString& text);
 void showInformation(QWidget* owner, const QString& text);
+// An "Information" box with OK and Cancel; true for OK.
+bool askInformation(QWidget* owner, const QString& text);
 
 // Keeps every request made of the box, shell and help services, in order, and answers at once
 // (boxes are "closed" with OK immediately). `onEntry` runs for each request before it returns, so a
@@ -86,12 +93,14 @@ class Recorder final : public MessageBoxService, public ShellService, public Hel
     std::function<void(const Entry&)> onEntry;
     bool shellResult = true;
     bool helpResult = true;
+    bool askResult = true; // the answer to boxes with OK and Cancel (recorded as boxes)
 
     std::vector<Entry> boxes() const;
     std::vector<QString> opened() const;
     void clear() { entries.clear(); }
 
     void show(QWidget* owner, const Box& box) override;
+    bool ask(QWidget* owner, const Box& box) override;
     bool open(const QString& target) override;
     bool showContext(QWidget* owner, const QString& helpFile, int context) override;
     bool quit(QWidget* owner, const QString& helpFile) override;
@@ -106,6 +115,7 @@ class Recorder final : public MessageBoxService, public ShellService, public Hel
 // When the environment variable KIT_DESKTOP_LOG names a file, the default services show nothing
 // and append one line per request to that file instead:
 //   box<TAB>title<TAB>text        open<TAB>target        help<TAB>file<TAB>context        helpquit<TAB>file
+//   ask<TAB>title<TAB>text (a box with OK and Cancel, answered Cancel: nobody is there to act on it)
 // This lets scripts and tests drive whole programs headless.
 inline constexpr const char* kDesktopLogVariable = "KIT_DESKTOP_LOG";
 

@@ -9,21 +9,37 @@
  * - Encrypted file data cannot be decrypted. An encrypted entry fails with ERAR_MISSING_PASSWORD when
  *   no password was set, and with ERAR_BAD_PASSWORD when one was (it could not be used). Nothing is
  *   written for it. Archives with encrypted headers fail to open with ERAR_MISSING_PASSWORD.
- * - Fields libarchive does not report (PackSize, HostOS, FileCRC, UnpVer, Method) are read from the
- *   file header blocks directly when the volume starts with a RAR signature (no self-extracting stub);
- *   otherwise they are 0 (HostOS 3, Unix, with FileAttr a Unix mode).
+ * - Self-extracting archives (a program before the RAR signature) are not read.
  * - A file split over volumes is reported once, with the header of its first part; PackSize is that
  *   part's packed size. RAR_OM_LIST_INCSPLIT behaves as RAR_OM_LIST.
  * - Cancelling from the process-data callback (returning 0) ends the file with ERAR_UNKNOWN.
- * - A next volume that cannot be had (the volume callback gives up, or there is none) ends the
- *   operation with ERAR_EOPEN; every later call on the handle returns it too.
  *
- * Data is checked: stored RAR 4 files against the CRC in their (last part's) header, which libarchive
- * itself does not do, everything else by libarchive. Damaged data gives ERAR_BAD_DATA.
+ * What is checked, whatever libarchive checks itself:
+ * - Every header against its CRC, every size in it against what is left of its volume. The archive
+ *   has ended (ERAR_END_ARCHIVE) only when the end block of its last volume is reached; an archive that
+ *   ends before that, or whose header is damaged, gives ERAR_BAD_DATA. After a failed RARReadHeader
+ *   the record names the volume (ArcName) and, when it can still be read, the file whose header broke
+ *   (FileName); every later call returns the same code.
+ * - Every file's data against its size and its checksum (CRC-32, or BLAKE2sp where the archive stores
+ *   it; for a split file, the checksum of the whole file in the header of its last part). Damaged data
+ *   gives ERAR_BAD_DATA and leaves no file.
+ * - A next volume that is missing, or there but not the next volume of this set, is asked for through
+ *   the volume callback; when the callback gives up (or there is none) the operation ends with
+ *   ERAR_EOPEN (missing) or ERAR_BAD_ARCHIVE (not a volume of this set), and every later call on the
+ *   handle returns it too.
+ * - Names come out as UTF-8 whatever the locale: RAR 4 Unicode names are decoded, 8-bit names that
+ *   are not UTF-8 are read as CP437. A name longer than FileName holds is cut at a character boundary.
  *
- * Extraction never writes outside the destination: entries with absolute names, ".." components, links
- * whose targets leave the destination, and names that would pass through an existing symbolic link are
- * refused with ERAR_ECREATE. A file that fails is removed, never left half written.
+ * Extraction never writes outside the destination: entries with absolute names or ".." components,
+ * names that would pass through a symbolic link, and symbolic links whose targets, resolved against the
+ * disk, lead (or could later lead) outside the destination are refused with ERAR_ECREATE. A file that
+ * fails is removed, never left half written. Modes go through the process umask; set-user-id,
+ * set-group-id and sticky bits are never restored. RAR 5 hard links become hard links to the file
+ * extracted before (or copies of it where the file system has none).
+ *
+ * Handles are numbers, never reused: a stale or doubled handle gives ERAR_BAD_ARCHIVE (ERAR_ECLOSE
+ * from RARCloseArchive). No C++ exception leaves an entry point, and an exception thrown by a callback
+ * ends the operation with ERAR_UNKNOWN.
  */
 
 #ifdef __cplusplus
