@@ -148,7 +148,8 @@ TV32_API int TV32_CALL buf32FillOneColor(TV32HBUF buffer, const void* color);
  * band height of 8-bit buffers); 0, 0 restores the starting value, which the environment
  * variable TV32_CELL_SIZE ("W" or "WxH") sets (default 128 x 128). Meant for tests. */
 TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height);
-/* Number of buffers allocated and not yet freed in this process. Meant for leak tests. */
+/* Number of buffers allocated and not yet freed in this process (-1 when it cannot be told).
+ * Meant for leak tests. */
 TV32_API int32_t TV32_CALL buf32CountLive(void);
 /* After count more buffers have been made, making a buffer fails (as when memory is exhausted)
  * until this is called again; a negative count lifts the limit. Meant for tests of failure paths. */

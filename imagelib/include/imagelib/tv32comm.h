@@ -48,6 +48,12 @@ static_assert(offsetof(C32MSGBOX, keepErrorInfo) == 36, "reset flag is field 10"
 /* tv32MoveWindow: place relative to the window's own parent (or the screen). */
 #define TV32_PARENT_OF_WINDOW ((TV32HWND)-1)
 
+/* Error information (c32SetDLLErrInfo / c32GetDLLErrInfo). The libraries and the plug-ins record
+ * why a call failed as (0, 0, code, detail, 0, 0); values[2] is the code. The common library's own
+ * codes are the ids of its string table (c32GetString): */
+#define C32_ERR_NO_MEMORY 1000 /* memory ran out */
+#define C32_ERR_FAILED 1004    /* an operation failed unexpectedly */
+
 /* Test hook of tv32ChooseColorEx: answers instead of the dialog. Gets the owner and the starting
  * colour (0x00BBGGRR); returns nonzero and sets *chosen when a colour was chosen. */
 typedef int (*TV32CHOOSECOLORHOOK)(TV32HWND owner, uint32_t initial, uint32_t* chosen);
@@ -60,7 +66,7 @@ TV32_API int TV32_CALL c32GetString(int32_t id, char* buffer, int32_t size);
 /* Shows the message box of the record (through the desktop message-box service); returns 1 (OK)
  * when shown, 0 for a bad record. */
 TV32_API int TV32_CALL c32ShowMb(const C32MSGBOX* box);
-/* Error information for the host: six values kept until reset. */
+/* Error information for the host: six values kept until reset (see C32_ERR_* above). */
 TV32_API int TV32_CALL c32SetDLLErrInfo(int32_t v1, int32_t v2, int32_t v3, int32_t v4, int32_t v5,
                                         int32_t v6);
 TV32_API int TV32_CALL c32ResetDLLErrInfo(void);

@@ -21,11 +21,22 @@ TV32_API QWidget* widgetFromHandle(TV32HWND handle);
 TV32_API TV32HWND handleOfWidget(QWidget* widget);
 
 // The process's QApplication. When the process has no Qt application (the host is not a Qt
-// program), one is created on first use on the calling thread, with the program's name as its
-// only argument, and kept until the process ends. Returns nullptr when the process holds a
-// non-widget Qt application or no display can be reached (QT_QPA_PLATFORM unset and neither
-// DISPLAY nor WAYLAND_DISPLAY set).
+// program), one is created on first use on the calling thread and kept until the process ends,
+// but only after the display it would use has been found to answer: the first platform of
+// QT_QPA_PLATFORM that will start (xcb when the X server of DISPLAY takes a connection, wayland
+// when the compositor of WAYLAND_DISPLAY does, offscreen, minimal), or without QT_QPA_PLATFORM
+// the X server of DISPLAY, else the Wayland compositor of WAYLAND_DISPLAY. Returns nullptr, and
+// the process goes on, when the process holds a non-widget Qt application or nothing would start
+// (where Qt itself would end the process).
 TV32_API QApplication* ensureApplication();
+
+// A host's window as the owner of a dialog of this process. A widget of this process is the
+// dialog's parent already (widgetFromHandle); a native window of another program (an X11 window
+// id, on the xcb platform) becomes the transient parent of the dialog's window, so that the
+// window manager keeps the dialog above the host's window, and tv32MoveWindow centres it there.
+// Returns true when a foreign window was made the owner; false for 0, a widget of this process,
+// an id that names no window, or a platform without foreign windows.
+TV32_API bool attachForeignOwner(QWidget* dialog, TV32HWND owner);
 
 // Dialog units: the coordinates of the libraries' resource templates. One horizontal unit is a
 // quarter of the dialog font's average character width, one vertical unit an eighth of its

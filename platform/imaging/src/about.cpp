@@ -1,5 +1,6 @@
 // The about box of the package.
 #include "imagelib/scabout.h"
+#include "imagelib/tv32guard.h"
 #include "imagelib/tv32qt.h"
 
 #include <QApplication>
@@ -67,15 +68,17 @@ TV32_API SCABOUTHOOK TV32_CALL scSetAboutBoxHook(SCABOUTHOOK hook) {
 }
 
 TV32_API int TV32_CALL ShowAboutBox(TV32HWND owner) {
-    if (aboutHook) {
-        const QByteArray text = tv32::aboutText().toUtf8();
-        return aboutHook(owner, text.constData()) ? 1 : 0;
-    }
-    if (!tv32::ensureApplication()) return 0;
-    QDialog* dlg = tv32::createAboutBox(tv32::widgetFromHandle(owner));
-    dlg->exec();
-    delete dlg;
-    return 1;
+    return tv32::guardLibrary(0, [&]() -> int {
+        if (aboutHook) {
+            const QByteArray text = tv32::aboutText().toUtf8();
+            return aboutHook(owner, text.constData()) ? 1 : 0;
+        }
+        if (!tv32::ensureApplication()) return 0;
+        QDialog* dlg = tv32::createAboutBox(tv32::widgetFromHandle(owner));
+        dlg->exec();
+        delete dlg;
+        return 1;
+    });
 }
 
 } // extern "C"

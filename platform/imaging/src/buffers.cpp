@@ -1,6 +1,8 @@
 // Image buffers: the handle table, cell storage and the block operations.
 #include "store.h"
 
+#include "imagelib/tv32guard.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -9,10 +11,7 @@
 #include <mutex>
 #include <new>
 #include <unordered_map>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include <utility>
 
 namespace tv32 {
 namespace {
@@ -88,18 +87,22 @@ void fillRegion(Buffer& b, int x, int y, int w, int h, const uint8_t* pixel) {
     });
 }
 
-// Intersection of [x, x + w) x [y, y + h) with [0, W) x [0, H); false when empty.
-bool clip(int& x, int& y, int& w, int& h, int W, int H, int* skipX = nullptr, int* skipY = nullptr) {
-    std::int64_t x0 = std::max<std::int64_t>(x, 0), y0 = std::max<std::int64_t>(y, 0);
-    std::int64_t x1 = std::min<std::int64_t>(std::int64_t(x) + w, W);
-    std::int64_t y1 = std::min<std::int64_t>(std::int64_t(y) + h, H);
+// A block of pixels in 64 bits, so that no sum or difference of a caller's coordinates wraps.
+struct Block {
+    std::int64_t x, y, w, h;
+};
+
+// The part of block b inside [0, W) x [0, H), and how far it starts from b's own top-left corner
+// (skipX, skipY); false when nothing is left. Every value of a non-empty result fits in an int.
+bool clip(Block& b, std::int64_t W, std::int64_t H, std::int64_t* skipX = nullptr,
+          std::int64_t* skipY = nullptr) {
+    if (b.w <= 0 || b.h <= 0) return false;
+    const std::int64_t x0 = std::max<std::int64_t>(b.x, 0), y0 = std::max<std::int64_t>(b.y, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(b.x + b.w, W), y1 = std::min<std::int64_t>(b.y + b.h, H);
     if (x1 <= x0 || y1 <= y0) return false;
-    if (skipX) *skipX = int(x0 - x);
-    if (skipY) *skipY = int(y0 - y);
-    x = int(x0);
-    y = int(y0);
-    w = int(x1 - x0);
-    h = int(y1 - y0);
+    if (skipX) *skipX = x0 - b.x;
+    if (skipY) *skipY = y0 - b.y;
+    b = {x0, y0, x1 - x0, y1 - y0};
     return true;
 }
 
@@ -109,141 +112,6 @@ bool inside(const Buffer& b, int x, int y, int w, int h) {
 }
 
 } // namespace
-
-namespace {
-#if defined(__linux__)
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
-
-// Large slabs freed lately, kept mapped for the next buffers: a filter that renders one picture
-// after another allocates the same few large sizes each time, and memory fresh from the system
-// costs a page fault and the zeroing of every page on first touch (far more than a copy). At most
-// kKeptCount mappings and kKeptBytes in all are kept; the oldest go first.
-constexpr std::size_t kKeptCount = 8;
-constexpr std::size_t kKeptBytes = std::size_t(256) << 20;
-
-struct KeptMapping {
-    uint8_t* data;
-    std::size_t length;
-};
-
-struct KeptMappings {
-    std::mutex mutex;
-    KeptMapping items[kKeptCount];
-    std::size_t count = 0, bytes = 0;
-
-    // The smallest kept mapping of at least length bytes and not much longer, removed from the
-    // list; null when there is none.
-    uint8_t* take(std::size_t length, std::size_t& got) {
-        std::lock_guard lock(mutex);
-        std::size_t best = count;
-        for (std::size_t i = 0; i < count; ++i)
-            if (items[i].length >= length && items[i].length - length <= length / 4 &&
-                (best == count || items[i].length < items[best].length))
-                best = i;
-        if (best == count) return nullptr;
-        uint8_t* data = items[best].data;
-        got = items[best].length;
-        bytes -= got;
-        for (std::size_t i = best + 1; i < count; ++i)
-            items[i - 1] = items[i];
-        --count;
-        return data;
-    }
-    // Keeps a mapping, unmapping the oldest ones it displaces (or itself when it is too long).
-    void keep(uint8_t* data, std::size_t length) {
-        std::unique_lock lock(mutex);
-        if (length > kKeptBytes) {
-            lock.unlock();
-            munmap(data, length);
-            return;
-        }
-        while (count == kKeptCount || bytes + length > kKeptBytes) {
-            munmap(items[0].data, items[0].length);
-            bytes -= items[0].length;
-            for (std::size_t i = 1; i < count; ++i)
-                items[i - 1] = items[i];
-            --count;
-        }
-        items[count++] = {data, length};
-        bytes += length;
-    }
-    // Unmaps everything kept (when the system has no fresh memory left to give).
-    bool drain() {
-        std::lock_guard lock(mutex);
-        const bool any = count > 0;
-        for (std::size_t i = 0; i < count; ++i)
-            munmap(items[i].data, items[i].length);
-        count = bytes = 0;
-        return any;
-    }
-};
-
-KeptMappings& kept() {
-    static KeptMappings* k = new KeptMappings; // like the table, lives as long as the process
-    return *k;
-}
-
-// A fresh mapping of length bytes (a whole number of huge pages) aligned to the huge-page size,
-// so that every part of it can be backed by huge pages; its pages start as zero.
-uint8_t* mapFresh(std::size_t length) {
-    void* raw = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    auto* base = static_cast<uint8_t*>(raw);
-    const std::size_t lead = (kHugePage - reinterpret_cast<std::uintptr_t>(base) % kHugePage) % kHugePage;
-    if (lead) munmap(base, lead);
-    munmap(base + lead + length, kHugePage - lead);
-#ifdef MADV_HUGEPAGE
-    madvise(base + lead, length, MADV_HUGEPAGE); // advice only: without it the mapping still works
-#endif
-    return base + lead;
-}
-#endif
-} // namespace
-
-bool Slab::allocate(std::size_t bytes, bool zeroed) {
-    release();
-    if (bytes == 0) bytes = 1;
-#if defined(__linux__)
-    if (bytes >= kHugePage) {
-        const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        if (length < bytes || length > SIZE_MAX - kHugePage) return false;
-        std::size_t got = 0;
-        if (uint8_t* reused = kept().take(length, got)) {
-            if (zeroed) std::memset(reused, 0, bytes);
-            data_ = reused;
-            mapped_ = got;
-        } else {
-            uint8_t* fresh = mapFresh(length);
-            if (!fresh && kept().drain()) fresh = mapFresh(length);
-            if (!fresh) return false;
-            data_ = fresh;
-            mapped_ = length;
-        }
-        size_ = bytes;
-        return true;
-    }
-#endif
-    data_ = static_cast<uint8_t*>(zeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
-    if (!data_) return false;
-    size_ = bytes;
-    mapped_ = 0;
-    return true;
-}
-
-void Slab::release() {
-    if (!data_) return;
-#if defined(__linux__)
-    if (mapped_) {
-        kept().keep(data_, mapped_);
-        data_ = nullptr;
-        size_ = mapped_ = 0;
-        return;
-    }
-#endif
-    std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
-}
 
 Buffer* lookup(TV32HBUF h) {
     if (h == 0) return nullptr;
@@ -289,7 +157,10 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed)
     if (!validBits(bits) || width <= 0 || height <= 0) return nullptr;
     if (!allowedByFailHook()) return nullptr;
     const int bpp = bits / 8;
-    if (std::int64_t(width) * height * bpp > INT_MAX) return nullptr;
+    // The information record gives the bytes of a row and of the whole picture in 32 bits: a
+    // buffer whose size does not fit is never made (the product is formed in 64 bits).
+    const std::int64_t rowBytes = std::int64_t(width) * bpp;
+    if (rowBytes > INT_MAX || rowBytes * height > INT_MAX) return nullptr;
     int cw = 0, ch = 0;
     cellSize(cw, ch);
     auto b = std::unique_ptr<Buffer>(new (std::nothrow) Buffer);
@@ -324,7 +195,7 @@ std::unique_ptr<Buffer> makeBuffer(int bits, int width, int height, bool zeroed)
                     p += std::size_t(b->cellWidthAt(cx)) * std::size_t(b->cellHeightAt(cy)) * 3;
                 }
         }
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return nullptr;
     }
     return b;
@@ -352,25 +223,38 @@ void writeBlock(Buffer& b, int x, int y, int w, int h, const uint8_t* mem, std::
 
 using namespace tv32;
 
+namespace {
+
+// The fence of every export below: an exception ends the call with failure (guardLibrary).
+template <class F> int guarded(F&& body) noexcept {
+    return guardLibrary(0, std::forward<F>(body));
+}
+
+} // namespace
+
 extern "C" {
 
 TV32_API int TV32_CALL buf32SetCellSize(int32_t width, int32_t height) {
-    if (width < 0 || height < 0 || width > 65536 || height > 65536) return 0;
-    Table& t = table();
-    std::lock_guard lock(t.mutex);
-    if (width == 0 || height == 0) {
-        initialCellSize(t.cellW, t.cellH);
-    } else {
-        t.cellW = width;
-        t.cellH = height;
-    }
-    return 1;
+    return guarded([&] {
+        if (width < 0 || height < 0 || width > 65536 || height > 65536) return 0;
+        Table& t = table();
+        std::lock_guard lock(t.mutex);
+        if (width == 0 || height == 0) {
+            initialCellSize(t.cellW, t.cellH);
+        } else {
+            t.cellW = width;
+            t.cellH = height;
+        }
+        return 1;
+    });
 }
 
 TV32_API int32_t TV32_CALL buf32CountLive(void) {
-    Table& t = table();
-    std::lock_guard lock(t.mutex);
-    return int32_t(t.buffers.size());
+    return guardLibrary(int32_t(-1), [] {
+        Table& t = table();
+        std::lock_guard lock(t.mutex);
+        return int32_t(t.buffers.size());
+    });
 }
 
 TV32_API int TV32_CALL buf32FailAfter(int32_t count) {
@@ -380,236 +264,276 @@ TV32_API int TV32_CALL buf32FailAfter(int32_t count) {
 
 TV32_API int TV32_CALL buf32Alloc(TV32HBUF* slot, int32_t bitsPerPixel, int32_t width, int32_t height,
                                   int32_t fillMode, const void* fillValue) {
-    if (!slot) return 0;
-    if (fillMode == BUF32_FILL_VALUE && !fillValue) return 0;
-    if (fillMode < 0 || fillMode > 2) return 0;
-    auto b = makeBuffer(bitsPerPixel, width, height, fillMode == BUF32_FILL_ZERO);
-    if (!b) return 0;
-    if (fillMode == BUF32_FILL_VALUE)
-        fillRegion(*b, 0, 0, width, height, static_cast<const uint8_t*>(fillValue));
-    const TV32HBUF h = insert(std::move(b));
-    if (!h) return 0;
-    *slot = h;
-    return 1;
+    return guarded([&] {
+        if (!slot) return 0;
+        if (fillMode == BUF32_FILL_VALUE && !fillValue) return 0;
+        if (fillMode < 0 || fillMode > 2) return 0;
+        auto b = makeBuffer(bitsPerPixel, width, height, fillMode == BUF32_FILL_ZERO);
+        if (!b) return 0;
+        if (fillMode == BUF32_FILL_VALUE)
+            fillRegion(*b, 0, 0, width, height, static_cast<const uint8_t*>(fillValue));
+        const TV32HBUF h = insert(std::move(b));
+        if (!h) return 0;
+        *slot = h;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32Free(TV32HBUF buffer) {
-    if (buffer == 0) return 0;
-    std::unique_ptr<Buffer> doomed;
-    Table& t = table();
-    {
-        std::lock_guard lock(t.mutex);
-        auto it = t.buffers.find(buffer);
-        if (it == t.buffers.end()) return 0;
-        doomed = std::move(it->second);
-        t.buffers.erase(it);
-    }
-    return 1;
+    return guarded([&] {
+        if (buffer == 0) return 0;
+        std::unique_ptr<Buffer> doomed;
+        Table& t = table();
+        {
+            std::lock_guard lock(t.mutex);
+            auto it = t.buffers.find(buffer);
+            if (it == t.buffers.end()) return 0;
+            doomed = std::move(it->second);
+            t.buffers.erase(it);
+        }
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32GetWHU(TV32HBUF buffer, int32_t* width, int32_t* height, int32_t) {
-    const Buffer* b = lookup(buffer);
-    if (!b) return 0;
-    if (width) *width = b->width;
-    if (height) *height = b->height;
-    return 1;
+    return guarded([&] {
+        const Buffer* b = lookup(buffer);
+        if (!b) return 0;
+        if (width) *width = b->width;
+        if (height) *height = b->height;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32GetInfo(TV32HBUF buffer, BUF32INFO* info) {
-    const Buffer* b = lookup(buffer);
-    if (!b) return 0;
-    if (!info) return 1;
-    std::memset(info, 0, sizeof *info);
-    info->recordSize = sizeof *info;
-    info->handle = buffer;
-    info->bitsPerPixel = b->bits;
-    info->bytesPerPixel = b->bpp;
-    info->width = b->width;
-    info->height = b->height;
-    info->bytesPerRow = b->width * b->bpp;
-    info->dataSize = int32_t(b->dataSize());
-    info->lockCount = b->lockCount;
-    info->lockMode = b->lockMode;
-    info->cellCount = b->cellCount();
-    info->cellsAcross = b->across;
-    info->cellsDown = b->down;
-    info->cellWidth = b->cellW;
-    info->cellHeight = b->cellH;
-    info->lastCellWidth = b->lastW;
-    info->lastCellHeight = b->lastH;
-    return 1;
+    return guarded([&] {
+        const Buffer* b = lookup(buffer);
+        if (!b) return 0;
+        if (!info) return 1;
+        std::memset(info, 0, sizeof *info);
+        info->recordSize = sizeof *info;
+        info->handle = buffer;
+        info->bitsPerPixel = b->bits;
+        info->bytesPerPixel = b->bpp;
+        info->width = b->width;
+        info->height = b->height;
+        info->bytesPerRow = b->width * b->bpp;
+        info->dataSize = int32_t(b->dataSize());
+        info->lockCount = b->lockCount;
+        info->lockMode = b->lockMode;
+        info->cellCount = b->cellCount();
+        info->cellsAcross = b->across;
+        info->cellsDown = b->down;
+        info->cellWidth = b->cellW;
+        info->cellHeight = b->cellH;
+        info->lastCellWidth = b->lastW;
+        info->lastCellHeight = b->lastH;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32Lock(TV32HBUF buffer, int32_t mode, BUF32LOCK* lock) {
-    Buffer* b = lookup(buffer);
-    if (!b || mode < 1 || mode > 3) return 0;
-    if (b->lockCount == INT_MAX) return 0;
-    if (b->lockCount++ == 0) b->lockMode = mode;
-    if (lock) {
-        lock->mode = mode;
-        lock->width = b->width;
-        lock->height = b->height;
-        lock->bytesPerPixel = b->bpp;
-        lock->cellCount = b->cellCount();
-    }
-    return 1;
+    return guarded([&] {
+        Buffer* b = lookup(buffer);
+        if (!b || mode < 1 || mode > 3) return 0;
+        if (b->lockCount == INT_MAX) return 0;
+        if (b->lockCount++ == 0) b->lockMode = mode;
+        if (lock) {
+            lock->mode = mode;
+            lock->width = b->width;
+            lock->height = b->height;
+            lock->bytesPerPixel = b->bpp;
+            lock->cellCount = b->cellCount();
+        }
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32Unlock(TV32HBUF buffer) {
-    Buffer* b = lookup(buffer);
-    if (!b || b->lockCount == 0) return 0;
-    if (--b->lockCount == 0) b->lockMode = 0;
-    return 1;
+    return guarded([&] {
+        Buffer* b = lookup(buffer);
+        if (!b || b->lockCount == 0) return 0;
+        if (--b->lockCount == 0) b->lockMode = 0;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32CellLock(TV32HBUF buffer, int32_t index, BUF32LOCK*, BUF32CELL* cell) {
-    const Buffer* b = lookup(buffer);
-    if (!b || !cell || b->lockCount == 0 || index < 0 || index >= b->cellCount()) return 0;
-    const int column = index % b->across, row = index / b->across;
-    cell->index = index;
-    cell->bytesPerPixel = b->bpp;
-    cell->x = column * b->cellW;
-    cell->y = row * b->cellH;
-    cell->width = b->cellWidthAt(column);
-    cell->height = b->cellHeightAt(row);
-    cell->pixelCount = cell->width * cell->height;
-    cell->pixels = b->at(cell->x, cell->y);
-    return 1;
+    return guarded([&] {
+        const Buffer* b = lookup(buffer);
+        if (!b || !cell || b->lockCount == 0 || index < 0 || index >= b->cellCount()) return 0;
+        const int column = index % b->across, row = index / b->across;
+        cell->index = index;
+        cell->bytesPerPixel = b->bpp;
+        cell->x = column * b->cellW;
+        cell->y = row * b->cellH;
+        cell->width = b->cellWidthAt(column);
+        cell->height = b->cellHeightAt(row);
+        cell->pixelCount = cell->width * cell->height;
+        cell->pixels = b->at(cell->x, cell->y);
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32CellUnlock(TV32HBUF buffer, int32_t index) {
-    const Buffer* b = lookup(buffer);
-    return b && b->lockCount > 0 && index >= 0 && index < b->cellCount() ? 1 : 0;
+    return guarded([&] {
+        const Buffer* b = lookup(buffer);
+        return b && b->lockCount > 0 && index >= 0 && index < b->cellCount() ? 1 : 0;
+    });
 }
 
 TV32_API uint8_t* TV32_CALL buf32PointAddr(TV32HBUF buffer, int32_t x, int32_t y) {
-    const Buffer* b = lookup(buffer);
-    if (!b || b->lockCount == 0 || x < 0 || y < 0 || x >= b->width || y >= b->height) return nullptr;
-    return b->at(x, y);
+    return guardLibrary(static_cast<uint8_t*>(nullptr), [&]() -> uint8_t* {
+        const Buffer* b = lookup(buffer);
+        if (!b || b->lockCount == 0 || x < 0 || y < 0 || x >= b->width || y >= b->height) return nullptr;
+        return b->at(x, y);
+    });
 }
 
 TV32_API int TV32_CALL buf32GetMem(TV32HBUF buffer, int32_t x, int32_t y, int32_t width, int32_t height,
                                    void* memory) {
-    const Buffer* b = lookup(buffer);
-    if (!b || !memory || !inside(*b, x, y, width, height)) return 0;
-    readBlock(*b, x, y, width, height, static_cast<uint8_t*>(memory), std::size_t(width) * b->bpp);
-    return 1;
+    return guarded([&] {
+        const Buffer* b = lookup(buffer);
+        if (!b || !memory || !inside(*b, x, y, width, height)) return 0;
+        readBlock(*b, x, y, width, height, static_cast<uint8_t*>(memory), std::size_t(width) * b->bpp);
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32GetMemWithBC(TV32HBUF buffer, int32_t x, int32_t y, int32_t width, int32_t height,
                                          void* memory, const void* background) {
-    const Buffer* b = lookup(buffer);
-    if (!b || !memory || width <= 0 || height <= 0) return 0;
-    auto* mem = static_cast<uint8_t*>(memory);
-    const std::size_t stride = std::size_t(width) * b->bpp;
-    const auto* bg = static_cast<const uint8_t*>(background);
-    if (!bg || b->bpp == 1 || (bg[0] == bg[1] && bg[1] == bg[2])) {
-        std::memset(mem, bg ? bg[0] : 0, stride * std::size_t(height));
-    } else {
-        for (std::size_t i = 0; i < stride * std::size_t(height); i += 3)
-            std::memcpy(mem + i, bg, 3);
-    }
-    int cx = x, cy = y, cw = width, ch = height, sx = 0, sy = 0;
-    if (clip(cx, cy, cw, ch, b->width, b->height, &sx, &sy))
-        readBlock(*b, cx, cy, cw, ch, mem + std::size_t(sy) * stride + std::size_t(sx) * b->bpp, stride);
-    return 1;
+    return guarded([&] {
+        const Buffer* b = lookup(buffer);
+        if (!b || !memory || width <= 0 || height <= 0) return 0;
+        auto* mem = static_cast<uint8_t*>(memory);
+        const std::size_t stride = std::size_t(width) * b->bpp;
+        const auto* bg = static_cast<const uint8_t*>(background);
+        if (!bg || b->bpp == 1 || (bg[0] == bg[1] && bg[1] == bg[2])) {
+            std::memset(mem, bg ? bg[0] : 0, stride * std::size_t(height));
+        } else {
+            for (std::size_t i = 0; i < stride * std::size_t(height); i += 3)
+                std::memcpy(mem + i, bg, 3);
+        }
+        Block c{x, y, width, height};
+        std::int64_t sx = 0, sy = 0;
+        if (clip(c, b->width, b->height, &sx, &sy))
+            readBlock(*b, int(c.x), int(c.y), int(c.w), int(c.h),
+                      mem + std::size_t(sy) * stride + std::size_t(sx) * b->bpp, stride);
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32MergeMem(TV32HBUF buffer, int32_t x, int32_t y, const void* memory, int32_t width,
                                      int32_t height) {
-    Buffer* b = lookup(buffer);
-    if (!b || !memory || width <= 0 || height <= 0) return 0;
-    const auto* mem = static_cast<const uint8_t*>(memory);
-    const std::size_t stride = std::size_t(width) * b->bpp;
-    int cx = x, cy = y, cw = width, ch = height, sx = 0, sy = 0;
-    if (clip(cx, cy, cw, ch, b->width, b->height, &sx, &sy))
-        writeBlock(*b, cx, cy, cw, ch, mem + std::size_t(sy) * stride + std::size_t(sx) * b->bpp, stride);
-    return 1;
+    return guarded([&] {
+        Buffer* b = lookup(buffer);
+        if (!b || !memory || width <= 0 || height <= 0) return 0;
+        const auto* mem = static_cast<const uint8_t*>(memory);
+        const std::size_t stride = std::size_t(width) * b->bpp;
+        Block c{x, y, width, height};
+        std::int64_t sx = 0, sy = 0;
+        if (clip(c, b->width, b->height, &sx, &sy))
+            writeBlock(*b, int(c.x), int(c.y), int(c.w), int(c.h),
+                       mem + std::size_t(sy) * stride + std::size_t(sx) * b->bpp, stride);
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32MergeBuf(TV32HBUF from, int32_t fromX, int32_t fromY, int32_t width,
                                      int32_t height, TV32HBUF to, int32_t toX, int32_t toY) {
-    Buffer* s = lookup(from);
-    Buffer* d = lookup(to);
-    if (!s || !d || s->bits != d->bits || width <= 0 || height <= 0) return 0;
-    // Clip to the source, moving the target along, then to the target.
-    int sx = fromX, sy = fromY, w = width, h = height, offX = 0, offY = 0;
-    if (!clip(sx, sy, w, h, s->width, s->height, &offX, &offY)) return 1;
-    int dx = toX + offX, dy = toY + offY, dw = w, dh = h, off2X = 0, off2Y = 0;
-    if (!clip(dx, dy, dw, dh, d->width, d->height, &off2X, &off2Y)) return 1;
-    sx += off2X;
-    sy += off2Y;
-    if (s == d) {
-        // Overlapping blocks of one buffer go through memory.
-        std::unique_ptr<uint8_t[]> tmp(new (std::nothrow) uint8_t[std::size_t(dw) * dh * s->bpp]);
-        if (!tmp) return 0;
-        readBlock(*s, sx, sy, dw, dh, tmp.get(), std::size_t(dw) * s->bpp);
-        writeBlock(*d, dx, dy, dw, dh, tmp.get(), std::size_t(dw) * s->bpp);
+    return guarded([&] {
+        Buffer* s = lookup(from);
+        Buffer* d = lookup(to);
+        if (!s || !d || s->bits != d->bits || width <= 0 || height <= 0) return 0;
+        // Clip to the source, moving the target along, then to the target.
+        Block src{fromX, fromY, width, height};
+        std::int64_t offX = 0, offY = 0;
+        if (!clip(src, s->width, s->height, &offX, &offY)) return 1;
+        Block dst{std::int64_t(toX) + offX, std::int64_t(toY) + offY, src.w, src.h};
+        std::int64_t off2X = 0, off2Y = 0;
+        if (!clip(dst, d->width, d->height, &off2X, &off2Y)) return 1;
+        const int sx = int(src.x + off2X), sy = int(src.y + off2Y);
+        const int dx = int(dst.x), dy = int(dst.y), dw = int(dst.w), dh = int(dst.h);
+        if (s == d) {
+            // Overlapping blocks of one buffer go through memory.
+            std::unique_ptr<uint8_t[]> tmp(new (std::nothrow) uint8_t[std::size_t(dw) * dh * s->bpp]);
+            if (!tmp) return 0;
+            readBlock(*s, sx, sy, dw, dh, tmp.get(), std::size_t(dw) * s->bpp);
+            writeBlock(*d, dx, dy, dw, dh, tmp.get(), std::size_t(dw) * s->bpp);
+            return 1;
+        }
+        copyRegion(*s, sx, sy, *d, dx, dy, dw, dh);
         return 1;
-    }
-    copyRegion(*s, sx, sy, *d, dx, dy, dw, dh);
-    return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32GetBuf(TV32HBUF source, int32_t x, int32_t y, int32_t width, int32_t height,
                                    TV32HBUF* slot) {
-    Buffer* s = lookup(source);
-    if (!s || !slot || width <= 0 || height <= 0) return 0;
-    static const uint8_t zero[3] = {0, 0, 0};
-    if (*slot == 0) {
-        // Zeroed only when part of the block lies outside the source.
-        const bool inside =
-            x >= 0 && y >= 0 && std::int64_t(x) + width <= s->width && std::int64_t(y) + height <= s->height;
-        auto b = makeBuffer(s->bits, width, height, !inside);
-        if (!b) return 0;
-        int sx = x, sy = y, w = width, h = height, offX = 0, offY = 0;
-        if (clip(sx, sy, w, h, s->width, s->height, &offX, &offY))
-            copyRegion(*s, sx, sy, *b, offX, offY, w, h);
-        const TV32HBUF nh = insert(std::move(b));
-        if (!nh) return 0;
-        *slot = nh;
+    return guarded([&] {
+        Buffer* s = lookup(source);
+        if (!s || !slot || width <= 0 || height <= 0) return 0;
+        static const uint8_t zero[3] = {0, 0, 0};
+        if (*slot == 0) {
+            // Zeroed only when part of the block lies outside the source.
+            const bool inside = x >= 0 && y >= 0 && std::int64_t(x) + width <= s->width &&
+                                std::int64_t(y) + height <= s->height;
+            auto b = makeBuffer(s->bits, width, height, !inside);
+            if (!b) return 0;
+            Block c{x, y, width, height};
+            std::int64_t offX = 0, offY = 0;
+            if (clip(c, s->width, s->height, &offX, &offY))
+                copyRegion(*s, int(c.x), int(c.y), *b, int(offX), int(offY), int(c.w), int(c.h));
+            const TV32HBUF nh = insert(std::move(b));
+            if (!nh) return 0;
+            *slot = nh;
+            return 1;
+        }
+        Buffer* d = lookup(*slot);
+        if (!d || d->bits != s->bits) return 0;
+        const int w = std::min(width, d->width), h = std::min(height, d->height);
+        if (d == s) { // copying a buffer's block onto its own origin: take the block first
+            TV32HBUF th = 0;
+            if (!buf32GetBuf(source, x, y, w, h, &th)) return 0;
+            buf32MergeBuf(th, 0, 0, w, h, *slot, 0, 0);
+            buf32Free(th);
+            return 1;
+        }
+        fillRegion(*d, 0, 0, w, h, zero);
+        Block c{x, y, w, h};
+        std::int64_t offX = 0, offY = 0;
+        if (clip(c, s->width, s->height, &offX, &offY))
+            copyRegion(*s, int(c.x), int(c.y), *d, int(offX), int(offY), int(c.w), int(c.h));
         return 1;
-    }
-    Buffer* d = lookup(*slot);
-    if (!d || d->bits != s->bits) return 0;
-    const int w = std::min(width, d->width), h = std::min(height, d->height);
-    if (d == s) { // copying a buffer's block onto its own origin: take the block first
-        TV32HBUF th = 0;
-        if (!buf32GetBuf(source, x, y, w, h, &th)) return 0;
-        buf32MergeBuf(th, 0, 0, w, h, *slot, 0, 0);
-        buf32Free(th);
-        return 1;
-    }
-    fillRegion(*d, 0, 0, w, h, zero);
-    int sx = x, sy = y, cw = w, ch = h, offX = 0, offY = 0;
-    if (clip(sx, sy, cw, ch, s->width, s->height, &offX, &offY))
-        copyRegion(*s, sx, sy, *d, offX, offY, cw, ch);
-    return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32DupBuf(TV32HBUF source, TV32HBUF* slot) {
-    const Buffer* s = lookup(source);
-    if (!s || !slot) return 0;
-    auto b = makeBuffer(s->bits, s->width, s->height, false); // every pixel is copied below
-    if (!b) return 0;
-    // Same format and size means the same cell grid, unless the cell size changed in between.
-    if (b->cellW == s->cellW && b->cellH == s->cellH) {
-        // Same grid, same packing of the cells in the slab: one copy.
-        std::memcpy(b->slab.data(), s->slab.data(), std::size_t(s->dataSize()));
-    } else {
-        copyRegion(*s, 0, 0, *b, 0, 0, s->width, s->height);
-    }
-    const TV32HBUF h = insert(std::move(b));
-    if (!h) return 0;
-    *slot = h;
-    return 1;
+    return guarded([&] {
+        const Buffer* s = lookup(source);
+        if (!s || !slot) return 0;
+        auto b = makeBuffer(s->bits, s->width, s->height, false); // every pixel is copied below
+        if (!b) return 0;
+        // Same format and size means the same cell grid, unless the cell size changed in between.
+        if (b->cellW == s->cellW && b->cellH == s->cellH) {
+            // Same grid, same packing of the cells in the slab: one copy.
+            std::memcpy(b->slab.data(), s->slab.data(), std::size_t(s->dataSize()));
+        } else {
+            copyRegion(*s, 0, 0, *b, 0, 0, s->width, s->height);
+        }
+        const TV32HBUF h = insert(std::move(b));
+        if (!h) return 0;
+        *slot = h;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL buf32FillOneColor(TV32HBUF buffer, const void* color) {
-    Buffer* b = lookup(buffer);
-    if (!b || !color) return 0;
-    fillRegion(*b, 0, 0, b->width, b->height, static_cast<const uint8_t*>(color));
-    return 1;
+    return guarded([&] {
+        Buffer* b = lookup(buffer);
+        if (!b || !color) return 0;
+        fillRegion(*b, 0, 0, b->width, b->height, static_cast<const uint8_t*>(color));
+        return 1;
+    });
 }
 
 } // extern "C"

@@ -2,6 +2,7 @@
 // control that shows them.
 #include "imagelib/tv32base.h"
 #include "imagelib/tv32clips.h"
+#include "imagelib/tv32guard.h"
 #include "imagelib/tv32qt.h"
 #include "imagelib/tv32txlib.h"
 #include "imagelib/tv32vargrid.h"
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 namespace tv32 {
@@ -191,6 +193,7 @@ QAbstractScrollArea* createImageListControl(QWidget* parent) {
 
 namespace {
 
+using tv32::guardLibrary;
 using tv32::ImageList;
 
 struct LoadContext {
@@ -225,8 +228,92 @@ int loadItem(void* context, int32_t number, int32_t value, const void* data, int
     return 1;
 }
 
+// The lists handed out and not yet destroyed: a stale or doubled handle finds nothing.
+std::unordered_set<void*>& liveLists() {
+    static auto* s = new std::unordered_set<void*>;
+    return *s;
+}
+
 ImageList* asList(void* list) {
-    return static_cast<ImageList*>(list);
+    return list && liveLists().count(list) ? static_cast<ImageList*>(list) : nullptr;
+}
+
+// A new list, known as live until destroy() (nullptr when memory runs out).
+ImageList* makeList() {
+    auto list = std::make_unique<ImageList>();
+    liveLists().insert(list.get());
+    return list.release();
+}
+
+void destroy(ImageList* list) {
+    liveLists().erase(list);
+    if (list->grid) list->grid->setList(nullptr);
+    delete list;
+}
+
+// Command of tv32IIOAction on a live list.
+int32_t listAction(ImageList& list, int32_t command, int32_t value, void* data) {
+    switch (command) {
+    case TV32_IIO_SET_SETTINGS:
+        if (!data) return 0;
+        std::memcpy(&list.settings, data, sizeof(TV32IIOSETTINGS));
+        if (list.grid) {
+            list.grid->setList(&list);
+        }
+        return 1;
+    case TV32_IIO_GET_SETTINGS:
+        if (!data) return 0;
+        std::memcpy(data, &list.settings, sizeof(TV32IIOSETTINGS));
+        return 1;
+    case TV32_IIO_SELECT: {
+        auto* sel = static_cast<TV32IIOSELECTION*>(data);
+        if (!sel || sel->count < 0 || (sel->count > 0 && !sel->items)) return 0;
+        std::vector<int32_t> next;
+        for (int32_t i = 0; i < sel->count; ++i)
+            if (list.indexOf(sel->items[i]) >= 0) next.push_back(sel->items[i]);
+        list.selected = std::move(next);
+        if (list.grid) list.grid->viewport()->update();
+        return 1;
+    }
+    case TV32_IIO_SELECTED: {
+        auto* sel = static_cast<TV32IIOSELECTION*>(data);
+        if (!sel) return int32_t(list.selected.size());
+        if (sel->count < 0 || (sel->count > 0 && !sel->items)) return 0;
+        const int32_t n = std::min<int32_t>(sel->count, int32_t(list.selected.size()));
+        for (int32_t i = 0; i < n; ++i)
+            sel->items[i] = list.selected[std::size_t(i)];
+        return n;
+    }
+    case TV32_IIO_SHOW: {
+        if (value) {
+            auto* grid = qobject_cast<tv32::ImageListGrid*>(
+                tv32::widgetFromHandle(TV32HWND(reinterpret_cast<uintptr_t>(data))));
+            if (!grid) return 0;
+            if (list.grid && list.grid != grid) list.grid->setList(nullptr);
+            list.grid = grid;
+            grid->setList(&list);
+        } else if (list.grid) {
+            list.grid->setList(nullptr);
+            list.grid = nullptr;
+        }
+        return 1;
+    }
+    case TV32_IIO_THUMB_SIZE: {
+        auto* size = static_cast<TV32IIOTHUMBSIZE*>(data);
+        if (!size) return 0;
+        size->width = list.thumbW;
+        size->height = list.thumbH;
+        return 1;
+    }
+    case TV32_IIO_COUNT:
+        return int32_t(list.items.size());
+    case TV32_IIO_BACKGROUND:
+        list.background = uint32_t(value) & 0x00FFFFFFu;
+        if (list.grid) list.grid->viewport()->update();
+        return 1;
+    default:
+        return -1;
+    }
 }
 
 } // namespace
@@ -234,32 +321,32 @@ ImageList* asList(void* list) {
 extern "C" {
 
 TV32_API void* TV32_CALL tv32LoadIIO(const char* path, TV32IIOPROC callback) {
-    if (!path) return nullptr;
-    // Check the file before anything is handed to the callback.
-    const int32_t count = tv32TextureLibraryRead(path, nullptr, nullptr);
-    if (count < 0) return nullptr;
-    auto* list = new (std::nothrow) ImageList;
-    if (!list) return nullptr;
-    list->settings.columns = list->settings.columnsPage = 4;
-    list->settings.callback = callback;
-    list->settings.callbackActive = callback ? 1 : 0;
-    if (callback) callback(list, 2, 0, nullptr);
-    LoadContext c{list, callback};
-    if (tv32TextureLibraryRead(path, loadItem, &c) != count || c.failed) {
-        delete list;
-        return nullptr;
-    }
-    if (!list->items.empty()) {
-        list->thumbW = list->items.front().thumb.width();
-        list->thumbH = list->items.front().thumb.height();
-    }
-    return list;
+    return guardLibrary(static_cast<void*>(nullptr), [&]() -> void* {
+        if (!path) return nullptr;
+        // Check the file before anything is handed to the callback.
+        const int32_t count = tv32TextureLibraryRead(path, nullptr, nullptr);
+        if (count < 0) return nullptr;
+        ImageList* list = makeList();
+        // Whatever happens below, a list that is not handed out is destroyed.
+        std::unique_ptr<ImageList, void (*)(ImageList*)> guard(list, destroy);
+        list->settings.columns = list->settings.columnsPage = 4;
+        list->settings.callback = callback;
+        list->settings.callbackActive = callback ? 1 : 0;
+        if (callback) callback(list, 2, 0, nullptr);
+        LoadContext c{list, callback};
+        if (tv32TextureLibraryRead(path, loadItem, &c) != count || c.failed) return nullptr;
+        if (!list->items.empty()) {
+            list->thumbW = list->items.front().thumb.width();
+            list->thumbH = list->items.front().thumb.height();
+        }
+        return guard.release();
+    });
 }
 
 TV32_API void* TV32_CALL tv32CreateIIO(const TV32HBUF* pictures, int32_t count, TV32IIOPROC callback) {
-    if (!pictures || count <= 0) return nullptr;
-    try {
-        auto list = std::make_unique<ImageList>();
+    return guardLibrary(static_cast<void*>(nullptr), [&]() -> void* {
+        if (!pictures || count <= 0) return nullptr;
+        std::unique_ptr<ImageList, void (*)(ImageList*)> list(makeList(), destroy);
         list->settings.columns = list->settings.columnsPage = count;
         list->settings.callback = callback;
         list->settings.callbackActive = callback ? 1 : 0;
@@ -280,116 +367,61 @@ TV32_API void* TV32_CALL tv32CreateIIO(const TV32HBUF* pictures, int32_t count, 
             list->items.push_back(std::move(item));
         }
         return list.release();
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    });
 }
 
 TV32_API int32_t TV32_CALL tv32IIOAction(void* handle, int32_t command, int32_t value, void* data) {
-    if (int32_t result = 0; tv32::varGridAction(handle, command, value, data, &result)) return result;
-    ImageList* list = asList(handle);
-    if (!list) return -1;
-    switch (command) {
-    case TV32_IIO_SET_SETTINGS:
-        if (!data) return 0;
-        std::memcpy(&list->settings, data, sizeof(TV32IIOSETTINGS));
-        if (list->grid) {
-            list->grid->setList(list);
-        }
-        return 1;
-    case TV32_IIO_GET_SETTINGS:
-        if (!data) return 0;
-        std::memcpy(data, &list->settings, sizeof(TV32IIOSETTINGS));
-        return 1;
-    case TV32_IIO_SELECT: {
-        auto* sel = static_cast<TV32IIOSELECTION*>(data);
-        if (!sel || sel->count < 0 || (sel->count > 0 && !sel->items)) return 0;
-        std::vector<int32_t> next;
-        for (int32_t i = 0; i < sel->count; ++i)
-            if (list->indexOf(sel->items[i]) >= 0) next.push_back(sel->items[i]);
-        list->selected = std::move(next);
-        if (list->grid) list->grid->viewport()->update();
-        return 1;
-    }
-    case TV32_IIO_SELECTED: {
-        auto* sel = static_cast<TV32IIOSELECTION*>(data);
-        if (!sel) return int32_t(list->selected.size());
-        if (sel->count < 0 || (sel->count > 0 && !sel->items)) return 0;
-        const int32_t n = std::min<int32_t>(sel->count, int32_t(list->selected.size()));
-        for (int32_t i = 0; i < n; ++i)
-            sel->items[i] = list->selected[std::size_t(i)];
-        return n;
-    }
-    case TV32_IIO_SHOW: {
-        if (value) {
-            auto* grid = qobject_cast<tv32::ImageListGrid*>(
-                tv32::widgetFromHandle(TV32HWND(reinterpret_cast<uintptr_t>(data))));
-            if (!grid) return 0;
-            if (list->grid && list->grid != grid) list->grid->setList(nullptr);
-            list->grid = grid;
-            grid->setList(list);
-        } else if (list->grid) {
-            list->grid->setList(nullptr);
-            list->grid = nullptr;
-        }
-        return 1;
-    }
-    case TV32_IIO_THUMB_SIZE: {
-        auto* size = static_cast<TV32IIOTHUMBSIZE*>(data);
-        if (!size) return 0;
-        size->width = list->thumbW;
-        size->height = list->thumbH;
-        return 1;
-    }
-    case TV32_IIO_COUNT:
-        return int32_t(list->items.size());
-    case TV32_IIO_BACKGROUND:
-        list->background = uint32_t(value) & 0x00FFFFFFu;
-        if (list->grid) list->grid->viewport()->update();
-        return 1;
-    default:
-        return -1;
-    }
+    return guardLibrary(int32_t(-1), [&]() -> int32_t {
+        if (int32_t result = 0; tv32::varGridAction(handle, command, value, data, &result)) return result;
+        ImageList* list = asList(handle);
+        if (!list) return -1;
+        return listAction(*list, command, value, data);
+    });
 }
 
 TV32_API int32_t TV32_CALL tv32IIAction(void* handle, int32_t command, int32_t itemNumber, TV32IIINFO* info) {
-    ImageList* list = asList(handle);
-    if (!list || !info) return 0;
-    const int index = list->indexOf(itemNumber);
-    if (index < 0) return 0;
-    ImageList::Item& item = list->items[std::size_t(index)];
-    if (command == TV32_II_GET_INFO) {
-        std::memset(info, 0, sizeof *info);
-        info->number = item.number;
-        info->value = item.value;
-        info->width = item.thumb.width();
-        info->height = item.thumb.height();
-        std::memcpy(info->name, item.name, TV32_TEXLIB_NAME_SIZE);
-        info->dataLength = item.dataLength;
-        return 1;
-    }
-    if (command == TV32_II_SET_INFO) {
-        item.value = info->value;
-        item.dataLength = info->dataLength;
-        return 1;
-    }
-    return 0;
+    return guardLibrary(int32_t(0), [&]() -> int32_t {
+        ImageList* list = asList(handle);
+        if (!list || !info) return 0;
+        const int index = list->indexOf(itemNumber);
+        if (index < 0) return 0;
+        ImageList::Item& item = list->items[std::size_t(index)];
+        if (command == TV32_II_GET_INFO) {
+            std::memset(info, 0, sizeof *info);
+            info->number = item.number;
+            info->value = item.value;
+            info->width = item.thumb.width();
+            info->height = item.thumb.height();
+            std::memcpy(info->name, item.name, TV32_TEXLIB_NAME_SIZE);
+            info->dataLength = item.dataLength;
+            return 1;
+        }
+        if (command == TV32_II_SET_INFO) {
+            item.value = info->value;
+            item.dataLength = info->dataLength;
+            return 1;
+        }
+        return 0;
+    });
 }
 
 TV32_API int32_t TV32_CALL tv32IIOItemData(void* handle, int32_t itemNumber, void* data) {
-    ImageList* list = asList(handle);
-    if (!list || !list->settings.callbackActive || !list->settings.callback) return 0;
-    if (list->indexOf(itemNumber) < 0) return 0;
-    return list->settings.callback(list, 4, itemNumber, data);
+    return guardLibrary(int32_t(0), [&]() -> int32_t {
+        ImageList* list = asList(handle);
+        if (!list || !list->settings.callbackActive || !list->settings.callback) return 0;
+        if (list->indexOf(itemNumber) < 0) return 0;
+        return list->settings.callback(list, 4, itemNumber, data);
+    });
 }
 
 TV32_API int TV32_CALL tv32DestroyIIO(void* handle) {
-    if (tv32::varGridDestroy(handle)) return 1;
-    ImageList* list = asList(handle);
-    if (!list) return 0;
-    if (list->grid) list->grid->setList(nullptr);
-    delete list;
-    return 1;
+    return guardLibrary(0, [&] {
+        if (tv32::varGridDestroy(handle)) return 1;
+        ImageList* list = asList(handle);
+        if (!list) return 0;
+        destroy(list);
+        return 1;
+    });
 }
 
 } // extern "C"

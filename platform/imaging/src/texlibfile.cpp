@@ -1,5 +1,6 @@
 // Texture library files: writing a list of textures with thumbnails, reading it back checked.
 #include "imagelib/tv32base.h"
+#include "imagelib/tv32guard.h"
 #include "imagelib/tv32txlib.h"
 #include "imagelib/tv32txtur.h"
 
@@ -44,12 +45,7 @@ bool textureData(const void* texture, std::vector<uint8_t>& out) {
     return true;
 }
 
-} // namespace
-
-extern "C" {
-
-TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* name, void* data,
-                                               int32_t capacity) {
+int32_t itemData(const void* texture, const char* name, void* data, int32_t capacity) {
     std::vector<uint8_t> tex;
     // Duplicating an object into itself changes nothing and succeeds only for a live object.
     void* self = const_cast<void*>(texture);
@@ -68,8 +64,8 @@ TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* 
     return size;
 }
 
-TV32_API int TV32_CALL tv32TextureLibraryWrite(const char* path, const TV32TEXLIBITEM* items, int32_t count,
-                                               int32_t width, int32_t height) {
+int writeLibrary(const char* path, const TV32TEXLIBITEM* items, int32_t count, int32_t width,
+                 int32_t height) {
     if (!path || !items || count <= 0 || width <= 0 || height <= 0 || width > kMaxThumbSide ||
         height > kMaxThumbSide)
         return 0;
@@ -113,7 +109,7 @@ TV32_API int TV32_CALL tv32TextureLibraryWrite(const char* path, const TV32TEXLI
     return file.commit() ? 1 : 0;
 }
 
-TV32_API int32_t TV32_CALL tv32TextureLibraryRead(const char* path, TV32TEXLIBITEMPROC proc, void* context) {
+int32_t readLibrary(const char* path, TV32TEXLIBITEMPROC proc, void* context) {
     if (!path) return -1;
     QFile file(QString::fromUtf8(path));
     if (!file.open(QIODevice::ReadOnly)) return -1;
@@ -138,8 +134,11 @@ TV32_API int32_t TV32_CALL tv32TextureLibraryRead(const char* path, TV32TEXLIBIT
     for (uint32_t i = 0; i < count; ++i) {
         if (size - at < 16) return -1;
         const Item it{get32(d + at), get32(d + at + 4), get32(d + at + 8), at + 16};
-        if (get32(d + at + 12) != thumbSize || it.number > 0x7FFFFFFFu || it.value > 0x7FFFFFFFu ||
-            uint64_t(it.length) + thumbSize > size - it.data || it.length > 0x7FFFFFFFu)
+        // Item numbers run from 1 to the number of items: a number is never larger than what
+        // the file can hold, so no reader sizes anything by it beyond that.
+        if (get32(d + at + 12) != thumbSize || it.number == 0 || it.number > count ||
+            it.value > 0x7FFFFFFFu || uint64_t(it.length) + thumbSize > size - it.data ||
+            it.length > 0x7FFFFFFFu)
             return -1;
         // A texture item: its header's N must fit in the item and match the colour entries.
         if (it.length >= TV32_TEXLIB_ITEM_HEADER_SIZE && get32(d + it.data + 8) == 1) {
@@ -161,6 +160,24 @@ TV32_API int32_t TV32_CALL tv32TextureLibraryRead(const char* path, TV32TEXLIBIT
                       d + it.data + it.length, int32_t(w), int32_t(h)))
                 break;
     return int32_t(count);
+}
+
+} // namespace
+
+extern "C" {
+
+TV32_API int32_t TV32_CALL tv32TextureItemData(const void* texture, const char* name, void* data,
+                                               int32_t capacity) {
+    return tv32::guardLibrary(int32_t(0), [&] { return itemData(texture, name, data, capacity); });
+}
+
+TV32_API int TV32_CALL tv32TextureLibraryWrite(const char* path, const TV32TEXLIBITEM* items, int32_t count,
+                                               int32_t width, int32_t height) {
+    return tv32::guardLibrary(0, [&] { return writeLibrary(path, items, count, width, height); });
+}
+
+TV32_API int32_t TV32_CALL tv32TextureLibraryRead(const char* path, TV32TEXLIBITEMPROC proc, void* context) {
+    return tv32::guardLibrary(int32_t(-1), [&] { return readLibrary(path, proc, context); });
 }
 
 } // extern "C"

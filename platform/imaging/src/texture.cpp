@@ -5,6 +5,7 @@
 // always gives the same pixels. Per pixel the work is a handful of noise lookups and table reads:
 // the colour lookup (colour table, offset, strength and brightness) is folded into one table per
 // call, and waves use a sine table.
+#include "imagelib/tv32guard.h"
 #include "imagelib/tv32txtur.h"
 
 #include "colortables.h"
@@ -370,85 +371,93 @@ using namespace tv32;
 extern "C" {
 
 TV32_API int TV32_CALL tv32TextureDataAlloc(void** object, int32_t, int32_t) {
-    if (!object) return 0;
-    auto* obj = new (std::nothrow) TextureObject;
-    if (!obj) return 0;
-    obj->rec = defaultRecord();
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    try {
-        l.objects.insert(obj);
-    } catch (const std::bad_alloc&) {
-        delete obj;
-        return 0;
-    }
-    *object = obj;
-    return 1;
+    return tv32::guardLibrary(0, [&]() -> int {
+        if (!object) return 0;
+        auto* obj = new (std::nothrow) TextureObject;
+        if (!obj) return 0;
+        obj->rec = defaultRecord();
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        try {
+            l.objects.insert(obj);
+        } catch (const std::bad_alloc&) {
+            delete obj;
+            return 0;
+        }
+        *object = obj;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL tv32TextureDataDuplicate(const void* from, void** to) {
-    if (!from || !to) return 0;
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    if (!isObject(l, from) || (*to && !isObject(l, *to))) return 0;
-    const auto* src = static_cast<const TextureObject*>(from);
-    TextureObject* dst = static_cast<TextureObject*>(*to);
-    if (dst == src) return 1;
-    bool made = false;
-    if (!dst) {
-        dst = new (std::nothrow) TextureObject;
-        if (!dst) return 0;
-        try {
-            l.objects.insert(dst);
-        } catch (const std::bad_alloc&) {
-            delete dst;
-            return 0;
+    return tv32::guardLibrary(0, [&]() -> int {
+        if (!from || !to) return 0;
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        if (!isObject(l, from) || (*to && !isObject(l, *to))) return 0;
+        const auto* src = static_cast<const TextureObject*>(from);
+        TextureObject* dst = static_cast<TextureObject*>(*to);
+        if (dst == src) return 1;
+        bool made = false;
+        if (!dst) {
+            dst = new (std::nothrow) TextureObject;
+            if (!dst) return 0;
+            try {
+                l.objects.insert(dst);
+            } catch (const std::bad_alloc&) {
+                delete dst;
+                return 0;
+            }
+            made = true;
         }
-        made = true;
-    }
-    hold(l, *dst, src->rec.colorTable);
-    dst->rec = src->rec;
-    if (made) *to = dst;
-    return 1;
+        hold(l, *dst, src->rec.colorTable);
+        dst->rec = src->rec;
+        if (made) *to = dst;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL tv32TextureDataFree(void* texture) {
-    if (!texture) return 0;
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    if (!isObject(l, texture)) return 0;
-    auto* obj = static_cast<TextureObject*>(texture);
-    if (obj->held) release(l, obj->held);
-    l.objects.erase(texture);
-    delete obj;
-    return 1;
+    return tv32::guardLibrary(0, [&]() -> int {
+        if (!texture) return 0;
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        if (!isObject(l, texture)) return 0;
+        auto* obj = static_cast<TextureObject*>(texture);
+        if (obj->held) release(l, obj->held);
+        l.objects.erase(texture);
+        delete obj;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL tv32TextureSetColorEntry(void* texture, int32_t count, const void* entries) {
-    if (!texture || count < 0 || count > TV32_MAX_COLOR_ENTRIES || (count > 0 && !entries)) return 0;
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    if (!isObject(l, texture)) return 0;
-    auto* obj = static_cast<TextureObject*>(texture);
-    uint32_t ref = 0;
-    if (count > 0) {
-        CustomTable table;
-        try {
-            table.rgb.resize(std::size_t(count) * 3);
-            const auto* in = static_cast<const uint8_t*>(entries);
-            for (int i = 0; i < count; ++i)
-                for (int k = 0; k < 3; ++k)
-                    table.rgb[std::size_t(i) * 3 + k] = in[i * 4 + k];
-            ref = newReference(l);
-            l.tables.emplace(ref, std::move(table));
-        } catch (const std::bad_alloc&) {
-            return 0;
+    return tv32::guardLibrary(0, [&]() -> int {
+        if (!texture || count < 0 || count > TV32_MAX_COLOR_ENTRIES || (count > 0 && !entries)) return 0;
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        if (!isObject(l, texture)) return 0;
+        auto* obj = static_cast<TextureObject*>(texture);
+        uint32_t ref = 0;
+        if (count > 0) {
+            CustomTable table;
+            try {
+                table.rgb.resize(std::size_t(count) * 3);
+                const auto* in = static_cast<const uint8_t*>(entries);
+                for (int i = 0; i < count; ++i)
+                    for (int k = 0; k < 3; ++k)
+                        table.rgb[std::size_t(i) * 3 + k] = in[i * 4 + k];
+                ref = newReference(l);
+                l.tables.emplace(ref, std::move(table));
+            } catch (const std::bad_alloc&) {
+                return 0;
+            }
         }
-    }
-    hold(l, *obj, ref);
-    obj->rec.colorCount = count;
-    obj->rec.colorTable = ref;
-    return 1;
+        hold(l, *obj, ref);
+        obj->rec.colorCount = count;
+        obj->rec.colorTable = ref;
+        return 1;
+    });
 }
 
 TV32_API int TV32_CALL tv32GetPredefined256ColorTable(int32_t tableNumber, int32_t, int32_t* count,
@@ -466,91 +475,97 @@ TV32_API const char* TV32_CALL tv32PredefinedColorTableName(int32_t tableNumber)
 
 TV32_API int32_t TV32_CALL tv32TextureGetColorEntries(const void* texture, void* entries,
                                                       int32_t maxEntries) {
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    if (!isObject(l, texture)) return 0;
-    const auto& rec = static_cast<const TextureObject*>(texture)->rec;
-    const uint8_t* rgb = nullptr;
-    int n = 0;
-    if (isPredefined(rec.colorTable)) {
-        rgb = predefinedTable(int(rec.colorTable - kPredefinedBase));
-        n = 256;
-    } else if (auto it = l.tables.find(rec.colorTable); it != l.tables.end()) {
-        rgb = it->second.rgb.data();
-        n = int(it->second.rgb.size() / 3);
-    }
-    if (rec.colorCount <= 0) n = 0;
-    n = std::min(n, int(rec.colorCount));
-    auto* out = static_cast<uint8_t*>(entries);
-    for (int i = 0; out && i < std::min(n, int(maxEntries)); ++i) {
-        std::memcpy(out + i * 4, rgb + i * 3, 3);
-        out[i * 4 + 3] = 0;
-    }
-    return n;
+    return tv32::guardLibrary(int32_t(0), [&]() -> int32_t {
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        if (!isObject(l, texture)) return 0;
+        const auto& rec = static_cast<const TextureObject*>(texture)->rec;
+        const uint8_t* rgb = nullptr;
+        int n = 0;
+        if (isPredefined(rec.colorTable)) {
+            rgb = predefinedTable(int(rec.colorTable - kPredefinedBase));
+            n = 256;
+        } else if (auto it = l.tables.find(rec.colorTable); it != l.tables.end()) {
+            rgb = it->second.rgb.data();
+            n = int(it->second.rgb.size() / 3);
+        }
+        if (rec.colorCount <= 0) n = 0;
+        n = std::min(n, int(rec.colorCount));
+        auto* out = static_cast<uint8_t*>(entries);
+        for (int i = 0; out && i < std::min(n, int(maxEntries)); ++i) {
+            std::memcpy(out + i * 4, rgb + i * 3, 3);
+            out[i * 4 + 3] = 0;
+        }
+        return n;
+    });
 }
 
 TV32_API int TV32_CALL tv32GenerateTexture(int32_t version, int32_t, void* texture, int32_t width,
                                            int32_t height, int32_t, TV32HBUF* slot, int32_t, int32_t, void*) {
-    if (version != 2 || !texture || !slot || width <= 0 || height <= 0) return 0;
-    TV32TEXTURERECORD rec;
-    Lookup lut;
-    {
-        Library& l = library();
-        std::lock_guard lock(l.mutex);
-        if (!isObject(l, texture)) return 0;
-        rec = static_cast<const TextureObject*>(texture)->rec;
-        const uint8_t* table = nullptr;
-        int entries = 0;
-        if (rec.colorCount > 0 && rec.colorTable != 0) {
-            if (isPredefined(rec.colorTable)) {
-                table = predefinedTable(int(rec.colorTable - kPredefinedBase));
-                entries = 256;
-            } else if (auto it = l.tables.find(rec.colorTable); it != l.tables.end()) {
-                table = it->second.rgb.data();
-                entries = int(it->second.rgb.size() / 3);
-            } else {
-                return 0; // a reference this library never gave out, or one already released
+    return tv32::guardLibrary(0, [&]() -> int {
+        if (version != 2 || !texture || !slot || width <= 0 || height <= 0) return 0;
+        TV32TEXTURERECORD rec;
+        Lookup lut;
+        {
+            Library& l = library();
+            std::lock_guard lock(l.mutex);
+            if (!isObject(l, texture)) return 0;
+            rec = static_cast<const TextureObject*>(texture)->rec;
+            const uint8_t* table = nullptr;
+            int entries = 0;
+            if (rec.colorCount > 0 && rec.colorTable != 0) {
+                if (isPredefined(rec.colorTable)) {
+                    table = predefinedTable(int(rec.colorTable - kPredefinedBase));
+                    entries = 256;
+                } else if (auto it = l.tables.find(rec.colorTable); it != l.tables.end()) {
+                    table = it->second.rgb.data();
+                    entries = int(it->second.rgb.size() / 3);
+                } else {
+                    return 0; // a reference this library never gave out, or one already released
+                }
+                entries = std::min(entries, int(rec.colorCount));
             }
-            entries = std::min(entries, int(rec.colorCount));
+            if (!buildLookup(rec, table, entries, lut)) return 0;
         }
-        if (!buildLookup(rec, table, entries, lut)) return 0;
-    }
 
-    Buffer* target = nullptr;
-    std::unique_ptr<Buffer> made;
-    if (*slot) {
-        target = lookup(*slot);
-        if (!target || target->bits != 24 || target->width != width || target->height != height) return 0;
-    } else {
-        made = makeBuffer(24, width, height, false);
-        if (!made) return 0;
-        target = made.get();
-    }
-    std::vector<uint8_t> row;
-    std::vector<float> warp;
-    try {
-        row.resize(std::size_t(width) * 3);
-        warp.resize((std::size_t(width) / kWarpStep + 2) * 2);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
-    const Params p = paramsOf(rec);
-    for (int y = 0; y < height; ++y) {
-        drawRow(p, lut, width, height, y, row.data(), warp.data());
-        writeBlock(*target, 0, y, width, 1, row.data(), row.size());
-    }
-    if (made) {
-        const TV32HBUF h = insert(std::move(made));
-        if (!h) return 0;
-        *slot = h;
-    }
-    return 1;
+        Buffer* target = nullptr;
+        std::unique_ptr<Buffer> made;
+        if (*slot) {
+            target = lookup(*slot);
+            if (!target || target->bits != 24 || target->width != width || target->height != height) return 0;
+        } else {
+            made = makeBuffer(24, width, height, false);
+            if (!made) return 0;
+            target = made.get();
+        }
+        std::vector<uint8_t> row;
+        std::vector<float> warp;
+        try {
+            row.resize(std::size_t(width) * 3);
+            warp.resize((std::size_t(width) / kWarpStep + 2) * 2);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+        const Params p = paramsOf(rec);
+        for (int y = 0; y < height; ++y) {
+            drawRow(p, lut, width, height, y, row.data(), warp.data());
+            writeBlock(*target, 0, y, width, 1, row.data(), row.size());
+        }
+        if (made) {
+            const TV32HBUF h = insert(std::move(made));
+            if (!h) return 0;
+            *slot = h;
+        }
+        return 1;
+    });
 }
 
 TV32_API int32_t TV32_CALL tv32TextureCountLive(void) {
-    Library& l = library();
-    std::lock_guard lock(l.mutex);
-    return int32_t(l.objects.size() + l.tables.size());
+    return tv32::guardLibrary(int32_t(-1), [] {
+        Library& l = library();
+        std::lock_guard lock(l.mutex);
+        return int32_t(l.objects.size() + l.tables.size());
+    });
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
 // The 3 x 3 variation grid: nine pictures drawn in a child widget of the given window.
 #include "imagelib/tv32base.h"
+#include "imagelib/tv32guard.h"
 #include "imagelib/tv32qt.h"
 #include "imagelib/tv32vargrid.h"
 
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -160,40 +162,48 @@ extern "C" {
 
 TV32_API int TV32_CALL tv32IIOGetWH(TV32HWND window, int32_t mode, int32_t columns, int32_t rows,
                                     int32_t* width, int32_t* height, int32_t maxSide) {
-    QWidget* w = tv32::widgetFromHandle(window);
-    if (!w || mode != 1 || columns <= 0 || rows <= 0 || !width || !height) return 0;
-    const QRect r = w->contentsRect();
-    *width = std::clamp(r.width() / columns, 1, std::max(1, maxSide));
-    *height = std::clamp(r.height() / rows, 1, std::max(1, maxSide));
-    return 1;
+    return tv32::guardLibrary(0, [&]() -> int {
+        QWidget* w = tv32::widgetFromHandle(window);
+        if (!w || mode != 1 || columns <= 0 || rows <= 0 || !width || !height) return 0;
+        const QRect r = w->contentsRect();
+        *width = std::clamp(r.width() / columns, 1, std::max(1, maxSide));
+        *height = std::clamp(r.height() / rows, 1, std::max(1, maxSide));
+        return 1;
+    });
 }
 
 TV32_API void* TV32_CALL tv32VarCreateIIO(TV32HWND window, TV32HBUF* pictures, void** palettes,
                                           int32_t cellWidth, int32_t cellHeight, TV32IIOPROC callback) {
-    QWidget* w = tv32::widgetFromHandle(window);
-    if (!w || !pictures || cellWidth <= 0 || cellHeight <= 0) return nullptr;
-    auto* g = new tv32::VarGrid;
-    tv32::grids().insert(g);
-    g->widget = new tv32::VarGridWidget(w, cellWidth, cellHeight, callback, g);
-    if (!tv32VarSetII(g, pictures, palettes)) {
-        tv32::varGridDestroy(g);
-        return nullptr;
-    }
-    g->widget->reportCells();
-    return g;
+    return tv32::guardLibrary(static_cast<void*>(nullptr), [&]() -> void* {
+        QWidget* w = tv32::widgetFromHandle(window);
+        if (!w || !pictures || cellWidth <= 0 || cellHeight <= 0) return nullptr;
+        auto made = std::make_unique<tv32::VarGrid>();
+        tv32::VarGrid* g = made.get();
+        tv32::grids().insert(g);
+        made.release(); // known to the grid set now: varGridDestroy releases it
+        g->widget = new tv32::VarGridWidget(w, cellWidth, cellHeight, callback, g);
+        if (!tv32VarSetII(g, pictures, palettes)) {
+            tv32::varGridDestroy(g);
+            return nullptr;
+        }
+        g->widget->reportCells();
+        return g;
+    });
 }
 
 TV32_API int TV32_CALL tv32VarSetII(void* grid, TV32HBUF* pictures, void** /*palettes*/) {
-    tv32::VarGrid* g = tv32::asGrid(grid);
-    if (!g || !g->widget || !pictures) return 0;
-    std::array<QImage, 9> images;
-    for (std::size_t i = 0; i < 9; ++i) {
-        images[i] = tv32::imageOfBuffer(pictures[i]);
-        if (images[i].isNull()) return 0;
-    }
-    g->widget->images = std::move(images);
-    g->widget->update();
-    return 1;
+    return tv32::guardLibrary(0, [&]() -> int {
+        tv32::VarGrid* g = tv32::asGrid(grid);
+        if (!g || !g->widget || !pictures) return 0;
+        std::array<QImage, 9> images;
+        for (std::size_t i = 0; i < 9; ++i) {
+            images[i] = tv32::imageOfBuffer(pictures[i]);
+            if (images[i].isNull()) return 0;
+        }
+        g->widget->images = std::move(images);
+        g->widget->update();
+        return 1;
+    });
 }
 
 } // extern "C"

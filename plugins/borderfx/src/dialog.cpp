@@ -1,6 +1,7 @@
-// The parameter dialog: template 110 converted from dialog units, the edits with their up-downs,
+// The parameter dialog: template 110 laid out from dialog units, the edits with their up-downs,
 // the swatches, the direction pictures and the live preview.
 #include "dialog.h"
+#include "dialogscript.h"
 #include "dialogwindow.h"
 #include "librarydialog.h"
 #include "magicdialog.h"
@@ -31,11 +32,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 namespace borderfx {
 
-// Two arrow buttons at the right edge of an edit: each press (and each repeat while held)
-// moves the edit's number by 1, after 2 s by 10, after 3 s by 50, within 0 .. maximum.
+// Two arrow buttons at the right edge of an edit. Each step moves the edit's number within
+// 0 .. maximum: by 1, and while an arrow is held (a button under the mouse, or an arrow key in
+// the edit) by 1 after a second, 10 after 2 s and 50 after 3 s.
 class UpDown : public QWidget {
   public:
     UpDown(QWidget* parent, QLineEdit* buddy) : QWidget(parent), buddy_(buddy) {
@@ -47,6 +50,7 @@ class UpDown : public QWidget {
             b->setAutoRepeatInterval(60);
             b->setFocusPolicy(Qt::NoFocus);
             connect(b, &QToolButton::pressed, this, [this] { held_.start(); });
+            connect(b, &QToolButton::released, this, [this] { held_.stop(); });
         }
         up_->setArrowType(Qt::UpArrow);
         down_->setArrowType(Qt::DownArrow);
@@ -55,11 +59,12 @@ class UpDown : public QWidget {
     }
     void setMaximum(int32_t maximum) { maximum_ = maximum; }
     int32_t maximum() const { return maximum_; }
-    void step(int sign) {
-        const int32_t by =
-            held_.isValid() && (up_->isDown() || down_->isDown()) ? AccelStep(held_.elapsed()) : 1;
-        buddy_->setText(FormatEditInt(StepValue(ParseEditInt(buddy_->text()), sign * by, maximum_)));
+    // An arrow key in the edit: its first press starts the hold, its repeats step faster.
+    void keyStep(int sign, bool repeat) {
+        if (!repeat || !held_.running()) held_.start();
+        step(sign);
     }
+    void keyReleased() { held_.stop(); }
 
   protected:
     void resizeEvent(QResizeEvent*) override {
@@ -67,11 +72,19 @@ class UpDown : public QWidget {
         up_->setGeometry(0, 0, width(), h);
         down_->setGeometry(0, h, width(), height() - h);
     }
+    void changeEvent(QEvent* e) override {
+        if (e->type() == QEvent::EnabledChange && !isEnabled()) held_.stop();
+        QWidget::changeEvent(e);
+    }
 
   private:
+    void step(int sign) {
+        const int32_t by = AccelStep(held_.elapsed());
+        buddy_->setText(FormatEditInt(StepValue(ParseEditInt(buddy_->text()), sign * by, maximum_)));
+    }
     QLineEdit* buddy_;
     QToolButton *up_, *down_;
-    QElapsedTimer held_;
+    HoldTimer held_;
     int32_t maximum_ = 0;
 };
 
@@ -94,12 +107,96 @@ class NumberEdit : public QLineEdit {
   protected:
     void keyPressEvent(QKeyEvent* e) override {
         if (upDown && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down)) {
-            upDown->step(e->key() == Qt::Key_Up ? 1 : -1);
+            upDown->keyStep(e->key() == Qt::Key_Up ? 1 : -1, e->isAutoRepeat());
             return;
         }
         QLineEdit::keyPressEvent(e);
     }
+    void keyReleaseEvent(QKeyEvent* e) override {
+        if (upDown && !e->isAutoRepeat() && (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down))
+            upDown->keyReleased();
+        QLineEdit::keyReleaseEvent(e);
+    }
 };
+
+// Template 110: 343 x 198 dialog units; its controls in tab order, places in dialog units.
+enum class Kind {
+    Group,
+    Check,
+    Radio,
+    Label,
+    CentredLabel,
+    Edit,
+    UpDown,
+    Button,
+    DefaultButton,
+    Picture,
+    Place
+};
+struct TemplateControl {
+    int id; // negative: a control without an id (named by the text then)
+    Kind kind;
+    const char* text;
+    int x, y, w, h;
+};
+constexpr int kFrameGroup = -1, kShadowGroup = -2;
+constexpr int kWidthUnits = 343, kHeightUnits = 198;
+constexpr TemplateControl kTemplate[] = {
+    {kFrameGroup, Kind::Group, "frameGroup", 6, 3, 175, 68},
+    {kShadowGroup, Kind::Group, "shadowGroup", 6, 75, 175, 93},
+    {kIdFrame, Kind::Check, "&Frame", 14, 4, 34, 10},
+    {kIdShadow, Kind::Check, "&Shadow", 15, 76, 40, 10},
+    {kIdFrameSwatch, Kind::Place, "", 60, 19, 16, 17},
+    {kIdFillColor, Kind::Radio, "&Color", 14, 22, 35, 10},
+    {kIdFillTexture, Kind::Radio, "&Texture", 14, 46, 37, 10},
+    {kIdWidthLabel, Kind::CentredLabel, "&Width :", 90, 23, 30, 10},
+    {kIdFrameWidth, Kind::Edit, "", 120, 21, 41, 12},
+    {kIdFrameWidthSpin, Kind::UpDown, "", 156, 20, 9, 14},
+    {kIdLibrary, Kind::Button, "&Library...", 107, 45, 50, 14},
+    {kIdTextureSwatch, Kind::Place, "", 60, 42, 35, 22},
+    {kIdShadowSwatch, Kind::Place, "", 13, 94, 16, 16},
+    {kIdDirection + 0, Kind::Radio, "", 35, 92, 10, 10},
+    {kIdDirection + 1, Kind::Radio, "", 70, 92, 10, 10},
+    {kIdDirection + 2, Kind::Radio, "", 105, 92, 10, 10},
+    {kIdDirection + 3, Kind::Radio, "", 140, 92, 10, 10},
+    {kIdDirectionPicture + 0, Kind::Picture, "", 46, 92, 18, 20},
+    {kIdDirectionPicture + 1, Kind::Picture, "", 81, 92, 18, 20},
+    {kIdDirectionPicture + 2, Kind::Picture, "", 116, 92, 18, 20},
+    {kIdDirectionPicture + 3, Kind::Picture, "", 151, 92, 18, 20},
+    {kIdXLabel, Kind::Label, "&X offset : ", 16, 120, 28, 10},
+    {kIdXOffset, Kind::Edit, "", 48, 120, 40, 12},
+    {kIdXSpin, Kind::UpDown, "", 78, 119, 6, 14},
+    {kIdYLabel, Kind::Label, "&Y offset : ", 91, 120, 28, 10},
+    {kIdYOffset, Kind::Edit, "", 123, 120, 40, 12},
+    {kIdYSpin, Kind::UpDown, "", 160, 120, 6, 14},
+    {kIdTransparencyLabel, Kind::Label, "Trans&parency : ", 16, 135, 48, 10},
+    {kIdTransparency, Kind::Edit, "", 80, 135, 41, 12},
+    {kIdTransparencySpin, Kind::UpDown, "", 112, 135, 6, 14},
+    {kIdTransparencyRange, Kind::Label, "%(0..99)", 120, 137, 30, 10},
+    {kIdBlending, Kind::Check, "&Edge blending : ", 16, 150, 62, 10},
+    {kIdBlendWidth, Kind::Edit, "", 80, 150, 41, 12},
+    {kIdBlendSpin, Kind::UpDown, "", 112, 150, 6, 14},
+    {kIdPixelsLabel, Kind::Label, "Pixels", 120, 151, 23, 10},
+    {kIdBlendRange, Kind::Label, "(0 .. 150)", 144, 151, 33, 10},
+    {kIdOk, Kind::DefaultButton, "OK", 127, 176, 48, 14},
+    {kIdCancel, Kind::Button, "Cancel", 181, 176, 48, 14},
+    {kIdHelp, Kind::Button, "&Help", 235, 176, 48, 14},
+    {kIdAbout, Kind::Button, "&About", 289, 176, 48, 14},
+    {kIdPreview, Kind::Place, "", 187, 7, 150, 161},
+};
+
+// The labels that give the keyboard focus to the edit after them.
+constexpr std::pair<int, int> kBuddies[] = {{kIdWidthLabel, kIdFrameWidth},
+                                            {kIdXLabel, kIdXOffset},
+                                            {kIdYLabel, kIdYOffset},
+                                            {kIdTransparencyLabel, kIdTransparency}};
+
+// The controls each switch enables, in the order the dialog enables them.
+constexpr int kFrameControls[] = {kIdFrameWidth, kIdFillColor, kIdFillTexture, kIdLibrary};
+constexpr int kShadowControls[] = {kIdDirection,     kIdDirection + 2, kIdDirection + 1,
+                                   kIdDirection + 3, kIdXOffset,       kIdYOffset,
+                                   kIdTransparency,  kIdBlendWidth,    kIdBlending};
+constexpr int kBlendControls[] = {kIdBlendWidth};
 
 TV32RECT toRect(const QRect& r) {
     return TV32RECT{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
@@ -156,10 +253,7 @@ FrameShadowDialog::FrameShadowDialog(QWidget* parent, PlugInRecord* record)
     setWindowTitle(QString::fromUtf8(StringText(kCaptionId)));
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    setFont(font);
-    base_ = DialogBaseOf(font);
+    setFont(tv32::dialogFont());
     setMouseTracking(true);
     build();
     if (!openDialog()) failed_ = true;
@@ -170,133 +264,138 @@ FrameShadowDialog::~FrameShadowDialog() {
     CloseHelp(tv32::handleOfWidget(this));
 }
 
-QRect FrameShadowDialog::px(int x, int y, int w, int h) const {
-    const PixelRect r = DialogToPixels(x, y, w, h, base_);
-    return QRect(r.x, r.y, r.w, r.h);
-}
-
 QWidget* FrameShadowDialog::control(int id) const {
     return findChild<QWidget*>(QString::number(id));
 }
 
-void FrameShadowDialog::build() {
-    const QRect client = px(0, 0, 343, 198);
-    setFixedSize(client.size());
-    auto named = [](QWidget* w, int id) {
-        w->setObjectName(QString::number(id));
-        return w;
-    };
-    auto* frameGroup = new QGroupBox(this);
-    frameGroup->setObjectName(QStringLiteral("frameGroup"));
-    frameGroup->setGeometry(px(6, 3, 175, 68));
-    auto* shadowGroup = new QGroupBox(this);
-    shadowGroup->setObjectName(QStringLiteral("shadowGroup"));
-    shadowGroup->setGeometry(px(6, 75, 175, 93));
+QLineEdit* FrameShadowDialog::edit(int id) const {
+    const auto it = edits_.find(id);
+    return it == edits_.end() ? nullptr : it->second.edit;
+}
 
-    frameCheck_ = new QCheckBox(QStringLiteral("&Frame"), this);
-    named(frameCheck_, 3057)->setGeometry(px(14, 4, 34, 10));
-    shadowCheck_ = new QCheckBox(QStringLiteral("&Shadow"), this);
-    named(shadowCheck_, 3058)->setGeometry(px(15, 76, 40, 10));
+void FrameShadowDialog::build() {
+    const tv32::DialogUnits du = tv32::dialogUnitsOf(font());
+    setFixedSize(du.size(kWidthUnits, kHeightUnits));
+    FrameShadowParams& p = record_->params;
+    const std::map<int, int32_t*> fields = {{kIdFrameWidth, &p.frameWidth},
+                                            {kIdXOffset, &p.shadowOffsetX},
+                                            {kIdYOffset, &p.shadowOffsetY},
+                                            {kIdTransparency, &p.transparency},
+                                            {kIdBlendWidth, &p.blendWidth}};
+    auto* fills = new QButtonGroup(this);
+    auto* directions = new QButtonGroup(this);
+    NumberEdit* lastEdit = nullptr;
+    for (const TemplateControl& c : kTemplate) {
+        const QRect r = du.rect(c.x, c.y, c.w, c.h);
+        const QString text = QString::fromUtf8(c.text);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case Kind::Group:
+            w = tv32::createTemplateGroupBox(QString(), this);
+            break;
+        case Kind::Check: {
+            auto* box = new QCheckBox(text, this);
+            if (c.id == kIdFrame) frameCheck_ = box;
+            if (c.id == kIdShadow) shadowCheck_ = box;
+            if (c.id == kIdBlending) blendCheck_ = box;
+            w = box;
+            break;
+        }
+        case Kind::Radio: {
+            auto* radio = new QRadioButton(text, this);
+            if (c.id == kIdFillColor) colorRadio_ = radio;
+            if (c.id == kIdFillTexture) textureRadio_ = radio;
+            if (c.id >= kIdDirection && c.id < kIdDirection + 4) {
+                directionRadios_[size_t(c.id - kIdDirection)] = radio;
+                directions->addButton(radio);
+            } else {
+                fills->addButton(radio);
+            }
+            w = radio;
+            break;
+        }
+        case Kind::Label:
+        case Kind::CentredLabel: {
+            auto* label = new QLabel(text, this);
+            if (c.kind == Kind::CentredLabel) label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            w = label;
+            break;
+        }
+        case Kind::Edit:
+            lastEdit = new NumberEdit(this);
+            edits_[c.id] = EditField{lastEdit, nullptr, fields.at(c.id)};
+            w = lastEdit;
+            break;
+        case Kind::UpDown: {
+            // An up-down attaches to the edit before it and sits at its right edge, as tall as
+            // the edit.
+            auto* ud = new UpDown(this, lastEdit);
+            const QRect e = lastEdit->geometry();
+            ud->setObjectName(QString::number(c.id));
+            ud->setGeometry(e.right() + 1 - r.width(), e.y(), r.width(), e.height());
+            lastEdit->setTextMargins(0, 0, r.width(), 0);
+            lastEdit->upDown = ud;
+            edits_[c.id - 1].upDown = ud;
+            continue;
+        }
+        case Kind::Button:
+        case Kind::DefaultButton: {
+            auto* b = new QPushButton(text, this);
+            b->setAutoDefault(false);
+            b->setDefault(c.kind == Kind::DefaultButton);
+            if (c.id == kIdOk) okButton_ = b;
+            w = b;
+            break;
+        }
+        case Kind::Picture: {
+            auto* picture = new QLabel(this);
+            picture->setGeometry(r);
+            picture->setPixmap(directionPixmap(c.id - kIdDirectionPicture, r.size()));
+            picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+            pictures_[size_t(c.id - kIdDirectionPicture)] = r;
+            w = picture;
+            break;
+        }
+        case Kind::Place:
+            // Placeholders are not kept: the dialog paints the swatches and the preview there.
+            if (c.id == kIdFrameSwatch) frameSwatch_.rect = toRect(r);
+            if (c.id == kIdTextureSwatch) textureSwatch_.rect = toRect(r);
+            if (c.id == kIdShadowSwatch) shadowSwatch_.rect = toRect(r);
+            if (c.id == kIdPreview) preview_.frame = toRect(r);
+            continue;
+        }
+        w->setObjectName(c.id < 0 ? text : QString::number(c.id));
+        w->setGeometry(r);
+    }
+    // The up-downs lie over their edits; the check boxes that sit on a group's top edge lie over
+    // the group and cover its line behind their text.
+    for (auto& [id, e] : edits_)
+        if (e.upDown) e.upDown->raise();
     for (QCheckBox* c : {frameCheck_, shadowCheck_}) {
-        c->setAutoFillBackground(true); // covers the group's top edge behind the text
+        c->setAutoFillBackground(true);
         c->raise();
     }
-    colorRadio_ = new QRadioButton(QStringLiteral("&Color"), this);
-    named(colorRadio_, 3001)->setGeometry(px(14, 22, 35, 10));
-    textureRadio_ = new QRadioButton(QStringLiteral("&Texture"), this);
-    named(textureRadio_, 3002)->setGeometry(px(14, 46, 37, 10));
-    auto* fillGroup = new QButtonGroup(this);
-    fillGroup->addButton(colorRadio_);
-    fillGroup->addButton(textureRadio_);
-    auto* widthLabel = new QLabel(QStringLiteral("&Width :"), this);
-    named(widthLabel, 3007)->setGeometry(px(90, 23, 30, 10));
-    widthLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    libraryButton_ = new QPushButton(QStringLiteral("&Library..."), this);
-    named(libraryButton_, 3061)->setGeometry(px(107, 45, 50, 14));
-    libraryButton_->setAutoDefault(false);
-
-    auto addEdit = [&](int id, QRect editRect, QRect upDownRect, int32_t* field) {
-        auto* edit = new NumberEdit(this);
-        named(edit, id)->setGeometry(editRect);
-        auto* ud = new UpDown(this, edit);
-        named(ud, id + 1);
-        // The up-down sits at the edit's right edge, as tall as the edit's rectangle allows.
-        ud->setGeometry(editRect.right() + 1 - upDownRect.width(), editRect.y(), upDownRect.width(),
-                        editRect.height());
-        edit->setTextMargins(0, 0, upDownRect.width(), 0);
-        ud->raise();
-        edit->upDown = ud;
-        edits_[id] = EditField{edit, ud, field};
-    };
-    FrameShadowParams& p = record_->params;
-    addEdit(3008, px(120, 21, 41, 12), px(156, 20, 9, 14), &p.frameWidth);
-
-    for (int d = 0; d < 4; ++d) {
-        auto* radio = new QRadioButton(this);
-        named(radio, 3013 + d)->setGeometry(px(35 + 35 * d, 92, 10, 10));
-        directionRadios_[size_t(d)] = radio;
-        auto* picture = new QLabel(this);
-        named(picture, 3017 + d)->setGeometry(px(46 + 35 * d, 92, 18, 20));
-        picture->setPixmap(directionPixmap(d, picture->size()));
-        picture->setAttribute(Qt::WA_TransparentForMouseEvents);
-        pictures_[size_t(d)] = picture->geometry();
-    }
-    auto* directionGroup = new QButtonGroup(this);
-    for (QRadioButton* r : directionRadios_)
-        directionGroup->addButton(r);
-
-    auto label = [&](int id, const char* text, QRect r) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
-        named(l, id)->setGeometry(r);
-        return l;
-    };
-    label(3021, "&X offset : ", px(16, 120, 28, 10));
-    addEdit(3022, px(48, 120, 40, 12), px(78, 119, 6, 14), &p.shadowOffsetX);
-    label(3024, "&Y offset : ", px(91, 120, 28, 10));
-    addEdit(3025, px(123, 120, 40, 12), px(160, 120, 6, 14), &p.shadowOffsetY);
-    label(3027, "Trans&parency : ", px(16, 135, 48, 10));
-    addEdit(3028, px(80, 135, 41, 12), px(112, 135, 6, 14), &p.transparency);
-    label(3030, "%(0..99)", px(120, 137, 30, 10));
-    blendCheck_ = new QCheckBox(QStringLiteral("&Edge blending : "), this);
-    named(blendCheck_, 3031)->setGeometry(px(16, 150, 62, 10));
-    addEdit(3032, px(80, 150, 41, 12), px(112, 150, 6, 14), &p.blendWidth);
-    label(3034, "Pixels", px(120, 151, 23, 10));
-    label(3035, "(0 .. 150)", px(144, 151, 33, 10));
     // The dialog font draws a little wider than the template's: check boxes and radios keep
     // their whole text (the room after each allows it).
-    for (QWidget* w : {static_cast<QWidget*>(frameCheck_), static_cast<QWidget*>(shadowCheck_),
-                       static_cast<QWidget*>(colorRadio_), static_cast<QWidget*>(textureRadio_),
-                       static_cast<QWidget*>(blendCheck_)})
-        w->resize(std::max(w->width(), w->sizeHint().width()), w->height());
-    // Labels give the keyboard focus to the edit after them.
-    static_cast<QLabel*>(control(3007))->setBuddy(control(3008));
-    static_cast<QLabel*>(control(3021))->setBuddy(control(3022));
-    static_cast<QLabel*>(control(3024))->setBuddy(control(3025));
-    static_cast<QLabel*>(control(3027))->setBuddy(control(3028));
-
-    auto button = [&](int id, const char* text, QRect r) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        named(b, id)->setGeometry(r);
-        b->setAutoDefault(false);
-        return b;
-    };
-    okButton_ = button(1, "OK", px(127, 176, 48, 14));
-    okButton_->setDefault(true);
-    auto* cancel = button(2, "Cancel", px(181, 176, 48, 14));
-    auto* help = button(3060, "&Help", px(235, 176, 48, 14));
-    auto* about = button(3062, "&About", px(289, 176, 48, 14));
-
-    // Places of the swatches and the preview (the placeholders themselves are not kept).
-    frameSwatch_.rect = toRect(px(60, 19, 16, 17));
-    textureSwatch_.rect = toRect(px(60, 42, 35, 22));
-    shadowSwatch_.rect = toRect(px(13, 94, 16, 16));
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{frameCheck_, shadowCheck_, colorRadio_,
+                                                                      textureRadio_, blendCheck_})
+        b->resize(std::max(b->width(), b->sizeHint().width()), b->height());
+    for (const auto& [label, buddy] : kBuddies)
+        static_cast<QLabel*>(control(label))->setBuddy(control(buddy));
+    // Only the edit ids stay in the edit table.
+    for (auto it = edits_.begin(); it != edits_.end();)
+        it = it->second.edit ? std::next(it) : edits_.erase(it);
     frameSwatch_.owner = shadowSwatch_.owner = textureSwatch_.owner = tv32::handleOfWidget(this);
 
     connect(okButton_, &QPushButton::clicked, this, [this] { pressOk(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { pressCancel(); });
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelp(tv32::handleOfWidget(this), 140); });
-    connect(about, &QPushButton::clicked, this, [this] { ShowAboutBox(tv32::handleOfWidget(this)); });
-    connect(libraryButton_, &QPushButton::clicked, this, [this] { libraryCommand(); });
+    connect(static_cast<QPushButton*>(control(kIdCancel)), &QPushButton::clicked, this,
+            [this] { pressCancel(); });
+    connect(static_cast<QPushButton*>(control(kIdHelp)), &QPushButton::clicked, this,
+            [this] { ShowHelp(tv32::handleOfWidget(this), 140); });
+    connect(static_cast<QPushButton*>(control(kIdAbout)), &QPushButton::clicked, this,
+            [this] { ShowAboutBox(tv32::handleOfWidget(this)); });
+    connect(static_cast<QPushButton*>(control(kIdLibrary)), &QPushButton::clicked, this,
+            [this] { libraryCommand(); });
     connect(frameCheck_, &QCheckBox::clicked, this, [this] { frameToggled(); });
     connect(shadowCheck_, &QCheckBox::clicked, this, [this] { shadowToggled(); });
     connect(blendCheck_, &QCheckBox::clicked, this, [this] { blendToggled(); });
@@ -304,7 +403,7 @@ void FrameShadowDialog::build() {
     connect(textureRadio_, &QRadioButton::clicked, this, [this] { fillCommand(BFX_FILL_TEXTURE); });
     for (int d = 0; d < 4; ++d)
         connect(directionRadios_[size_t(d)], &QRadioButton::clicked, this,
-                [this, d] { directionCommand(3013 + d); });
+                [this, d] { directionCommand(kIdDirection + d); });
     qtimer_.setInterval(RefreshTimer::kIntervalMs);
     connect(&qtimer_, &QTimer::timeout, this, [this] { timerTick(); });
 }
@@ -312,19 +411,33 @@ void FrameShadowDialog::build() {
 bool FrameShadowDialog::openDialog() {
     FrameShadowParams& p = record_->params;
     std::memcpy(&backup_, &p, sizeof backup_);
+    // The texture object the block holds when the dialog opens is never released by the dialog
+    // or its pickers: they work on a copy, so that Cancel can put the block back as it was.
+    if (p.textureData) {
+        void* working = nullptr;
+        if (!tv32TextureDataDuplicate(p.textureData, &working)) {
+            ShowError(kInsufficientMemoryId, nullptr);
+            RecordError(BFX_ERR_NO_MEMORY, kInsufficientMemoryId);
+            return false;
+        }
+        p.textureData = working;
+    }
 
-    const TV32RECT pane = toRect(px(187, 7, 150, 161));
-    switch (SetupPreview(preview_, pane, *record_)) {
+    switch (SetupPreview(preview_, preview_.frame, *record_)) {
     case SetupResult::Ok:
         break;
-    default:
+    case SetupResult::ImageFailed:
+        RecordError(BFX_ERR_NO_MEMORY, 1001);
+        return false;
+    case SetupResult::SelectionFailed:
+        RecordError(BFX_ERR_NO_MEMORY);
         return false;
     }
     ScalePreviewParams(preview_, p);
 
     frameOn_ = p.frameWidth > 0;
     frameCheck_->setChecked(frameOn_);
-    setEditInt(3008, p.frameWidth);
+    setEditInt(kIdFrameWidth, p.frameWidth);
     frameSwatch_.color = p.frameColor;
     shadowOn_ = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
     shadowCheck_->setChecked(shadowOn_);
@@ -333,25 +446,28 @@ bool FrameShadowDialog::openDialog() {
         directionRadios_[size_t(p.shadowDirection)]->setChecked(true);
     colorRadio_->setChecked(p.frameFill == BFX_FILL_COLOR);
     textureRadio_->setChecked(p.frameFill == BFX_FILL_TEXTURE);
-    setEditInt(3022, p.shadowOffsetX);
-    setEditInt(3025, p.shadowOffsetY);
-    setEditInt(3028, p.transparency);
+    setEditInt(kIdXOffset, p.shadowOffsetX);
+    setEditInt(kIdYOffset, p.shadowOffsetY);
+    setEditInt(kIdTransparency, p.transparency);
     blendOn_ = p.blendWidth > 0;
     blendCheck_->setChecked(blendOn_);
-    setEditInt(3032, p.blendWidth);
+    setEditInt(kIdBlendWidth, p.blendWidth);
     // A textured frame needs a texture: the library's texture textureIndex when there is none.
     EnsureTexture(record_->textureIndex, &p.textureData);
 
     setOffsetLimits(p.shadowDirection);
     frameMax_ = FrameMaximum(preview_.selection, preview_.imageWidth, preview_.imageHeight);
-    edits_[3008].upDown->setMaximum(frameMax_);
-    edits_[3028].upDown->setMaximum(99);
-    edits_[3032].upDown->setMaximum(150);
+    edits_[kIdFrameWidth].upDown->setMaximum(frameMax_);
+    edits_[kIdTransparency].upDown->setMaximum(99);
+    edits_[kIdBlendWidth].upDown->setMaximum(150);
     for (auto& [id, e] : edits_) {
         const int editId = id;
         connect(e.edit, &QLineEdit::textChanged, this, [this, editId] { editChanged(editId); });
     }
-    updateEnabling();
+    if (!frameOn_) enable(kFrameControls, false);
+    if (!shadowOn_) enable(kShadowControls, false);
+    enableOk();
+    if (!blendOn_) enable(kBlendControls, false);
     adjustSize();
     tv32MoveWindow(tv32::handleOfWidget(this), TV32_PARENT_OF_WINDOW, 1);
     refreshPreview();
@@ -379,13 +495,13 @@ int32_t FrameShadowDialog::getEditInt(int id) const {
 
 int32_t FrameShadowDialog::maximumOf(int id) const {
     switch (id) {
-    case 3008:
+    case kIdFrameWidth:
         return frameMax_;
-    case 3022:
+    case kIdXOffset:
         return limits_.xMax;
-    case 3025:
+    case kIdYOffset:
         return limits_.yMax;
-    case 3028:
+    case kIdTransparency:
         return 99;
     default:
         return 150;
@@ -400,7 +516,7 @@ void FrameShadowDialog::editChanged(int id) {
         return;
     case EditOutcome::Stored:
         if (timer_.start(id)) qtimer_.start();
-        if (id == 3008) setOffsetLimits(record_->params.shadowDirection);
+        if (id == kIdFrameWidth) setOffsetLimits(record_->params.shadowDirection);
         return;
     case EditOutcome::PutMaximum:
         setEditInt(id, maximum);
@@ -423,58 +539,66 @@ void FrameShadowDialog::setOffsetLimits(int32_t direction) {
     FrameShadowParams& p = record_->params;
     limits_ = ComputeOffsetLimits(preview_.selection, preview_.imageWidth, preview_.imageHeight, direction,
                                   p.frameWidth);
-    edits_.at(3022).upDown->setMaximum(limits_.xMax);
-    edits_.at(3025).upDown->setMaximum(limits_.yMax);
+    edits_.at(kIdXOffset).upDown->setMaximum(limits_.xMax);
+    edits_.at(kIdYOffset).upDown->setMaximum(limits_.yMax);
     if (p.shadowOffsetY > limits_.yMax) {
         p.shadowOffsetY = limits_.yMax;
-        setEditInt(3025, p.shadowOffsetY);
+        setEditInt(kIdYOffset, p.shadowOffsetY);
     }
     if (p.shadowOffsetX > limits_.xMax) {
         p.shadowOffsetX = limits_.xMax;
-        setEditInt(3022, p.shadowOffsetX);
+        setEditInt(kIdXOffset, p.shadowOffsetX);
     }
 }
 
-void FrameShadowDialog::updateEnabling() {
-    for (int id : {3008, 3001, 3002, 3061})
-        control(id)->setEnabled(frameOn_);
-    for (int id : {3013, 3015, 3014, 3016, 3022, 3025, 3028, 3032, 3031})
-        control(id)->setEnabled(shadowOn_);
-    for (int id : {3022, 3025, 3028, 3032, 3008})
-        edits_.at(id).upDown->setEnabled(control(id)->isEnabled());
-    if (shadowOn_) {
-        control(3032)->setEnabled(blendOn_);
-        edits_.at(3032).upDown->setEnabled(blendOn_);
+void FrameShadowDialog::enable(std::span<const int> ids, bool on) {
+    for (int id : ids) {
+        control(id)->setEnabled(on);
+        // An edit's up-down goes with it.
+        if (auto it = edits_.find(id); it != edits_.end()) it->second.upDown->setEnabled(on);
     }
+}
+
+void FrameShadowDialog::enableOk() {
     okButton_->setEnabled(frameOn_ || shadowOn_);
 }
 
 void FrameShadowDialog::frameToggled() {
     frameOn_ = frameCheck_->isChecked();
-    updateEnabling();
+    enable(kFrameControls, frameOn_);
+    enableOk();
     refreshPreview();
 }
 
 void FrameShadowDialog::shadowToggled() {
     shadowOn_ = shadowCheck_->isChecked();
-    updateEnabling();
+    // The whole shadow group follows the switch, the blend width's edit included.
+    enable(kShadowControls, shadowOn_);
+    enableOk();
     refreshPreview();
 }
 
 void FrameShadowDialog::blendToggled() {
     blendOn_ = blendCheck_->isChecked();
-    updateEnabling();
+    enable(kBlendControls, blendOn_);
     refreshPreview();
+}
+
+bool FrameShadowDialog::textureMissing() const {
+    return record_->params.frameFill == BFX_FILL_TEXTURE && !record_->params.textureData;
 }
 
 void FrameShadowDialog::fillCommand(int32_t fill) {
     if (record_->params.frameFill == fill) return;
     record_->params.frameFill = fill;
+    // A textured frame without a texture to draw: say what is missing (the preview shows the
+    // frame unfilled meanwhile).
+    if (textureMissing()) ShowTextureMissing(tv32::handleOfWidget(this));
     refreshPreview();
 }
 
 void FrameShadowDialog::directionCommand(int id) {
-    const int32_t direction = id - 3013;
+    const int32_t direction = id - kIdDirection;
     if (direction == record_->params.shadowDirection) return;
     record_->params.shadowDirection = direction;
     setOffsetLimits(direction);
@@ -527,6 +651,7 @@ void FrameShadowDialog::refreshPreview() {
     ++refreshes_;
     if (!RenderPreview(preview_, *record_, PreviewSwitches{frameOn_, shadowOn_, blendOn_})) {
         ShowError(kInsufficientMemoryId, nullptr);
+        RecordError(BFX_ERR_NO_MEMORY, kInsufficientMemoryId);
         fail();
         return;
     }
@@ -537,14 +662,14 @@ void FrameShadowDialog::readDialogValues() {
     FrameShadowParams& p = record_->params;
     frameOn_ = frameCheck_->isChecked();
     shadowOn_ = shadowCheck_->isChecked();
-    p.frameWidth = frameOn_ ? getEditInt(3008) : 0;
+    p.frameWidth = frameOn_ ? getEditInt(kIdFrameWidth) : 0;
     if (shadowOn_) {
         p.shadowColor = shadowSwatch_.color;
         p.frameColor = frameSwatch_.color;
-        p.shadowOffsetX = getEditInt(3022);
-        p.shadowOffsetY = getEditInt(3025);
-        p.transparency = getEditInt(3028);
-        p.blendWidth = blendCheck_->isChecked() ? getEditInt(3032) : 0;
+        p.shadowOffsetX = getEditInt(kIdXOffset);
+        p.shadowOffsetY = getEditInt(kIdYOffset);
+        p.transparency = getEditInt(kIdTransparency);
+        p.blendWidth = blendCheck_->isChecked() ? getEditInt(kIdBlendWidth) : 0;
     } else {
         p.shadowOffsetX = p.shadowOffsetY = p.blendWidth = 0;
     }
@@ -552,9 +677,18 @@ void FrameShadowDialog::readDialogValues() {
 
 void FrameShadowDialog::pressOk() {
     if (ending_ || failed_) return;
+    // A textured frame cannot be drawn without its texture: say what is missing, and let the
+    // user choose a colour or cancel.
+    if (frameCheck_->isChecked() && textureMissing()) {
+        ShowTextureMissing(tv32::handleOfWidget(this));
+        return;
+    }
     ending_ = true;
     qtimer_.stop();
     readDialogValues();
+    // The object the block held when the dialog opened has been replaced: its replacer releases it.
+    if (backup_.textureData && record_->params.textureData != backup_.textureData)
+        tv32TextureDataFree(backup_.textureData);
     done(1);
 }
 
@@ -562,12 +696,7 @@ void FrameShadowDialog::pressCancel() {
     if (ending_) return;
     ending_ = true;
     qtimer_.stop();
-    // Every field comes back but the texture object: the one held now stays (the call releases
-    // it later), since the pickers may have released the one the backup names.
-    void* texture = record_->params.textureData;
-    std::memcpy(&record_->params, &backup_, sizeof backup_);
-    record_->params.textureData = texture;
-    c32SetDLLErrInfo(0, 0, 5200, 0, 0, 0);
+    CancelParams(record_, backup_);
     done(0);
 }
 
@@ -579,7 +708,7 @@ QRect FrameShadowDialog::directionPicture(int index) const {
     return pictures_.at(size_t(index));
 }
 
-void FrameShadowDialog::chooseFrameColor(const uint32_t* preset) {
+void FrameShadowDialog::pickFrameColor(const uint32_t* preset) {
     colorRadio_->setChecked(true);
     uint32_t color = frameSwatch_.color;
     const int chosen =
@@ -594,7 +723,7 @@ void FrameShadowDialog::chooseFrameColor(const uint32_t* preset) {
     refreshPreview();
 }
 
-void FrameShadowDialog::chooseShadowColor(const uint32_t* preset) {
+void FrameShadowDialog::pickShadowColor(const uint32_t* preset) {
     uint32_t color = shadowSwatch_.color;
     const int chosen =
         preset ? (color = *preset, 1) : tv32ChooseColorEx(tv32::handleOfWidget(this), &color, 0, 0);
@@ -608,22 +737,23 @@ void FrameShadowDialog::chooseShadowColor(const uint32_t* preset) {
 void FrameShadowDialog::mousePressEvent(QMouseEvent* event) {
     const QPoint pt = event->position().toPoint();
     if (frameOn_ && inside(frameSwatch_.rect, pt)) {
-        chooseFrameColor(nullptr);
+        pickFrameColor(nullptr);
     } else if (frameOn_ && inside(textureSwatch_.rect, pt)) {
         record_->params.frameFill = BFX_FILL_TEXTURE;
         if (!textureRadio_->isChecked()) {
             textureRadio_->setChecked(true);
+            if (textureMissing()) ShowTextureMissing(tv32::handleOfWidget(this));
             refreshPreview();
         }
     }
     if (shadowOn_ && !ending_) {
         if (inside(shadowSwatch_.rect, pt)) {
-            chooseShadowColor(nullptr);
+            pickShadowColor(nullptr);
         } else {
             for (int d = 0; d < 4; ++d) {
                 if (pictures_[size_t(d)].contains(pt) && !directionRadios_[size_t(d)]->isChecked()) {
                     directionRadios_[size_t(d)]->setChecked(true);
-                    directionCommand(3013 + d);
+                    directionCommand(kIdDirection + d);
                     break;
                 }
             }
@@ -661,77 +791,12 @@ void FrameShadowDialog::paintEvent(QPaintEvent*) {
     DrawTextureSwatch(textureSwatch_, &dc, record_->params.textureData);
 }
 
-QString FrameShadowDialog::applySettings(const QString& settings) {
-    const QStringList items = settings.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    for (const QString& item : items) {
-        const qsizetype eq = item.indexOf(QLatin1Char('='));
-        if (eq <= 0) return QStringLiteral("expected name=value: ") + item;
-        const QString name = item.left(eq).trimmed(), value = item.mid(eq + 1).trimmed();
-        bool ok = false;
-        auto number = [&]() -> int32_t {
-            const int32_t v = value.toInt(&ok);
-            ok = ok && v >= 0;
-            return v;
-        };
-        auto color = [&]() -> uint32_t {
-            // "#RRGGBB" or a 0x00BBGGRR number (decimal or 0x...).
-            if (value.startsWith(QLatin1Char('#')) && value.size() == 7) {
-                const uint32_t rgb = value.mid(1).toUInt(&ok, 16);
-                return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
-            }
-            const uint32_t v = value.toUInt(&ok, 0);
-            ok = ok && v <= 0xFFFFFF;
-            return v;
-        };
-        auto check = [&](QCheckBox* box) {
-            const bool on = value == QLatin1String("1") || value == QLatin1String("on");
-            ok = on || value == QLatin1String("0") || value == QLatin1String("off");
-            if (ok && box->isChecked() != on) box->click();
-        };
-        const std::map<QString, int> editIds = {{"frameWidth", 3008},
-                                                {"shadowOffsetX", 3022},
-                                                {"shadowOffsetY", 3025},
-                                                {"transparency", 3028},
-                                                {"blendWidth", 3032}};
-        if (auto it = editIds.find(name); it != editIds.end()) {
-            const int32_t v = number();
-            if (ok && v > maximumOf(it->second))
-                return QStringLiteral("%1 is out of range %2").arg(name, RangeText(0, maximumOf(it->second)));
-            if (ok) edits_.at(it->second).edit->setText(FormatEditInt(v));
-        } else if (name == QLatin1String("frame")) {
-            check(frameCheck_);
-        } else if (name == QLatin1String("shadow")) {
-            check(shadowCheck_);
-        } else if (name == QLatin1String("blending")) {
-            check(blendCheck_);
-        } else if (name == QLatin1String("shadowDirection")) {
-            const int32_t d = number();
-            ok = ok && d < 4;
-            if (ok && !directionRadios_[size_t(d)]->isChecked()) directionRadios_[size_t(d)]->click();
-        } else if (name == QLatin1String("frameFill")) {
-            ok = true;
-            if (value == QLatin1String("color") || value == QLatin1String("0"))
-                colorRadio_->click();
-            else if (value == QLatin1String("texture") || value == QLatin1String("5"))
-                textureRadio_->click();
-            else
-                ok = false;
-        } else if (name == QLatin1String("textureIndex")) {
-            const int32_t n = number();
-            ok = ok && takeLibraryTexture(n);
-        } else if (name == QLatin1String("frameColor")) {
-            const uint32_t c = color();
-            if (ok) chooseFrameColor(&c);
-        } else if (name == QLatin1String("shadowColor")) {
-            const uint32_t c = color();
-            if (ok) chooseShadowColor(&c);
-        } else {
-            return QStringLiteral("unknown name: ") + name;
-        }
-        if (!ok) return QStringLiteral("bad value: ") + item;
-        if (failed_) return QStringLiteral("the preview failed");
-    }
-    return {};
+void CancelParams(PlugInRecord* record, const FrameShadowParams& opening) {
+    void* current = record->params.textureData;
+    std::memcpy(&record->params, &opening, sizeof opening);
+    // A texture object made while the dialog was open goes; the one the block held stays.
+    if (current && current != opening.textureData) tv32TextureDataFree(current);
+    c32SetDLLErrInfo(0, 0, BFX_ERR_CANCELLED, 0, 0, 0);
 }
 
 void SetDialogHook(DialogHook h) {
@@ -739,9 +804,9 @@ void SetDialogHook(DialogHook h) {
 }
 
 int RunFrameShadowDialog(TV32HWND parent, PlugInRecord* record) {
-    if (!record) return 0;
-    FrameShadowParams backup;
-    std::memcpy(&backup, &record->params, sizeof backup);
+    if (!record) return RecordError(BFX_ERR_BAD_RECORD);
+    FrameShadowParams opening;
+    std::memcpy(&opening, &record->params, sizeof opening);
     int answer = -1;
     if (hook()) {
         answer = hook()(record) ? 1 : 0;
@@ -754,24 +819,30 @@ int RunFrameShadowDialog(TV32HWND parent, PlugInRecord* record) {
     }
     if (answer == 1) return 1;
     if (answer == 0) {
-        // Cancel as the dialog does it.
-        std::memcpy(&record->params, &backup, sizeof backup);
-        c32SetDLLErrInfo(0, 0, 5200, 0, 0, 0);
+        CancelParams(record, opening);
         return 0;
     }
-    if (!tv32::ensureApplication()) return 0;
+    if (!tv32::ensureApplication()) return RecordError(BFX_ERR_NO_DISPLAY);
     FrameShadowDialog dialog(tv32::widgetFromHandle(parent), record);
+    // A host that is not this process's Qt program owns the dialog through its native window.
+    if (tv32::attachForeignOwner(&dialog, parent))
+        tv32MoveWindow(tv32::handleOfWidget(&dialog), TV32_PARENT_OF_WINDOW, 1);
+    if (dialog.failed()) return 0; // the dialog recorded why
     if (qEnvironmentVariableIsSet(BFX_DIALOG_SET_VARIABLE)) {
+        const QString error =
+            ApplyDialogSettings(dialog, QString::fromUtf8(qgetenv(BFX_DIALOG_SET_VARIABLE)));
         if (dialog.failed()) return 0;
-        const QString error = dialog.applySettings(QString::fromUtf8(qgetenv(BFX_DIALOG_SET_VARIABLE)));
-        if (!error.isEmpty() || !dialog.findChild<QPushButton*>(QStringLiteral("1"))->isEnabled()) {
+        if (!error.isEmpty() || !dialog.control(kIdOk)->isEnabled()) {
             std::fprintf(stderr, "borderfx: %s\n",
                          error.isEmpty() ? "frame and shadow are both off" : error.toLocal8Bit().constData());
             dialog.pressCancel();
             return 0;
         }
         dialog.pressOk();
-        return dialog.result() == 1 ? 1 : 0;
+        if (dialog.result() == 1) return 1;
+        // OK did not end the dialog (a textured frame without a texture, which it has said).
+        dialog.pressCancel();
+        return RecordError(BFX_ERR_NO_TEXTURE, kTextureMissingId);
     }
     return dialog.run();
 }

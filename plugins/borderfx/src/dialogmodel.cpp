@@ -3,10 +3,8 @@
 #include "messages.h"
 #include "preview.h"
 
-#include <QFont>
-#include <QFontMetrics>
-
 #include <algorithm>
+#include <chrono>
 
 namespace borderfx {
 
@@ -84,15 +82,19 @@ int32_t StepValue(int32_t value, int32_t step, int32_t maximum) {
     return std::clamp<int64_t>(int64_t(value) + step, 0, std::max(0, maximum));
 }
 
-DialogBase DialogBaseOf(const QFont& font) {
-    const QFontMetrics fm(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int total = fm.horizontalAdvance(letters);
-    return DialogBase{(total + 26) / 52, fm.height()};
+namespace {
+int64_t (*gHoldClock)() = nullptr;
 }
 
-PixelRect DialogToPixels(int32_t x, int32_t y, int32_t w, int32_t h, DialogBase b) {
-    return PixelRect{MulDiv(x, b.x, 4), MulDiv(y, b.y, 8), MulDiv(w, b.x, 4), MulDiv(h, b.y, 8)};
+void HoldTimer::setClock(int64_t (*clock)()) {
+    gHoldClock = clock;
+}
+
+int64_t HoldTimer::now() {
+    if (gHoldClock) return gHoldClock();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace borderfx

@@ -7,8 +7,6 @@
 
 #include <cstdint>
 
-class QFont;
-
 namespace borderfx {
 
 // X and Y maxima of the shadow offsets for a direction: from the (adjusted) selection and the
@@ -62,15 +60,20 @@ int32_t AccelStep(int64_t elapsedMs);
 // A value moved by step, kept within 0 .. maximum.
 int32_t StepValue(int32_t value, int32_t step, int32_t maximum);
 
-// Dialog units to pixels with the dialog font's base units.
-struct DialogBase {
-    int32_t x = 0, y = 0;
+// How long an up-down's arrow (a button under the mouse or an arrow key) has been held: the
+// time since start(), in milliseconds, on a monotonic clock that a test may replace.
+class HoldTimer {
+  public:
+    void start() { started_ = now(); }
+    void stop() { started_ = -1; }
+    bool running() const { return started_ >= 0; }
+    int64_t elapsed() const { return running() ? now() - started_ : 0; }
+    // The clock (milliseconds); nullptr puts the system's monotonic clock back.
+    static void setClock(int64_t (*clock)());
+
+  private:
+    static int64_t now();
+    int64_t started_ = -1;
 };
-// baseX = average width of "A".."Z", "a".."z" (rounded), baseY = the font's height.
-DialogBase DialogBaseOf(const QFont& font);
-struct PixelRect {
-    int32_t x, y, w, h;
-};
-PixelRect DialogToPixels(int32_t x, int32_t y, int32_t w, int32_t h, DialogBase base);
 
 } // namespace borderfx

@@ -6,15 +6,13 @@
 #include "preview.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
 #include <map>
+#include <span>
 
-class QButtonGroup;
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -22,6 +20,43 @@ class QRadioButton;
 namespace borderfx {
 
 class UpDown;
+
+// The controls of template 110 by id (each control's objectName is its id).
+enum ControlId : int {
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdFillColor = 3001,
+    kIdFillTexture = 3002,
+    kIdFrameSwatch = 3004,
+    kIdTextureSwatch = 3005,
+    kIdWidthLabel = 3007,
+    kIdFrameWidth = 3008,
+    kIdFrameWidthSpin = 3009,
+    kIdShadowSwatch = 3012,
+    kIdDirection = 3013,        // the radios of directions 0 to 3: 3013 to 3016
+    kIdDirectionPicture = 3017, // their pictures: 3017 to 3020
+    kIdXLabel = 3021,
+    kIdXOffset = 3022,
+    kIdXSpin = 3023,
+    kIdYLabel = 3024,
+    kIdYOffset = 3025,
+    kIdYSpin = 3026,
+    kIdTransparencyLabel = 3027,
+    kIdTransparency = 3028,
+    kIdTransparencySpin = 3029,
+    kIdTransparencyRange = 3030,
+    kIdBlending = 3031,
+    kIdBlendWidth = 3032,
+    kIdBlendSpin = 3033,
+    kIdPixelsLabel = 3034,
+    kIdBlendRange = 3035,
+    kIdPreview = 3054,
+    kIdFrame = 3057,
+    kIdShadow = 3058,
+    kIdHelp = 3060,
+    kIdLibrary = 3061,
+    kIdAbout = 3062,
+};
 
 class FrameShadowDialog : public QDialog {
   public:
@@ -34,12 +69,21 @@ class FrameShadowDialog : public QDialog {
     // Modal run: 1 after OK, 0 after Cancel or a failure.
     int run();
 
-    // Sets controls from "name=value,name=value" as the user would (see plughost borderfx
-    // --set); empty string on success, else what was wrong (nothing pressed then).
-    QString applySettings(const QString& settings);
-    // The buttons' commands.
+    // The buttons' commands. OK with a textured frame and no texture to draw says what is
+    // missing (message 505) and leaves the dialog open.
     void pressOk();
     void pressCancel();
+    // What a click on the frame or shadow colour swatch does, the colour chooser answered with
+    // *chosen (nullptr: the chooser itself runs).
+    void pickFrameColor(const uint32_t* chosen);
+    void pickShadowColor(const uint32_t* chosen);
+    // Takes texture n of the texture library as the frame's texture, as the library picker does
+    // (the fill stays as it is); false when the library holds no texture n.
+    bool takeLibraryTexture(int32_t n);
+    // The largest value edit id takes now.
+    int32_t maximumOf(int id) const;
+    QLineEdit* edit(int id) const;
+    QWidget* control(int id) const;
 
     // For the tests and the host.
     const PreviewState& preview() const { return preview_; }
@@ -75,16 +119,15 @@ class FrameShadowDialog : public QDialog {
         UpDown* upDown;
         int32_t* field;
     };
-    QRect px(int x, int y, int w, int h) const;
     void build();
     bool openDialog();
     void fail();
     void setEditInt(int id, int32_t value);
     int32_t getEditInt(int id) const;
-    int32_t maximumOf(int id) const;
     void editChanged(int id);
     void setOffsetLimits(int32_t direction);
-    void updateEnabling();
+    void enable(std::span<const int> ids, bool on);
+    void enableOk();
     void frameToggled();
     void shadowToggled();
     void blendToggled();
@@ -92,16 +135,10 @@ class FrameShadowDialog : public QDialog {
     void directionCommand(int id);
     void libraryCommand();
     void readDialogValues();
-    void chooseFrameColor(const uint32_t* preset);
-    // Takes texture n of the texture library as the frame's texture, as the library picker does
-    // (the fill stays as it is); false when the library holds no texture n.
-    bool takeLibraryTexture(int32_t n);
-    void chooseShadowColor(const uint32_t* preset);
-    QWidget* control(int id) const;
+    bool textureMissing() const;
 
     PlugInRecord* record_;
     FrameShadowParams backup_{};
-    DialogBase base_;
     bool frameOn_ = false, shadowOn_ = false, blendOn_ = false;
     int32_t frameMax_ = 0;
     OffsetLimits limits_;
@@ -118,7 +155,12 @@ class FrameShadowDialog : public QDialog {
     QCheckBox *frameCheck_ = nullptr, *shadowCheck_ = nullptr, *blendCheck_ = nullptr;
     QRadioButton *colorRadio_ = nullptr, *textureRadio_ = nullptr;
     std::array<QRadioButton*, 4> directionRadios_{};
-    QPushButton *okButton_ = nullptr, *libraryButton_ = nullptr;
+    QPushButton* okButton_ = nullptr;
 };
+
+// Cancel as the dialog does it: the parameter block as it was when the dialog opened (opening),
+// a texture object made since released, the cancellation recorded for the host
+// (c32SetDLLErrInfo(0, 0, 5200, 0, 0, 0)).
+void CancelParams(PlugInRecord* record, const FrameShadowParams& opening);
 
 } // namespace borderfx

@@ -1,14 +1,18 @@
-// TalvorPlugInAction: one call sizes the output area, renders frame and shadow around the
-// selection, composes the opacity plane and hands both images to the host.
+// TalvorPlugInAction: one call checks the host's record, runs the dialog, sizes the output area,
+// renders frame and shadow around the selection, composes the opacity plane and hands both
+// images to the host. The pixel loops are in render.cpp and opacity.cpp.
 #include "entry.h"
-#include "texturelib.h"
 
 #include "dialog.h"
 #include "guards.h"
 #include "messages.h"
+#include "opacity.h"
 #include "render.h"
+#include "texturelib.h"
 
 #include "imagelib/scabout.h"
+#include "imagelib/tv32comm.h"
+#include "imagelib/tv32guard.h"
 #include "imagelib/tv32qt.h"
 #include "imagelib/tv32txtur.h"
 
@@ -52,80 +56,180 @@ __attribute__((constructor)) void onLoad() {
 
 __attribute__((destructor)) void onUnload() {
     releasePendingTexture();
+    ReleaseTextureLibrary();
+    StoreFree(TheItemStore());
 }
 
-TV32RECT intersect(const TV32RECT& a, const TV32RECT& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
+// Records why the call fails and gives its result, 0.
+int fail(int32_t code, int32_t shownMessage = 0) {
+    return RecordError(code, shownMessage);
 }
 
-// Asks for the cache lines of n bytes from p to be fetched; a hint only.
-inline void prefetchBytes(const uint8_t* p, int32_t n) {
-#if defined(__GNUC__) || defined(__clang__)
-    for (int32_t k = 0; k < n; k += 64)
-        __builtin_prefetch(p + k);
-    if (n > 0) __builtin_prefetch(p + n - 1);
-#else
-    (void)p;
-    (void)n;
-#endif
+// A step that ran out of memory: message 508, and the call fails.
+int outOfMemory() {
+    ShowError(kInsufficientMemoryId, nullptr, state().parent);
+    return fail(BFX_ERR_NO_MEMORY, kInsufficientMemoryId);
 }
 
-// How many rows ahead the opacity loop asks for plane and mask rows.
-constexpr int32_t kRowsAhead = 6;
+// Rectangles in 64 bits, so that no host value or parameter can make a coordinate wrap.
+struct Rect64 {
+    int64_t left, top, right, bottom;
+};
 
-// The shadow laid into one run [x0, x1) of a row: px is the first pixel of the run (N channels),
-// arow and mrow the opacity plane's and the mask's rows indexed by x (mrow null: no mask), gOf
-// the shadow opacity of each mask value, g0 the one without a mask.
-template <int N>
-void shadeRun(uint8_t* px, uint8_t* arow, const uint8_t* mrow, int32_t x0, int32_t x1, const uint8_t* gOf,
-              uint32_t g0, const uint8_t* shade) {
-    for (int32_t x = x0; x < x1; ++x, px += N) {
-        const uint32_t av = arow[x];
-        if (av == 255) continue;
-        const uint32_t g = mrow ? gOf[mrow[x]] : g0;
-        if (av == 0) {
-            for (int k = 0; k < N; ++k)
-                px[k] = shade[k];
-            arow[x] = uint8_t(g);
-            continue;
-        }
-        for (int k = 0; k < N; ++k)
-            px[k] = uint8_t((shade[k] * g + px[k] * av) / (g + av));
-        arow[x] = uint8_t(255 - (255 - av) * (255 - g) / 255);
-    }
+Rect64 wide(const TV32RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
 }
 
-TV32RECT grown(const TV32RECT& r, int32_t by) {
+Rect64 grown(const Rect64& r, int64_t by) {
     return {r.left - by, r.top - by, r.right + by, r.bottom + by};
 }
 
-// Runs the steps after the dialog; the two work images are freed by their guards on every path.
+bool fits(int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+bool narrow(const Rect64& r, TV32RECT& out) {
+    if (!fits(r.left) || !fits(r.top) || !fits(r.right) || !fits(r.bottom)) return false;
+    out = {int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)};
+    return true;
+}
+
+// The rectangles of the opacity step for the record and the output area o; false when they do
+// not fit in 32 bits or nothing of o lies in the image.
+bool outsideAlphaAreas(const PlugInRecord& r, const TV32RECT& o, OutsideAlphaAreas& a) {
+    const FrameShadowParams& p = r.params;
+    a.selection = r.selection;
+    a.output = o;
+    a.clip = {std::max(o.left, 0), std::max(o.top, 0), std::min(o.right, r.imageWidth),
+              std::min(o.bottom, r.imageHeight)};
+    if (a.clip.left >= a.clip.right || a.clip.top >= a.clip.bottom) return false;
+    const Rect64 f = grown(wide(r.selection), p.frameWidth);
+    const ShadowShift shift = ShadowOffset(p);
+    const Rect64 d = grown(f, p.blendWidth);
+    return narrow(f, a.frame) &&
+           narrow({d.left + shift.dx, d.top + shift.dy, d.right + shift.dx, d.bottom + shift.dy}, a.shadow);
+}
+
+int32_t widthOf(const TV32RECT& r) {
+    return r.right - r.left;
+}
+int32_t heightOf(const TV32RECT& r) {
+    return r.bottom - r.top;
+}
+
+bool isBuffer(TV32HBUF b, int32_t bits, int32_t w, int32_t h) {
+    BUF32INFO info;
+    return buf32GetInfo(b, &info) && info.bitsPerPixel == bits && info.width == w && info.height == h;
+}
+
+// The opacity step into a new plane: alphaSource's values over C, then the shading of result (a
+// buffer of o's size). plane receives the new plane.
+int composeInto(const PlugInRecord& r, const TV32RECT& o, TV32HBUF result, OwnedBuffer& plane,
+                TV32HBUF shadowMask) {
+    OutsideAlphaAreas a;
+    BUF32INFO info;
+    if (!outsideAlphaAreas(r, o, a) || !buf32GetInfo(result, &info) || info.width != widthOf(o) ||
+        info.height != heightOf(o))
+        return 0;
+    const FrameShadowParams& p = r.params;
+    if (p.transparency < 0 || p.transparency > 100) return 0;
+    if (!buf32GetBuf(r.alphaSource, a.clip.left, a.clip.top, widthOf(a.clip), heightOf(a.clip), plane.slot()))
+        return 0;
+    const bool frameOn = p.frameWidth > 0;
+    const bool shadowOn = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
+    if (!frameOn && !shadowOn) return 1; // the plane stays a plain copy
+
+    // The soft edge of the shadow: the rendering's mask when it has D's size, else one built here;
+    // without it the shadow has hard edges.
+    OwnedBuffer built;
+    TV32HBUF mask = 0;
+    if (p.blendWidth > 0) {
+        if (shadowMask && isBuffer(shadowMask, 8, widthOf(a.shadow), heightOf(a.shadow)))
+            mask = shadowMask;
+        else if (BuildSoftEdgeMask(built.slot(), widthOf(a.shadow), heightOf(a.shadow), p.blendWidth,
+                                   nullptr))
+            mask = built.get();
+        else
+            built.reset();
+    }
+    return ShadeOutsideSelection(p, a, result, plane.get(), mask);
+}
+
+// Hands a buffer the call made to the host through slot: the buffer itself when the slot is
+// empty, else a copy into the buffer held there (of the same size and depth, checked before).
+int deliver(OwnedBuffer& made, TV32HBUF* slot) {
+    if (*slot == 0) {
+        *slot = made.release();
+        return 1;
+    }
+    BUF32INFO info;
+    return buf32GetInfo(made.get(), &info) && buf32GetBuf(made.get(), 0, 0, info.width, info.height, slot);
+}
+
+// Runs the steps after the dialog; the work images are freed by their guards on every path.
 int renderAndDeliver(PlugInRecord* rec) {
     ModuleState& s = state();
+    if (const int32_t why = CheckParams(rec->params)) return fail(why);
+    const FrameShadowParams& p = rec->params;
+    if (p.frameWidth > 0 && p.frameFill == BFX_FILL_TEXTURE && !p.textureData) {
+        ShowTextureMissing(s.parent);
+        return fail(BFX_ERR_NO_TEXTURE, kTextureMissingId);
+    }
     s.selection = rec->selection;
-    const int32_t sw = s.selection.right - s.selection.left, sh = s.selection.bottom - s.selection.top;
+    const int32_t sw = widthOf(s.selection), sh = heightOf(s.selection);
     OwnedBuffer selectionImage, outputImage;
-    if (!buf32Alloc(selectionImage.slot(), rec->bitsPerPixel, sw, sh, BUF32_FILL_NONE, nullptr)) {
-        ShowError(kInsufficientMemoryId, nullptr, s.parent);
-        return 0;
-    }
+    if (!buf32Alloc(selectionImage.slot(), rec->bitsPerPixel, sw, sh, BUF32_FILL_NONE, nullptr))
+        return outOfMemory();
     OutputArea out;
-    if (!ComputeOutputArea(rec, selectionImage.get(), &out)) {
-        ShowError(kInsufficientMemoryId, nullptr, s.parent);
-        return 0;
-    }
+    if (!ComputeOutputArea(rec, selectionImage.get(), &out)) return fail(BFX_ERR_BAD_PARAMETERS);
     s.output = out.area;
-    rec->originX -= out.growLeft;
-    rec->originY -= out.growTop;
-    const int32_t ow = out.area.right - out.area.left, oh = out.area.bottom - out.area.top;
+    const int64_t originX = int64_t(rec->originX) - out.growLeft,
+                  originY = int64_t(rec->originY) - out.growTop;
+    if (!fits(originX) || !fits(originY)) return fail(BFX_ERR_BAD_RECORD);
+    // Buffers the host handed in take the results only when they are of the results' size and
+    // depth; otherwise nothing is written into them.
+    OutsideAlphaAreas areas;
+    if (!outsideAlphaAreas(*rec, out.area, areas)) return fail(BFX_ERR_BAD_PARAMETERS);
+    const int32_t ow = widthOf(out.area), oh = heightOf(out.area);
+    if ((*rec->resultImage && !isBuffer(*rec->resultImage, rec->bitsPerPixel, ow, oh)) ||
+        (*rec->resultAlpha && !isBuffer(*rec->resultAlpha, 8, widthOf(areas.clip), heightOf(areas.clip))))
+        return fail(BFX_ERR_RESULT_BUFFER);
     if (!buf32GetBuf(rec->sourceImage, out.area.left, out.area.top, ow, oh, outputImage.slot()) ||
-        !buf32GetBuf(outputImage.get(), out.growLeft, out.growTop, sw, sh, selectionImage.slot()) ||
-        RenderAndComposeAlpha(rec, selectionImage.get(), outputImage.get(), out.area) != 1) {
-        ShowError(kInsufficientMemoryId, nullptr, s.parent);
-        return 0;
+        !buf32GetBuf(outputImage.get(), out.growLeft, out.growTop, sw, sh, selectionImage.slot()))
+        return outOfMemory();
+    const int32_t hostX = rec->originX, hostY = rec->originY;
+    rec->originX = int32_t(originX);
+    rec->originY = int32_t(originY);
+    if (RenderAndComposeAlpha(rec, selectionImage.get(), outputImage.get(), out.area) != 1) {
+        rec->originX = hostX;
+        rec->originY = hostY;
+        return outOfMemory();
     }
     return 1;
+}
+
+// One call, behind the export's fence.
+int runFilter(TV32HWND parent, PlugInRecord* record) {
+    c32ResetDLLErrInfo();
+    releasePendingTexture();
+    if (!record) return fail(BFX_ERR_BAD_RECORD);
+    if (const int32_t why = CheckHostRecord(*record)) return fail(why);
+    ModuleState& s = state();
+    s.parent = parent;
+    s.record = record;
+    // Whatever the call ends with, the texture object in the record is the library's to release.
+    struct CallEnd {
+        PlugInRecord* record;
+        ~CallEnd() {
+            state().pendingTexture = record->params.textureData;
+            state().record = nullptr;
+            ReleaseTextureLibrary(); // nothing of the library stays loaded between calls
+        }
+    } end{record};
+    SetDefaultParams(record);
+    tv32::ensureApplication();
+    if (!RunFrameShadowDialog(parent, record)) return 0; // the dialog recorded why
+    return renderAndDeliver(record);
 }
 
 } // namespace
@@ -148,154 +252,68 @@ void SetDefaultParams(PlugInRecord* r) {
     r->textureIndex = 1;
 }
 
+int32_t CheckHostRecord(const PlugInRecord& r) {
+    if (!r.resultImage || !r.resultAlpha || r.resultImage == r.resultAlpha) return BFX_ERR_BAD_RECORD;
+    if (r.bitsPerPixel != 8 && r.bitsPerPixel != 24) return BFX_ERR_IMAGE_KIND;
+    BUF32INFO source, alpha;
+    if (!buf32GetInfo(r.sourceImage, &source) || !buf32GetInfo(r.alphaSource, &alpha))
+        return BFX_ERR_BAD_RECORD;
+    if (source.bitsPerPixel != r.bitsPerPixel || alpha.bitsPerPixel != 8) return BFX_ERR_IMAGE_KIND;
+    if (r.imageWidth <= 0 || r.imageHeight <= 0) return BFX_ERR_BAD_RECORD;
+    const TV32RECT& s = r.selection;
+    if (s.left < 0 || s.top < 0 || s.left >= s.right || s.top >= s.bottom ||
+        s.right > std::min(source.width, r.imageWidth) || s.bottom > std::min(source.height, r.imageHeight))
+        return BFX_ERR_NO_SELECTION;
+    const TV32HBUF image = *r.resultImage, plane = *r.resultAlpha;
+    if ((image && !buf32GetInfo(image, nullptr)) || (plane && !buf32GetInfo(plane, nullptr)) ||
+        (image && image == plane))
+        return BFX_ERR_RESULT_BUFFER;
+    return 0;
+}
+
+int32_t CheckParams(const FrameShadowParams& p) {
+    if (p.frameWidth < 0 || p.shadowOffsetX < 0 || p.shadowOffsetY < 0 || p.blendWidth < 0 ||
+        p.transparency < 0 || p.transparency > 100)
+        return BFX_ERR_BAD_PARAMETERS;
+    return 0;
+}
+
 int ComputeOutputArea(PlugInRecord* r, TV32HBUF selectionImage, OutputArea* out) {
     TV32RECT image, canvas;
     if (!out || !GetImageRect(selectionImage, &r->params, &image) ||
         !GetCanvasRect(selectionImage, &r->params, &canvas))
         return 0;
     const int32_t w = canvas.right, h = canvas.bottom;
+    const int64_t left = int64_t(r->selection.left) - image.left, top = int64_t(r->selection.top) - image.top;
+    TV32RECT area;
+    if (!narrow({left, top, left + w, top + h}, area)) return 0;
     r->params.placement = {0, 0, w, h};
     out->growLeft = image.left;
     out->growTop = image.top;
-    const int32_t left = r->selection.left - image.left, top = r->selection.top - image.top;
-    out->area = {left, top, left + w, top + h};
+    out->area = area;
     return 1;
-}
-
-int RenderAndComposeAlpha(PlugInRecord* rec, TV32HBUF selectionImage, TV32HBUF outputImage,
-                          const TV32RECT& output) {
-    OwnedBuffer mask;
-    if (!RenderFrameAndShadowKeepingMask(selectionImage, outputImage, &rec->params, rec->resultImage,
-                                         mask.slot()))
-        return 0;
-    // The texture library loaded while the dialog was open: the next call loads it again.
-    ReleaseTextureLibrary();
-    return ComposeOutsideAlpha(rec, output, mask.get()) ? 1 : -1;
 }
 
 int ComposeOutsideAlpha(const PlugInRecord* r, const TV32RECT& o, TV32HBUF shadowMask) {
     if (!r || !r->resultAlpha || !r->resultImage) return 0;
-    const TV32RECT c = intersect(o, {0, 0, r->imageWidth, r->imageHeight});
-    const int32_t cw = c.right - c.left, ch = c.bottom - c.top;
-    if (!buf32GetBuf(r->alphaSource, c.left, c.top, cw, ch, r->resultAlpha)) return 0;
-    const FrameShadowParams& p = r->params;
-    const bool frameOn = p.frameWidth > 0;
-    const bool shadowOn = p.shadowOffsetX > 0 || p.shadowOffsetY > 0;
-    const bool blendOn = p.blendWidth > 0;
-    if (!frameOn && !shadowOn) return 1;
+    OutsideAlphaAreas a;
+    if (!outsideAlphaAreas(*r, o, a)) return 0;
+    if (*r->resultAlpha && !isBuffer(*r->resultAlpha, 8, widthOf(a.clip), heightOf(a.clip))) return 0;
+    OwnedBuffer plane;
+    return composeInto(*r, o, *r->resultImage, plane, shadowMask) && deliver(plane, r->resultAlpha);
+}
 
-    const TV32RECT s = r->selection;
-    const TV32RECT f = grown(s, p.frameWidth);
-    TV32RECT d = grown(f, p.blendWidth);
-    {
-        const int32_t dir = p.shadowDirection;
-        const int32_t dx = (dir == 0 || dir == 2) ? -p.shadowOffsetX : p.shadowOffsetX;
-        const int32_t dy = (dir == 0 || dir == 1) ? -p.shadowOffsetY : p.shadowOffsetY;
-        d = {d.left + dx, d.top + dy, d.right + dx, d.bottom + dy};
-    }
-    const int32_t dw = d.right - d.left, dh = d.bottom - d.top;
-    OwnedBuffer built;
-    TV32HBUF mask = 0;
-    if (blendOn) {
-        int32_t mw = 0, mh = 0;
-        if (shadowMask && buf32GetWHU(shadowMask, &mw, &mh, 0) && mw == dw && mh == dh)
-            mask = shadowMask;
-        else if (BuildSoftEdgeMask(built.slot(), dw, dh, p.blendWidth, nullptr))
-            mask = built.get();
-        else
-            built.reset();
-    }
-
-    const TV32HBUF result = *r->resultImage;
-    const TV32HBUF plane = *r->resultAlpha;
-    BUF32INFO info;
-    if (!buf32GetInfo(result, &info)) return 0;
-    BufferLock resultLock(result, BUF32_LOCK_READWRITE);
-    BufferLock planeLock(plane, BUF32_LOCK_READWRITE);
-    if (!resultLock || !planeLock) return 0;
-    uint8_t* const alpha = buf32PointAddr(plane, 0, 0);
-    if (!alpha) return 0;
-    const uint8_t* maskBits = nullptr;
-    BufferLock maskLock(mask, BUF32_LOCK_READ);
-    if (mask) {
-        if (!maskLock) return 0;
-        maskBits = buf32PointAddr(mask, 0, 0);
-        if (!maskBits) return 0;
-    }
-    const int channels = info.bytesPerPixel;
-    const uint8_t g0 = uint8_t((100 - p.transparency) * 255 / 100);
-    uint8_t shade[3] = {uint8_t(p.shadowColor & 0xFF), uint8_t((p.shadowColor >> 8) & 0xFF),
-                        uint8_t((p.shadowColor >> 16) & 0xFF)};
-    if (channels == 1) shade[0] = GreyOf(p.shadowColor);
-
-    // The shadow's opacity g for each mask value m: m g0 / 255 (g0 itself without a mask).
-    uint8_t gOf[256];
-    for (uint32_t m = 0; m < 256; ++m)
-        gOf[m] = maskBits ? uint8_t(m * g0 / 255) : g0;
-
-    // The shadow over [x0, x1) of row y, pixel by pixel, outside the frame.
-    auto shadowPiece = [&](const BUF32CELL& cell, int32_t y, int32_t x0, int32_t x1) {
-        x0 = std::max(x0, d.left);
-        x1 = std::min(x1, d.right);
-        if (x0 >= x1) return;
-        uint8_t* arow = alpha + std::ptrdiff_t(y - c.top) * cw - c.left;
-        const uint8_t* mrow = maskBits ? maskBits + std::ptrdiff_t(y - d.top) * dw - d.left : nullptr;
-        uint8_t* px = cell.pixels + (std::size_t(y - o.top - cell.y) * std::size_t(cell.width) +
-                                     std::size_t(x0 - o.left - cell.x)) *
-                                        std::size_t(channels);
-        if (channels == 3)
-            shadeRun<3>(px, arow, mrow, x0, x1, gOf, g0, shade);
-        else
-            shadeRun<1>(px, arow, mrow, x0, x1, gOf, g0, shade);
-    };
-    // A piece [u, v) of row y outside the selection: opaque where the frame lies, shadowed where
-    // the shadow falls, unchanged elsewhere.
-    auto piece = [&](const BUF32CELL& cell, int32_t y, int32_t u, int32_t v) {
-        if (u >= v) return;
-        // The rows of the plane and the mask lie far apart: ask for the ones a few rows on early.
-        const int32_t ahead = y + kRowsAhead;
-        if (ahead < c.bottom) prefetchBytes(alpha + std::ptrdiff_t(ahead - c.top) * cw + (u - c.left), v - u);
-        if (maskBits && ahead < d.bottom && ahead >= d.top && u < d.right && v > d.left) {
-            const int32_t mu = std::max(u, d.left), mv = std::min(v, d.right);
-            prefetchBytes(maskBits + std::ptrdiff_t(ahead - d.top) * dw + (mu - d.left), mv - mu);
-        }
-        int32_t fu = v, fv = v;
-        if (frameOn && y >= f.top && y < f.bottom) {
-            fu = std::max(u, f.left);
-            fv = std::min(v, f.right);
-            if (fu < fv)
-                std::memset(alpha + std::ptrdiff_t(y - c.top) * cw + (fu - c.left), 255,
-                            std::size_t(fv - fu));
-            else
-                fu = fv = v;
-        }
-        if (!shadowOn || y < d.top || y >= d.bottom) return;
-        shadowPiece(cell, y, u, fu);
-        shadowPiece(cell, y, fv, v);
-    };
-
-    if (channels != 1 && channels != 3) return 1;
-    for (int32_t i = 0; i < info.cellCount; ++i) {
-        // The part of the cell inside C, in image coordinates; a cell outside C or wholly inside
-        // the selection has nothing to change and is not visited.
-        const TV32RECT r = CellRect(info, i);
-        const int32_t xa = std::max(c.left, o.left + r.left), xb = std::min(c.right, o.left + r.right + 1);
-        const int32_t ya = std::max(c.top, o.top + r.top), yb = std::min(c.bottom, o.top + r.bottom + 1);
-        if (xa >= xb || ya >= yb) continue;
-        if (xa >= s.left && xb <= s.right && ya >= s.top && yb <= s.bottom) continue;
-        CellLock cl(result, i);
-        if (!cl) return 0;
-        const BUF32CELL& cell = cl.cell();
-        for (int32_t y = ya; y < yb; ++y) {
-            // The selection itself is left alone: only the pieces of the row beside it are visited.
-            if (y >= s.top && y < s.bottom) {
-                piece(cell, y, xa, std::min(xb, s.left));
-                piece(cell, y, std::max(xa, s.right), xb);
-            } else {
-                piece(cell, y, xa, xb);
-            }
-        }
-    }
+int RenderAndComposeAlpha(PlugInRecord* rec, TV32HBUF selectionImage, TV32HBUF outputImage,
+                          const TV32RECT& output) {
+    OwnedBuffer image, plane, mask;
+    if (!RenderFrameAndShadowKeepingMask(selectionImage, outputImage, &rec->params, image.slot(),
+                                         mask.slot()))
+        return 0;
+    // The texture library loaded while the dialog was open: the next call loads it again.
+    ReleaseTextureLibrary();
+    if (!composeInto(*rec, output, image.get(), plane, mask.get())) return -1;
+    // Both results go to the host only now that both are made.
+    if (!deliver(image, rec->resultImage) || !deliver(plane, rec->resultAlpha)) return -1;
     return 1;
 }
 
@@ -315,17 +333,10 @@ extern "C" {
 
 TV32_API int TV32_CALL TalvorPlugInAction(TV32HWND parent, PlugInRecord* record) {
     using namespace borderfx;
-    if (!record || !record->resultImage || !record->resultAlpha) return 0;
-    ModuleState& s = state();
-    releasePendingTexture();
-    s.parent = parent;
-    s.record = record;
-    SetDefaultParams(record);
-    tv32::ensureApplication();
-    int result = 0;
-    if (RunFrameShadowDialog(parent, record)) result = renderAndDeliver(record);
-    s.pendingTexture = record->params.textureData;
-    s.record = nullptr;
+    const int result =
+        tv32::guardExport(0, BFX_ERR_NO_MEMORY, BFX_ERR_FAILED, [&] { return runFilter(parent, record); });
+    // Every failure says why; one that did not say it itself is an unexpected one.
+    if (result == 0 && !c32GetDLLErrInfo(nullptr)) fail(BFX_ERR_FAILED);
     return result;
 }
 

@@ -239,8 +239,9 @@ void MagicTexturesDialog::pickVariation(int cell) {
 void MagicTexturesDialog::pressCommand(int id) {
     switch (id) {
     case 1:
-        tv32TextureDataDuplicate(set_.objects[4], &given_);
-        end(1);
+        // OK only once the middle texture has reached the object the dialog was given; when it
+        // cannot be written there the dialog fails, which its caller takes as Cancel.
+        end(tv32TextureDataDuplicate(set_.objects[4], &given_) ? 1 : 2);
         break;
     case 2:
         end(2);

@@ -77,6 +77,11 @@ const char* StringText(int32_t id) {
     return tv32::TableText(kStrings, id);
 }
 
+int RecordError(int32_t code, int32_t shownMessage) {
+    c32SetDLLErrInfo(0, 0, code, shownMessage, 0, 0);
+    return 0;
+}
+
 int ShowError(int32_t id, const char* extra, TV32HWND owner) {
     if (id < 500 || id > 699) return 0;
     const char* text = StringText(id);

@@ -15,6 +15,12 @@ const char* StringText(int32_t id);
 // Caption of the library's message boxes.
 constexpr int32_t kCaptionId = 700;
 constexpr int32_t kInsufficientMemoryId = 508;
+constexpr int32_t kTextureMissingId = 505;
+
+// Records why a call fails for the host: c32SetDLLErrInfo(0, 0, code, shownMessage, 0, 0), with
+// code a BFX_ERR_* value and shownMessage the id of the message shown to the user (0: none).
+// Returns 0, the failing call's result.
+int RecordError(int32_t code, int32_t shownMessage = 0);
 
 // Shows message id (only ids 500 to 699 are shown) in an error box owned by the host window
 // owner, caption string 700; with extra, the text is the string, a line break and extra.

@@ -8,6 +8,7 @@
 #include "imagelib/tv32txtur.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace borderfx {
@@ -16,20 +17,6 @@ namespace {
 
 bool isEmpty(const TV32RECT& r) {
     return r.right <= r.left || r.bottom <= r.top;
-}
-
-void offsetRect(TV32RECT& r, int32_t dx, int32_t dy) {
-    r.left += dx;
-    r.right += dx;
-    r.top += dy;
-    r.bottom += dy;
-}
-
-TV32RECT unionRect(const TV32RECT& a, const TV32RECT& b) {
-    if (isEmpty(a)) return b;
-    if (isEmpty(b)) return a;
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
 }
 
 // A painted area: [left, right) x [top, bottom), in 64 bits so that no sum overflows.
@@ -124,31 +111,71 @@ TV32RECT CellRect(const BUF32INFO& info, int32_t index) {
     return r;
 }
 
-FrameLayout LayoutForSize(int32_t width, int32_t height, const FrameShadowParams& p) {
+ShadowShift ShadowOffset(const FrameShadowParams& p) {
+    const bool left = p.shadowDirection == BFX_SHADOW_UP_LEFT || p.shadowDirection == BFX_SHADOW_DOWN_LEFT;
+    const bool up = p.shadowDirection == BFX_SHADOW_UP_LEFT || p.shadowDirection == BFX_SHADOW_UP_RIGHT;
+    return {left ? -int64_t(p.shadowOffsetX) : int64_t(p.shadowOffsetX),
+            up ? -int64_t(p.shadowOffsetY) : int64_t(p.shadowOffsetY)};
+}
+
+namespace {
+
+// A rectangle in 64 bits, so that no parameter can make a coordinate wrap.
+struct Rect64 {
+    int64_t left, top, right, bottom;
+};
+
+bool isEmpty64(const Rect64& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+Rect64 moved(const Rect64& r, int64_t dx, int64_t dy) {
+    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+bool narrow(const Rect64& r, TV32RECT& out) {
+    for (const int64_t v : {r.left, r.top, r.right, r.bottom})
+        if (v < INT32_MIN || v > INT32_MAX) return false;
+    out = {int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)};
+    return true;
+}
+
+// The layout computed in 64 bits; false when a coordinate or the canvas size does not fit in 32.
+bool layoutChecked(int32_t width, int32_t height, const FrameShadowParams& p, FrameLayout& l) {
+    const Rect64 image{0, 0, width, height};
+    const int64_t f = p.frameWidth, e = p.blendWidth;
+    const Rect64 frame{-f, -f, width + f, height + f};
+    const ShadowShift shift = ShadowOffset(p);
+    const Rect64 shadow =
+        moved({frame.left - e, frame.top - e, frame.right + e, frame.bottom + e}, shift.dx, shift.dy);
+    Rect64 canvas = isEmpty64(frame) ? shadow
+                    : isEmpty64(shadow)
+                        ? frame
+                        : Rect64{std::min(frame.left, shadow.left), std::min(frame.top, shadow.top),
+                                 std::max(frame.right, shadow.right), std::max(frame.bottom, shadow.bottom)};
+    const int64_t ox = -canvas.left, oy = -canvas.top;
+    canvas = moved(canvas, ox, oy);
+    return narrow(moved(image, ox, oy), l.image) && narrow(moved(frame, ox, oy), l.frame) &&
+           narrow(moved(shadow, ox, oy), l.shadow) && narrow(canvas, l.canvas);
+}
+
+} // namespace
+
+bool LayoutFits(int32_t width, int32_t height, const FrameShadowParams& params) {
     FrameLayout l;
-    l.image = {0, 0, width, height};
-    const int32_t f = p.frameWidth;
-    l.frame = {-f, -f, width + f, height + f};
-    const int32_t e = p.blendWidth;
-    l.shadow = {l.frame.left - e, l.frame.top - e, l.frame.right + e, l.frame.bottom + e};
-    const int32_t d = p.shadowDirection;
-    const int32_t dx = (d == 0 || d == 2) ? -p.shadowOffsetX : p.shadowOffsetX;
-    const int32_t dy = (d == 0 || d == 1) ? -p.shadowOffsetY : p.shadowOffsetY;
-    offsetRect(l.shadow, dx, dy);
-    l.canvas = unionRect(l.frame, l.shadow);
-    const int32_t ox = -l.canvas.left, oy = -l.canvas.top;
-    offsetRect(l.image, ox, oy);
-    offsetRect(l.frame, ox, oy);
-    offsetRect(l.shadow, ox, oy);
-    offsetRect(l.canvas, ox, oy);
+    return layoutChecked(width, height, params, l);
+}
+
+FrameLayout LayoutForSize(int32_t width, int32_t height, const FrameShadowParams& p) {
+    FrameLayout l{};
+    if (!layoutChecked(width, height, p, l)) l = FrameLayout{};
     return l;
 }
 
 int ComputeFrameLayout(TV32HBUF source, const FrameShadowParams* params, FrameLayout* layout) {
     int32_t w = 0, h = 0;
     if (!params || !layout || !buf32GetWHU(source, &w, &h, 0)) return 0;
-    *layout = LayoutForSize(w, h, *params);
-    return 1;
+    return layoutChecked(w, h, *params, *layout) ? 1 : 0;
 }
 
 int GetImageRect(TV32HBUF source, const FrameShadowParams* params, TV32RECT* rect) {
@@ -432,15 +459,20 @@ int RenderFrameAndShadowKeepingMask(TV32HBUF source, TV32HBUF background, const 
                                     TV32HBUF* resultSlot, TV32HBUF* shadowMask) {
     BUF32INFO info;
     if (!params || !resultSlot || !buf32GetInfo(source, &info)) return 0;
+    // The blending divides by 100 with the transparency as a share: nothing else is a share.
+    if (params->transparency < 0 || params->transparency > 100) return 0;
     const bool grey = info.bytesPerPixel == 1;
     const PixelColor frameColor = MakePixelColor(params->frameColor, grey);
     const PixelColor shadowColor = MakePixelColor(params->shadowColor, grey);
-    FrameLayout l = LayoutForSize(info.width, info.height, *params);
+    FrameLayout l;
+    if (!layoutChecked(info.width, info.height, *params, l)) return 0;
     if (params->placement.left != 0 || params->placement.top != 0) {
-        const int32_t dx = params->placement.left - l.image.left, dy = params->placement.top - l.image.top;
-        offsetRect(l.image, dx, dy);
-        offsetRect(l.frame, dx, dy);
-        offsetRect(l.shadow, dx, dy);
+        const int64_t dx = int64_t(params->placement.left) - l.image.left,
+                      dy = int64_t(params->placement.top) - l.image.top;
+        auto place = [dx, dy](TV32RECT& r) {
+            return narrow(moved({r.left, r.top, r.right, r.bottom}, dx, dy), r);
+        };
+        if (!place(l.image) || !place(l.frame) || !place(l.shadow)) return 0;
     }
     OwnedBuffer copy;
     if (!makeWorkingCopy(background, l.image, copy.slot())) return 0;

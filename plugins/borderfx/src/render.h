@@ -30,9 +30,20 @@ struct FrameLayout {
     TV32RECT canvas; // smallest rectangle holding frame and shadow; starts at (0, 0)
 };
 
-// The layout for a source of width x height.
+// How far the shadow is moved from the frame: X and Y (shadowOffsetX, shadowOffsetY) to the left
+// or right and up or down as the direction says (BFX_SHADOW_*; any other value moves it down
+// and to the right). In 64 bits: any offset can be negated.
+struct ShadowShift {
+    int64_t dx, dy;
+};
+ShadowShift ShadowOffset(const FrameShadowParams& params);
+
+// The layout for a source of width x height; all rectangles empty when the parameters put a
+// coordinate or the canvas size beyond 32 bits (LayoutFits is then false). The rendering
+// refuses such parameters.
 FrameLayout LayoutForSize(int32_t width, int32_t height, const FrameShadowParams& params);
-// The layout for the size of source (buf32GetWHU).
+bool LayoutFits(int32_t width, int32_t height, const FrameShadowParams& params);
+// The layout for the size of source (buf32GetWHU); 0 when it does not fit in 32 bits.
 int ComputeFrameLayout(TV32HBUF source, const FrameShadowParams* params, FrameLayout* layout);
 int GetImageRect(TV32HBUF source, const FrameShadowParams* params, TV32RECT* rect);
 // Always (0, 0, canvas width, canvas height).
@@ -44,7 +55,8 @@ constexpr int32_t kTargetTrueColor = 2;
 // Paints shadow, frame and source on a copy of background (canvas-sized, same channel count as
 // source). A null handle in *resultSlot receives the copy itself (it then belongs to the
 // caller); otherwise the canvas block is copied into the buffer held there. palette, targetType,
-// sizeLimit and progress are carried for the callers' sake and change nothing. On failure
+// sizeLimit and progress are carried for the callers' sake and change nothing. Parameters whose
+// layout does not fit in 32 bits, or a transparency outside 0 .. 100, fail. On failure
 // *resultSlot is untouched and nothing is left allocated.
 int RenderFrameAndShadow(TV32HBUF source, TV32HBUF background, const void* palette, int32_t targetType,
                          const FrameShadowParams* params, TV32HBUF* resultSlot, int32_t sizeLimit,

@@ -2,19 +2,12 @@
 
 namespace borderfx {
 
-QRect TemplateLayout::rect(int x, int y, int w, int h) const {
-    const PixelRect r = DialogToPixels(x, y, w, h, base_);
-    return QRect(r.x, r.y, r.w, r.h);
-}
-
 TemplateLayout SetUpTemplateDialog(QDialog* dialog, const QString& caption, int width, int height) {
     dialog->setWindowTitle(caption);
     dialog->setModal(true);
     dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(11);
-    dialog->setFont(font);
-    const TemplateLayout layout(DialogBaseOf(font));
+    dialog->setFont(tv32::dialogFont());
+    const TemplateLayout layout = tv32::dialogUnitsOf(dialog->font());
     dialog->resize(layout.rect(0, 0, width, height).size());
     return layout;
 }

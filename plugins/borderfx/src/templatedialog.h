@@ -1,7 +1,7 @@
 #pragma once
 // The set-up the filter's resource-template dialogs share: caption, modal frame, the dialog font,
 // size and control places in dialog units, and the row of command buttons.
-#include "dialogmodel.h"
+#include "imagelib/tv32qt.h"
 
 #include <QDialog>
 #include <QPushButton>
@@ -12,15 +12,8 @@
 
 namespace borderfx {
 
-// Converts places in dialog units of one dialog to pixels.
-class TemplateLayout {
-  public:
-    explicit TemplateLayout(DialogBase base) : base_(base) {}
-    QRect rect(int x, int y, int w, int h) const;
-
-  private:
-    DialogBase base_;
-};
+// Places in dialog units of the filter's dialogs, in pixels (the dialog font's base units).
+using TemplateLayout = tv32::DialogUnits;
 
 // Gives `dialog` its caption, the modal frame without a help button and the dialog font, and sizes
 // it to `width` x `height` dialog units. Returns the layout of its dialog units.

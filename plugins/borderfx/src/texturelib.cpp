@@ -177,7 +177,7 @@ void* LoadTextureLibrary(const std::string& path) {
     LibraryState& lib = library();
     if (lib.list) return lib.list;
     if (!QFileInfo(QString::fromStdString(path)).isFile()) {
-        ShowError(505, path.c_str());
+        ShowError(kTextureMissingId, path.c_str());
         return nullptr;
     }
     const bool cursor = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
@@ -198,6 +198,11 @@ void ReleaseTextureLibrary() {
     LibraryState& lib = library();
     if (lib.list) tv32DestroyIIO(lib.list);
     lib.list = nullptr;
+}
+
+int ShowTextureMissing(TV32HWND owner) {
+    const std::string& path = LibraryPath().empty() ? BuildLibraryPath() : LibraryPath();
+    return ShowError(kTextureMissingId, path.c_str(), owner);
 }
 
 int32_t ReadLibraryItem(void* list, int32_t n, void* destination) {

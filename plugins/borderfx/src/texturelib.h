@@ -53,6 +53,9 @@ void* LoadedLibrary();
 void* LoadTextureLibrary(const std::string& path);
 // Releases the loaded library (the next use loads the file again); the store keeps its blocks.
 void ReleaseTextureLibrary();
+// Message 505 with the library path: a textured frame has no texture because the library file
+// could not be loaded. Returns 1 when a box was shown.
+int ShowTextureMissing(TV32HWND owner = 0);
 
 // Size of the texture data (record and colour entries) of item n, copied to destination when
 // it is given; 0 when there is no such item.

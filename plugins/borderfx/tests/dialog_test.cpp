@@ -2,6 +2,7 @@
 // timer, swatches, Cancel and the preview's pixels.
 #include "dialog.h"
 #include "dialogmodel.h"
+#include "dialogscript.h"
 #include "dialogwindow.h"
 #include "entry.h"
 #include "librarydialog.h"
@@ -15,6 +16,7 @@
 #include "imagelib/tv32base.h"
 #include "imagelib/tv32clips.h"
 #include "imagelib/tv32comm.h"
+#include "imagelib/tv32qt.h"
 #include "imagelib/tv32txlib.h"
 #include "imagelib/tv32txtur.h"
 
@@ -109,6 +111,20 @@ int answerChooser(TV32HWND, uint32_t, uint32_t* chosen) {
     ++gChooserCalls;
     *chosen = gChooserAnswer;
     return 1;
+}
+
+// Runs the texture library from dialog d's "&Library..." button: item is selected in the list,
+// then button is pressed there.
+void useLibrary(FrameShadowDialog& d, int32_t item, int button) {
+    QTimer::singleShot(0, [item, button] {
+        QWidget* lib = QApplication::activeModalWidget();
+        QVERIFY(lib);
+        int32_t n = item;
+        TV32IIOSELECTION sel{1, &n};
+        tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
+        ctl<QPushButton>(*lib, button)->click();
+    });
+    ctl<QPushButton>(d, 3061)->click();
 }
 
 } // namespace
@@ -231,16 +247,17 @@ class DialogTest : public QObject {
         QCOMPARE(AccelStep(3500), 50);
         QCOMPARE(StepValue(98, 10, 99), 99);
         QCOMPARE(StepValue(3, -50, 99), 0);
-        const PixelRect r = DialogToPixels(343, 198, 6, 13, DialogBase{6, 13});
-        QCOMPARE(r.x, 515); // 343 * 6 / 4 = 514.5, half away from zero
-        QCOMPARE(r.y, 322); // 198 * 13 / 8 = 321.75
-        QCOMPARE(r.w, 9);
-        QCOMPARE(r.h, 21); // 13 * 13 / 8 = 21.1
-        QFont f(QStringLiteral("Liberation Sans"));
-        f.setPixelSize(11);
-        const DialogBase b = DialogBaseOf(f);
-        QVERIFY(b.x >= 5 && b.x <= 7);
-        QVERIFY(b.y >= 11 && b.y <= 14);
+        // Template 110 is laid out in the dialog units of the dialog font, as every template.
+        Fixture f(120, 100, TV32RECT{10, 10, 100, 90});
+        FrameShadowDialog d(nullptr, &f.rec);
+        const tv32::DialogUnits du = tv32::dialogUnitsOf(tv32::dialogFont());
+        QCOMPARE(d.size(), du.size(343, 198));
+        QCOMPARE(edit(d, 3008)->geometry(), du.rect(120, 21, 41, 12));
+        QCOMPARE(ctl<QPushButton>(d, 1)->geometry(), du.rect(127, 176, 48, 14));
+        QCOMPARE(ctl<QWidget>(d, 3009)->geometry().right(), edit(d, 3008)->geometry().right());
+        QCOMPARE(d.preview().frame.left, du.x(187));
+        QCOMPARE(d.frameSwatch().rect.top, du.y(19));
+        QCOMPARE(d.directionPicture(2), du.rect(116, 92, 18, 20));
     }
 
     void libraryMessagesAndHelp() {
@@ -465,7 +482,10 @@ class DialogTest : public QObject {
     void cancelRestoresTheBlockButNotTheTextureIndex() {
         Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
         const FrameShadowParams before = f.rec.params;
+        QVERIFY(!before.textureData);
+        const int live = tv32TextureCountLive();
         FrameShadowDialog d(nullptr, &f.rec);
+        QVERIFY(f.rec.params.textureData); // the library's texture, taken at opening
         edit(d, 3008)->setText(QStringLiteral("3"));
         edit(d, 3028)->setText(QStringLiteral("50"));
         ctl<QRadioButton>(d, 3002)->click();
@@ -474,16 +494,143 @@ class DialogTest : public QObject {
         c32ResetDLLErrInfo();
         ctl<QPushButton>(d, 2)->click();
         QCOMPARE(d.result(), 0);
-        // The texture the dialog took from the library stays: the call releases it.
-        QVERIFY(f.rec.params.textureData);
-        FrameShadowParams expected;
-        std::memcpy(&expected, &before, sizeof expected);
-        expected.textureData = f.rec.params.textureData;
-        QCOMPARE(std::memcmp(&expected, &f.rec.params, sizeof expected), 0);
+        // All twenty fields of the block come back, the texture pointer included; the texture
+        // object the dialog took is released with it.
+        QCOMPARE(std::memcmp(&before, &f.rec.params, sizeof before), 0);
+        QCOMPARE(tv32TextureCountLive(), live);
         QCOMPARE(f.rec.textureIndex, 7);
         int32_t info[6];
         QCOMPARE(c32GetDLLErrInfo(info), 1);
         QCOMPARE(info[2], 5200);
+    }
+
+    void cancelKeepsATextureTheBlockHeldAndOkReleasesOneReplaced() {
+        Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
+        void* given = nullptr;
+        QVERIFY(tv32TextureDataAlloc(&given, 0, 0));
+        static_cast<TV32TEXTURERECORD*>(given)->angle = 123;
+        f.rec.params.textureData = given;
+        const int live = tv32TextureCountLive();
+        {
+            FrameShadowDialog d(nullptr, &f.rec);
+            QVERIFY(f.rec.params.textureData != given); // the dialog works on a copy
+            useLibrary(d, 7, 1);                        // the library takes texture 7 in place of the copy
+            QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
+            ctl<QPushButton>(d, 2)->click();
+        }
+        QCOMPARE(f.rec.params.textureData, given);
+        QCOMPARE(static_cast<TV32TEXTURERECORD*>(given)->angle, 123);
+        QCOMPARE(tv32TextureCountLive(), live);
+        {
+            FrameShadowDialog d(nullptr, &f.rec);
+            ctl<QPushButton>(d, 1)->click();
+            QCOMPARE(d.result(), 1);
+        }
+        // OK: the block holds the dialog's object; the one it held before is released.
+        QVERIFY(f.rec.params.textureData != given);
+        QCOMPARE(tv32TextureCountLive(), live);
+    }
+
+    void shadowBackOnEnablesItsWholeGroup() {
+        Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
+        FrameShadowDialog d(nullptr, &f.rec);
+        ctl<QCheckBox>(d, 3031)->click(); // blending off: its edit with it
+        QVERIFY(!edit(d, 3032)->isEnabled());
+        QVERIFY(!ctl<QWidget>(d, 3033)->isEnabled());
+        ctl<QCheckBox>(d, 3058)->click(); // shadow off
+        for (int id : {3013, 3014, 3015, 3016, 3022, 3025, 3028, 3032, 3031})
+            QVERIFY2(!ctl<QWidget>(d, id)->isEnabled(), qPrintable(QString::number(id)));
+        ctl<QCheckBox>(d, 3058)->click(); // and on again: every control of the group, 3032 too
+        for (int id : {3013, 3014, 3015, 3016, 3022, 3025, 3028, 3032, 3031})
+            QVERIFY2(ctl<QWidget>(d, id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(ctl<QWidget>(d, 3033)->isEnabled());
+        QVERIFY(!ctl<QCheckBox>(d, 3031)->isChecked());
+        // The blending switch still decides what OK takes.
+        edit(d, 3032)->setText(QStringLiteral("7"));
+        ctl<QPushButton>(d, 1)->click();
+        QCOMPARE(f.rec.params.blendWidth, 0);
+    }
+
+    void heldArrowKeysAccelerate() {
+        Fixture f(600, 500, TV32RECT{40, 30, 560, 470});
+        FrameShadowDialog d(nullptr, &f.rec);
+        static int64_t now = 0;
+        HoldTimer::setClock([] { return now; });
+        QLineEdit* x = edit(d, 3022);
+        x->setText(QStringLiteral("0"));
+        auto press = [x](int key, bool repeat) {
+            QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat);
+            QApplication::sendEvent(x, &e);
+        };
+        auto release = [x](int key) {
+            QKeyEvent e(QEvent::KeyRelease, key, Qt::NoModifier);
+            QApplication::sendEvent(x, &e);
+        };
+        now = 1000;
+        press(Qt::Key_Up, false);
+        QCOMPARE(x->text(), QStringLiteral("1"));
+        now = 1900; // held for 0.9 s: steps of 1
+        press(Qt::Key_Up, true);
+        QCOMPARE(x->text(), QStringLiteral("2"));
+        now = 3100; // 2.1 s: steps of 10
+        press(Qt::Key_Up, true);
+        QCOMPARE(x->text(), QStringLiteral("12"));
+        now = 4200; // 3.2 s: steps of 50
+        press(Qt::Key_Up, true);
+        QCOMPARE(x->text(), QStringLiteral("62"));
+        release(Qt::Key_Up);
+        // A new press starts over at steps of 1, downwards too.
+        now = 9000;
+        press(Qt::Key_Down, false);
+        QCOMPARE(x->text(), QStringLiteral("61"));
+        now = 12500;
+        press(Qt::Key_Down, true);
+        QCOMPARE(x->text(), QStringLiteral("11"));
+        press(Qt::Key_Down, true);
+        QCOMPARE(x->text(), QStringLiteral("0")); // never below 0
+        release(Qt::Key_Down);
+        HoldTimer::setClock(nullptr);
+    }
+
+    void texturedFrameWithoutALibrarySaysWhatIsMissing() {
+        desktop::Recorder rec;
+        QTemporaryDir empty;
+        ReleaseTextureLibrary();
+        SetLibraryFolder(empty.path().toStdString() + "/");
+        const QString missing =
+            QStringLiteral("Unable to load texture file.\n") + empty.filePath(QStringLiteral("qxmagic.smp"));
+        {
+            Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
+            FrameShadowDialog d(nullptr, &f.rec);
+            QCOMPARE(rec.boxes().size(), size_t(1)); // at opening, as the library is loaded
+            QVERIFY(!f.rec.params.textureData);
+            ctl<QRadioButton>(d, 3002)->click();
+            QCOMPARE(rec.boxes().size(), size_t(2));
+            QCOMPARE(rec.boxes()[1].text, missing);
+            QVERIFY(!d.failed()); // the preview shows the frame unfilled
+            // OK says it again and the dialog stays open for a colour or Cancel.
+            ctl<QPushButton>(d, 1)->click();
+            QCOMPARE(rec.boxes().size(), size_t(3));
+            QCOMPARE(rec.boxes()[2].text, missing);
+            QCOMPARE(d.result(), 0);
+            ctl<QRadioButton>(d, 3001)->click();
+            ctl<QPushButton>(d, 1)->click();
+            QCOMPARE(d.result(), 1);
+            QCOMPARE(f.rec.params.frameFill, 0);
+        }
+        // With the frame off, a texture fill draws nothing and needs nothing.
+        {
+            Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
+            FrameShadowDialog d(nullptr, &f.rec);
+            ctl<QRadioButton>(d, 3002)->click();
+            ctl<QCheckBox>(d, 3057)->click();
+            const size_t shown = rec.boxes().size();
+            ctl<QPushButton>(d, 1)->click();
+            QCOMPARE(d.result(), 1);
+            QCOMPARE(rec.boxes().size(), shown);
+        }
+        ReleaseTextureLibrary();
+        SetLibraryFolder(libraryDir_.path().toStdString() + "/");
     }
 
     void helpAboutAndLibrary() {
@@ -548,15 +695,7 @@ class DialogTest : public QObject {
         void* first = f.rec.params.textureData;
         QVERIFY(first);
         const int live = tv32TextureCountLive();
-        QTimer::singleShot(0, [] {
-            QWidget* lib = QApplication::activeModalWidget();
-            QVERIFY(lib);
-            int32_t seven = 7;
-            TV32IIOSELECTION sel{1, &seven};
-            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
-            ctl<QPushButton>(*lib, 1)->click();
-        });
-        ctl<QPushButton>(d, 3061)->click();
+        useLibrary(d, 7, 1);
         QCOMPARE(f.rec.textureIndex, 7);
         QVERIFY(f.rec.params.textureData != first);
         QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
@@ -566,15 +705,7 @@ class DialogTest : public QObject {
 
         // Cancel puts the texture and its index back.
         void* taken = f.rec.params.textureData;
-        QTimer::singleShot(0, [] {
-            QWidget* lib = QApplication::activeModalWidget();
-            QVERIFY(lib);
-            int32_t two = 2;
-            TV32IIOSELECTION sel{1, &two};
-            tv32IIOAction(LoadedLibrary(), TV32_IIO_SELECT, 0, &sel);
-            ctl<QPushButton>(*lib, 2)->click();
-        });
-        ctl<QPushButton>(d, 3061)->click();
+        useLibrary(d, 2, 2);
         QCOMPARE(f.rec.textureIndex, 7);
         QVERIFY(f.rec.params.textureData != taken); // the backup copy took its place
         QCOMPARE(static_cast<TV32TEXTURERECORD*>(f.rec.params.textureData)->angle, 70);
@@ -748,11 +879,11 @@ class DialogTest : public QObject {
     void settingsThroughTheDialog() {
         Fixture f(300, 200, TV32RECT{40, 30, 260, 170});
         FrameShadowDialog d(nullptr, &f.rec);
-        QCOMPARE(
-            d.applySettings(QStringLiteral("frameWidth=4,shadowDirection=3,shadowOffsetX=7,shadowOffsetY=8,"
-                                           "transparency=55,blendWidth=3,frameColor=#00FF80,shadowColor=0x10,"
-                                           "frameFill=color")),
-            QString());
+        QCOMPARE(ApplyDialogSettings(
+                     d, QStringLiteral("frameWidth=4,shadowDirection=3,shadowOffsetX=7,shadowOffsetY=8,"
+                                       "transparency=55,blendWidth=3,frameColor=#00FF80,shadowColor=0x10,"
+                                       "frameFill=color")),
+                 QString());
         d.pressOk();
         QCOMPARE(d.result(), 1);
         const FrameShadowParams& p = f.rec.params;
@@ -765,9 +896,10 @@ class DialogTest : public QObject {
         QCOMPARE(p.frameColor, 0x0080FF00u);
         QCOMPARE(p.shadowColor, 0x10u);
         FrameShadowDialog d2(nullptr, &f.rec);
-        QVERIFY(d2.applySettings(QStringLiteral("transparency=100")).contains(QStringLiteral("[0 , 99]")));
-        QVERIFY(!d2.applySettings(QStringLiteral("colour=1")).isEmpty());
-        QCOMPARE(d2.applySettings(QStringLiteral("shadow=off,blending=off")), QString());
+        QVERIFY(
+            ApplyDialogSettings(d2, QStringLiteral("transparency=100")).contains(QStringLiteral("[0 , 99]")));
+        QVERIFY(!ApplyDialogSettings(d2, QStringLiteral("colour=1")).isEmpty());
+        QCOMPARE(ApplyDialogSettings(d2, QStringLiteral("shadow=off,blending=off")), QString());
         d2.pressOk();
         QCOMPARE(f.rec.params.shadowOffsetX, 0);
     }

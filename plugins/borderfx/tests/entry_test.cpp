@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 using namespace borderfx;
@@ -171,9 +172,10 @@ TEST(Entry, SelectionAtTheTopLeftEdgeAndGivenResultBuffers) {
         setParams(r->params, 4, 0, 6, 6, 3, 20); // up and to the left: grows 13 on both sides
         return 1;
     });
-    // The host hands in buffers of its own: the results are copied into them.
-    host.resultImage = host.bufs.make(plain(33, 23, 1, 9));
-    host.resultAlpha = host.bufs.make(plain(20, 10, 1, 9));
+    // The host hands in buffers of its own: the results are copied into them. Up and to the left
+    // the shadow reaches 13 beyond the selection, the frame 4 on the other sides: 37 x 27.
+    host.resultImage = host.bufs.make(plain(37, 27, 1, 9));
+    host.resultAlpha = host.bufs.make(plain(24, 14, 1, 9));
     const TV32HBUF givenImage = host.resultImage, givenAlpha = host.resultAlpha;
     ASSERT_EQ(TalvorPlugInAction(0, &host.rec), 1);
     EXPECT_EQ(host.resultImage, givenImage);
@@ -182,7 +184,7 @@ TEST(Entry, SelectionAtTheTopLeftEdgeAndGivenResultBuffers) {
     EXPECT_EQ(host.rec.originX, 100 - 13);
     const Image out = read(givenImage), a = read(givenAlpha);
     EXPECT_EQ(std::memcmp(out.at(13, 13), im.at(0, 0), 20), 0);
-    // The plane covers only the part of the output area inside the image: (0, 0, 20, 10) here.
+    // The plane covers only the part of the output area inside the image: (0, 0, 24, 14) here.
     EXPECT_EQ(a.at(0, 0)[0], 255);
 }
 
@@ -259,10 +261,11 @@ TEST(Entry, TextureObjectLeftInTheRecordIsReleasedAtTheNextCall) {
 TEST(Entry, AllocationFailureShowsInsufficientMemory) {
     desktop::Recorder recorder;
     Host host(pattern(10, 10, 3, 1), plain(10, 10, 1, 0), {2, 2, 8, 8});
-    host.rec.bitsPerPixel = 16; // no such buffer can be made
     DialogAnswer ok([](PlugInRecord*) { return 1; });
     const int32_t live = buf32CountLive();
+    buf32FailAfter(0); // the first buffer of the call cannot be made
     EXPECT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+    buf32FailAfter(-1);
     EXPECT_EQ(buf32CountLive(), live);
     const auto boxes = recorder.boxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -270,6 +273,193 @@ TEST(Entry, AllocationFailureShowsInsufficientMemory) {
     EXPECT_EQ(boxes[0].text,
               QStringLiteral("Insufficient memory. \nPlease close some programs and try again."));
     EXPECT_EQ(boxes[0].icon, desktop::BoxIcon::Error);
+    int32_t info[6];
+    ASSERT_EQ(c32GetDLLErrInfo(info), 1);
+    EXPECT_EQ(info[2], BFX_ERR_NO_MEMORY);
+    EXPECT_EQ(info[3], 508);
+}
+
+// Memory running out at any step after the dialog: the call fails with message 508 and leaves
+// nothing behind: no buffer in the slots or anywhere else, the host's buffers and origin as they
+// were.
+TEST(Entry, FailureAtEveryStepLeavesNothingBehind) {
+    desktop::Recorder recorder;
+    for (bool given : {false, true}) {
+        int succeededAt = -1;
+        for (int allowed = 0; allowed < 40 && succeededAt < 0; ++allowed) {
+            SCOPED_TRACE(testing::Message()
+                         << (given ? "given buffers, " : "") << allowed << " buffers allowed");
+            Host host(pattern(60, 50, 3, 2), plain(60, 50, 1, 0), {20, 15, 40, 35});
+            DialogAnswer ok([](PlugInRecord* r) {
+                setParams(r->params, 3, 3, 4, 5, 6, 30);
+                return 1;
+            });
+            if (given) {
+                // Frame 3, blend 6, shadow (4, 5) down-right: 38 x 38 at (15, 11), all in the image.
+                host.resultImage = host.bufs.make(plain(38, 38, 3, 9));
+                host.resultAlpha = host.bufs.make(plain(38, 38, 1, 9));
+            }
+            const TV32HBUF image = host.resultImage, plane = host.resultAlpha;
+            const int32_t live = buf32CountLive();
+            buf32FailAfter(allowed);
+            const int result = TalvorPlugInAction(0, &host.rec);
+            buf32FailAfter(-1);
+            if (result == 1) {
+                succeededAt = allowed;
+                if (given) {
+                    EXPECT_EQ(host.resultImage, image);
+                    EXPECT_FALSE(read(image) == plain(38, 38, 3, 9));
+                }
+                break;
+            }
+            EXPECT_EQ(buf32CountLive(), live);
+            EXPECT_EQ(host.resultImage, image);
+            EXPECT_EQ(host.resultAlpha, plane);
+            if (given) {
+                EXPECT_TRUE(read(image) == plain(38, 38, 3, 9));
+                EXPECT_TRUE(read(plane) == plain(38, 38, 1, 9));
+            }
+            EXPECT_EQ(host.rec.originX, 100);
+            EXPECT_EQ(host.rec.originY, 200);
+            int32_t info[6];
+            ASSERT_EQ(c32GetDLLErrInfo(info), 1);
+            EXPECT_EQ(info[2], BFX_ERR_NO_MEMORY);
+        }
+        EXPECT_GT(succeededAt, 3) << "several buffers are made on the way";
+    }
+}
+
+// What the host puts in the record is checked before anything is shown or written.
+TEST(Entry, HostRecordsThatCannotBeServedFailWithTheirReason) {
+    struct Case {
+        const char* what;
+        void (*spoil)(Host&);
+        int32_t code;
+    };
+    static TV32HBUF stale = 0;
+    if (!stale) {
+        buf32Alloc(&stale, 8, 1, 1, BUF32_FILL_ZERO, nullptr);
+        buf32Free(stale);
+    }
+    const Case cases[] = {
+        {"no image slot", [](Host& h) { h.rec.resultImage = nullptr; }, BFX_ERR_BAD_RECORD},
+        {"one slot for both", [](Host& h) { h.rec.resultAlpha = h.rec.resultImage; }, BFX_ERR_BAD_RECORD},
+        {"16 bits", [](Host& h) { h.rec.bitsPerPixel = 16; }, BFX_ERR_IMAGE_KIND},
+        {"8 bits for a 24-bit image", [](Host& h) { h.rec.bitsPerPixel = 8; }, BFX_ERR_IMAGE_KIND},
+        {"stale source", [](Host& h) { h.rec.sourceImage = stale; }, BFX_ERR_BAD_RECORD},
+        {"stale plane", [](Host& h) { h.rec.alphaSource = stale; }, BFX_ERR_BAD_RECORD},
+        {"24-bit plane", [](Host& h) { h.rec.alphaSource = h.rec.sourceImage; }, BFX_ERR_IMAGE_KIND},
+        {"width -5", [](Host& h) { h.rec.imageWidth = -5; }, BFX_ERR_BAD_RECORD},
+        {"height 0", [](Host& h) { h.rec.imageHeight = 0; }, BFX_ERR_BAD_RECORD},
+        {"empty selection",
+         [](Host& h) {
+             h.rec.selection = {10, 10, 10, 20};
+         },
+         BFX_ERR_NO_SELECTION},
+        {"inverted selection",
+         [](Host& h) {
+             h.rec.selection = {20, 10, 10, 20};
+         },
+         BFX_ERR_NO_SELECTION},
+        {"selection past the image",
+         [](Host& h) {
+             h.rec.selection = {0, 0, INT_MAX, INT_MAX};
+         },
+         BFX_ERR_NO_SELECTION},
+        {"selection past imageWidth", [](Host& h) { h.rec.imageWidth = 15; }, BFX_ERR_NO_SELECTION},
+        {"stale result buffer", [](Host& h) { h.resultImage = stale; }, BFX_ERR_RESULT_BUFFER},
+        {"origin at the end of the range", [](Host& h) { h.rec.originX = INT_MIN + 5; }, BFX_ERR_BAD_RECORD},
+    };
+    desktop::Recorder recorder;
+    int dialogs = 0;
+    DialogAnswer ok([&](PlugInRecord*) {
+        ++dialogs;
+        return 1;
+    });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Host host(pattern(30, 30, 3, 1), plain(30, 30, 1, 0), {5, 5, 20, 20});
+        c.spoil(host);
+        const int32_t live = buf32CountLive();
+        const PlugInRecord before = host.rec;
+        c32ResetDLLErrInfo();
+        EXPECT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+        int32_t info[6];
+        ASSERT_EQ(c32GetDLLErrInfo(info), 1);
+        EXPECT_EQ(info[2], c.code);
+        EXPECT_EQ(buf32CountLive(), live);
+        if (host.rec.originX != INT_MIN + 5) { // refused before the defaults are written
+            EXPECT_EQ(std::memcmp(&host.rec.selection, &before.selection,
+                                  sizeof host.rec - offsetof(PlugInRecord, selection)),
+                      0)
+                << "the host's fields are left alone";
+        }
+        if (host.resultImage == stale) host.resultImage = 0;
+    }
+    EXPECT_EQ(dialogs, 1) << "only the record whose origin cannot move gets as far as the dialog";
+    EXPECT_TRUE(recorder.boxes().empty());
+    EXPECT_EQ(TalvorPlugInAction(0, nullptr), 0);
+}
+
+// A result buffer of the wrong size or depth was written past its end, cropped into, or given
+// half its values; now the call refuses it and leaves it as it was.
+TEST(Entry, ResultBuffersOfAnotherSizeOrDepthAreRefusedUntouched) {
+    // Defaults on a 40 x 30 selection of an 80 x 60 image: output area 60 x 60 at (0, 10),
+    // its plane 60 x 50.
+    struct Given {
+        int w, h, ch;
+        bool image; // the image slot, else the plane slot
+    };
+    const Given wrong[] = {{10, 10, 1, false}, {4, 4, 1, false},  {80, 60, 1, false}, {60, 50, 3, false},
+                           {60, 60, 1, false}, {59, 60, 3, true}, {60, 60, 1, true},  {80, 60, 3, true}};
+    DialogAnswer ok([](PlugInRecord*) { return 1; });
+    for (const Given& g : wrong) {
+        SCOPED_TRACE(testing::Message()
+                     << g.w << " x " << g.h << " x " << g.ch << (g.image ? " image" : " plane"));
+        Host host(pattern(80, 60, 3, 4), plain(80, 60, 1, 0), {30, 20, 50, 40});
+        const Image filled = plain(g.w, g.h, g.ch, 0x5A);
+        TV32HBUF& slot = g.image ? host.resultImage : host.resultAlpha;
+        slot = host.bufs.make(filled);
+        const TV32HBUF handed = slot;
+        const int32_t live = buf32CountLive();
+        EXPECT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+        int32_t info[6];
+        ASSERT_EQ(c32GetDLLErrInfo(info), 1);
+        EXPECT_EQ(info[2], BFX_ERR_RESULT_BUFFER);
+        EXPECT_EQ(slot, handed);
+        EXPECT_TRUE(read(handed) == filled);
+        EXPECT_EQ(host.resultImage == handed ? 0u : host.resultImage, 0u);
+        EXPECT_EQ(host.resultAlpha == handed ? 0u : host.resultAlpha, 0u);
+        EXPECT_EQ(buf32CountLive(), live);
+        EXPECT_EQ(host.rec.originX, 100);
+        slot = 0; // owned by bufs
+    }
+}
+
+// Parameters a dialog can never give (answered here by a hook) are refused before rendering.
+TEST(Entry, ParametersOutOfRangeAreRefused) {
+    const struct {
+        int frame, x, y, blend, t;
+    } bad[] = {{-1, 0, 0, 0, 20},     {0, -5, 0, 0, 20},      {0, 0, INT_MIN, 0, 20},
+               {0, 0, 0, -3, 20},     {0, 0, 0, 0, -1},       {0, 0, 0, 0, 101},
+               {0, 0, 0, 0, INT_MIN}, {INT_MAX, 0, 0, 0, 20}, {0, INT_MAX, 0, INT_MAX, 20}};
+    for (const auto& b : bad) {
+        SCOPED_TRACE(testing::Message()
+                     << b.frame << " " << b.x << " " << b.y << " " << b.blend << " " << b.t);
+        Host host(pattern(30, 30, 3, 1), plain(30, 30, 1, 0), {5, 5, 20, 20});
+        DialogAnswer ok([&](PlugInRecord* r) {
+            setParams(r->params, b.frame, 3, b.x, b.y, b.blend, b.t);
+            return 1;
+        });
+        const int32_t live = buf32CountLive();
+        EXPECT_EQ(TalvorPlugInAction(0, &host.rec), 0);
+        int32_t info[6];
+        ASSERT_EQ(c32GetDLLErrInfo(info), 1);
+        EXPECT_TRUE(info[2] == BFX_ERR_BAD_PARAMETERS || info[2] == BFX_ERR_NO_MEMORY) << info[2];
+        EXPECT_EQ(buf32CountLive(), live);
+        EXPECT_EQ(host.resultImage, 0u);
+        EXPECT_EQ(host.resultAlpha, 0u);
+    }
 }
 
 TEST(Messages, OnlyMessageIdsAreShownAndExtraTextGoesOnANewLine) {

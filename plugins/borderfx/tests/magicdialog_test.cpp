@@ -150,6 +150,18 @@ TEST(MagicTextures, FailedDrawingEndsTheDialogWithCancelAndLeaksNothing) {
     EXPECT_EQ(textures, tv32TextureCountLive());
 }
 
+// OK that cannot write the middle texture back (the object it was given is gone) ends like a
+// failure, never with OK.
+TEST(MagicTextures, OkThatCannotWriteTheTextureBackFails) {
+    tv32::ensureApplication();
+    void* given = startTexture();
+    MagicTexturesDialog d(nullptr, given);
+    ASSERT_FALSE(d.failed());
+    ASSERT_TRUE(tv32TextureDataFree(given)); // behind the dialog's back
+    d.pressCommand(1);
+    EXPECT_EQ(d.result(), 2);
+}
+
 TEST(MagicTextures, RandomFirstGivesTheSameResultFromAFreshGenerator) {
     tv32::ensureApplication();
     QTemporaryDir dir;

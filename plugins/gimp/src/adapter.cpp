@@ -35,6 +35,13 @@ void Reply::addString(const std::string& text) {
     ++count_;
 }
 
+void Reply::addInt32(int32_t value) {
+    if (count_ >= kMax) return;
+    values_[count_].type = GIMP_PDB_INT32;
+    values_[count_].data.d_int32 = value;
+    ++count_;
+}
+
 void Reply::addLayer(gint32 layer) {
     if (count_ >= kMax) return;
     values_[count_].type = GIMP_PDB_LAYER;

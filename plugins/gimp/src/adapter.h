@@ -30,6 +30,7 @@ class Reply {
     void cancel() { set(GIMP_PDB_CANCEL); }
     void succeed() { set(GIMP_PDB_SUCCESS); }
     void addString(const std::string& text);
+    void addInt32(int32_t value);
     void addLayer(gint32 layer);
     GimpPDBStatusType status() const { return values_[0].data.d_status; }
     void hand(gint* count, GimpParam** values);

@@ -1,4 +1,4 @@
-// The image-map adapter's call of libhotmap.
+// The image-map adapter's calls of libhotmap.
 #include "imagemap.h"
 
 #include "imagelib/tv32qt.h"
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 namespace gimpadapter {
 
@@ -142,6 +143,85 @@ MapEntry MakeMapEntry(const SelectionMask& mask, const MapRequest& request) {
     entry.settings.format = format;
     entry.text = QGuiApplication::clipboard()->text().toStdString();
     return entry;
+}
+
+int32_t EffectiveAreas(int32_t maxAreas) {
+    return maxAreas > 0 ? std::min(maxAreas, int32_t(HM_MAP_MAX_AREAS)) : HM_MAP_DEFAULT_AREAS;
+}
+
+int32_t EffectivePoints(int32_t maxPoints) {
+    return maxPoints > 0 ? std::min(maxPoints, int32_t(HM_MAP_MAX_POINTS)) : HM_MAP_DEFAULT_POINTS;
+}
+
+std::string CheckWholeMapSettings(const WholeMapSettings& s) {
+    if (s.format < HM_FORMAT_INLINE || s.format > HM_FORMAT_CERN)
+        return "format must be 0 (inline AREA elements), 1 (NCSA) or 2 (CERN).";
+    if (s.maxAreas < 0 || s.maxAreas > HM_MAP_MAX_AREAS)
+        return "max-areas must lie between 0 (the default, " + std::to_string(HM_MAP_DEFAULT_AREAS) +
+               ") and " + std::to_string(HM_MAP_MAX_AREAS) + ".";
+    if (s.maxPoints < 0 || s.maxPoints > HM_MAP_MAX_POINTS)
+        return "max-points must lie between 0 (the default, " + std::to_string(HM_MAP_DEFAULT_POINTS) +
+               ") and " + std::to_string(HM_MAP_MAX_POINTS) + ".";
+    if (!std::memchr(s.url, 0, sizeof s.url))
+        return "the URL is longer than " + std::to_string(HM_URL_SIZE - 1) + " bytes.";
+    return {};
+}
+
+WholeMap MakeWholeMap(const SelectionMask& mask, const WholeMapSettings& settings) {
+    WholeMap map;
+    if (mask.width <= 0 || mask.height <= 0 ||
+        mask.bytes.size() != std::size_t(mask.width) * std::size_t(mask.height) ||
+        !CheckWholeMapSettings(settings).empty()) {
+        map.summary.status = HM_STATUS_BAD_ARGUMENT;
+        return map;
+    }
+    if (!tv32::ensureApplication()) {
+        map.summary.status = HM_STATUS_NO_CLIPBOARD;
+        return map;
+    }
+    const int32_t offset[2] = {mask.left, mask.top};
+    map.result = hmGenImageMapFromAPSBuf(0, mask.bytes.data(), mask.width, mask.height, mask.width, offset,
+                                         settings.url, settings.format, settings.maxAreas, settings.maxPoints,
+                                         &map.summary);
+    if (map.result != HM_MAP_COMPLETE && map.result != HM_MAP_CAPPED) {
+        map.result = HM_MAP_FAILED;
+        return map;
+    }
+    map.text = QGuiApplication::clipboard()->text().toStdString();
+    return map;
+}
+
+std::string CappedMessage(const ImageMapSummary& s, const WholeMapSettings& settings) {
+    auto count = [](int32_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    return "The image map was cut to fit its caps of " +
+           count(EffectiveAreas(settings.maxAreas), "area", "areas") + " and " +
+           count(EffectivePoints(settings.maxPoints), "point", "points") + ": the selection has " +
+           count(s.regions, "region", "regions") + " and " + count(s.holes, "hole", "holes") +
+           ", the map holds " + count(s.areas, "area", "areas") + " with " +
+           count(s.points, "point", "points") +
+           ". The smallest areas were left out or outlines simplified beyond the pixels; higher caps keep "
+           "more.";
+}
+
+std::string WholeMapFailure(const ImageMapSummary& s) {
+    switch (s.status) {
+    case HM_STATUS_NOTHING_SELECTED:
+        return "The selection has no pixel selected by more than half; there is nothing to map.";
+    case HM_STATUS_BAD_ARGUMENT:
+        return "The image map library refused the selection or the settings.";
+    case HM_STATUS_OUT_OF_RANGE:
+        return "The selection lies too far out for image-map coordinates.";
+    case HM_STATUS_NO_MEMORY:
+        return "Not enough memory to map the whole selection.";
+    case HM_STATUS_NO_CLIPBOARD:
+        return "The clipboard did not take the image map.";
+    case HM_STATUS_CAPS_TOO_SMALL:
+        return "Not even one area fits the caps: raise the largest number of points.";
+    default:
+        return "The image map of the whole selection could not be made.";
+    }
 }
 
 } // namespace gimpadapter

@@ -1,5 +1,5 @@
 // The image-map adapter's side of libhotmap, free of GIMP: the selection mask it hands over and
-// the one place where the library's export is called.
+// the places where the library's exports are called (one area, or the whole selection).
 #pragma once
 #include "hotmap/hotmap.h"
 
@@ -59,5 +59,40 @@ struct MapEntry {
 // Runs the library on the mask. Needs the Qt application of the plug-in libraries (it is made
 // when missing); the text is read back from the clipboard of this process.
 MapEntry MakeMapEntry(const SelectionMask& mask, const MapRequest& request);
+
+// A map of the whole selection: every region, holes as areas without a link (inline format).
+// Kept by GIMP between runs like ImageMapSettings. Caps of 0 stand for the library's defaults.
+struct WholeMapSettings {
+    int32_t format = HM_FORMAT_INLINE;
+    char url[HM_URL_SIZE] = {};
+    int32_t maxAreas = 0;  // areas written, those of holes included
+    int32_t maxPoints = 0; // coordinate pairs written over all areas
+};
+
+// The caps the library works with: the default for 0, else the value.
+int32_t EffectiveAreas(int32_t maxAreas);
+int32_t EffectivePoints(int32_t maxPoints);
+
+// Why the settings cannot be used (a format other than 0 to 2, a negative cap or one above the
+// library's largest, a URL without its terminating zero); empty when they can.
+std::string CheckWholeMapSettings(const WholeMapSettings& settings);
+
+// What came back: HM_MAP_COMPLETE, HM_MAP_CAPPED or HM_MAP_FAILED, what the library found, and
+// the map's text as the clipboard holds it (one entry a line).
+struct WholeMap {
+    int result = HM_MAP_FAILED;
+    ImageMapSummary summary{};
+    std::string text;
+};
+
+// Runs the whole-selection export on the mask. Needs the Qt application as MakeMapEntry does.
+// Settings that CheckWholeMapSettings refuses are never handed over (status HM_STATUS_BAD_ARGUMENT).
+WholeMap MakeWholeMap(const SelectionMask& mask, const WholeMapSettings& settings);
+
+// What to tell the user when the caps cut the map: what the selection holds, what the map kept,
+// and the caps it was cut to.
+std::string CappedMessage(const ImageMapSummary& summary, const WholeMapSettings& settings);
+// Why no map was delivered, from the summary's status.
+std::string WholeMapFailure(const ImageMapSummary& summary);
 
 } // namespace gimpadapter

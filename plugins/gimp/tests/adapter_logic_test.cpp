@@ -5,10 +5,17 @@
 #include "framelayer.h"
 #include "gimpsession.h"
 #include "imagemap.h"
+#include "wholedialog.h"
 
 #include "imagelib/tv32base.h"
+#include "imagelib/tv32qt.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -362,6 +369,120 @@ TEST(ImageMap, TheEntryComesBackWithTheFormat) {
     EXPECT_EQ(MakeMapEntry(m, request).result, 0);
     m.bytes.resize(49); // a mask that does not fit its box is never handed over
     EXPECT_EQ(MakeMapEntry(m, request).result, 0);
+}
+
+// A 40 x 30 mask at (100, 200): a ring (a hole in it) and a separate 3 x 2 blob.
+SelectionMask ringAndBlob() {
+    SelectionMask m;
+    m.left = 100;
+    m.top = 200;
+    m.width = 40;
+    m.height = 30;
+    m.bytes.assign(std::size_t(40 * 30), 0);
+    for (int y = 2; y < 22; ++y)
+        for (int x = 2; x < 22; ++x)
+            if (x < 7 || x >= 17 || y < 7 || y >= 17) m.bytes[std::size_t(y * 40 + x)] = 255;
+    for (int y = 25; y < 27; ++y)
+        for (int x = 30; x < 33; ++x)
+            m.bytes[std::size_t(y * 40 + x)] = 200;
+    return m;
+}
+
+TEST(WholeMap, EveryRegionAndHoleInImageCoordinates) {
+    WholeMapSettings s;
+    std::strcpy(s.url, "a.html");
+    const WholeMap map = MakeWholeMap(ringAndBlob(), s);
+    ASSERT_EQ(map.result, HM_MAP_COMPLETE) << map.summary.status;
+    EXPECT_EQ(map.summary.regions, 2);
+    EXPECT_EQ(map.summary.holes, 1);
+    EXPECT_EQ(map.text, "<AREA SHAPE=\"RECT\" COORDS=\"107,207,117,217\" NOHREF>\n"
+                        "<AREA SHAPE=\"RECT\" COORDS=\"102,202,122,222\" HREF=\"a.html\">\n"
+                        "<AREA SHAPE=\"RECT\" COORDS=\"130,225,133,227\" HREF=\"a.html\">");
+    // Cut to one area: the larger region is kept, the cut is reported with the numbers.
+    s.maxAreas = 1;
+    s.format = HM_FORMAT_CERN;
+    const WholeMap cut = MakeWholeMap(ringAndBlob(), s);
+    ASSERT_EQ(cut.result, HM_MAP_CAPPED);
+    EXPECT_EQ(cut.text, "rectangle (102,202) (122,222) a.html");
+    EXPECT_EQ(CappedMessage(cut.summary, s),
+              "The image map was cut to fit its caps of 1 area and 10000 points: the selection has 2 regions "
+              "and 1 hole, the map holds 1 area with 2 points. The smallest areas were left out or outlines "
+              "simplified beyond the pixels; higher caps keep more.");
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), cut.text);
+}
+
+TEST(WholeMap, BadSettingsAndMasksAreNeverHandedOver) {
+    auto refused = [](auto change) {
+        WholeMapSettings s;
+        change(s);
+        return !CheckWholeMapSettings(s).empty();
+    };
+    EXPECT_FALSE(refused([](WholeMapSettings&) {}));
+    EXPECT_FALSE(
+        refused([](WholeMapSettings& s) { s.maxAreas = HM_MAP_MAX_AREAS, s.maxPoints = HM_MAP_MAX_POINTS; }));
+    EXPECT_TRUE(refused([](WholeMapSettings& s) { s.format = 3; }));
+    EXPECT_TRUE(refused([](WholeMapSettings& s) { s.format = -1; }));
+    EXPECT_TRUE(refused([](WholeMapSettings& s) { s.maxAreas = -1; }));
+    EXPECT_TRUE(refused([](WholeMapSettings& s) { s.maxAreas = HM_MAP_MAX_AREAS + 1; }));
+    EXPECT_TRUE(refused([](WholeMapSettings& s) { s.maxPoints = INT32_MIN; }));
+    EXPECT_TRUE(refused([](WholeMapSettings& s) { std::memset(s.url, 'a', sizeof s.url); })); // no zero
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    WholeMapSettings bad;
+    bad.maxPoints = -5;
+    EXPECT_EQ(MakeWholeMap(ringAndBlob(), bad).summary.status, HM_STATUS_BAD_ARGUMENT);
+    SelectionMask m = ringAndBlob();
+    m.bytes.pop_back();
+    EXPECT_EQ(MakeWholeMap(m, WholeMapSettings{}).result, HM_MAP_FAILED);
+    m.bytes.assign(std::size_t(40 * 30), 128); // nothing above half
+    const WholeMap none = MakeWholeMap(m, WholeMapSettings{});
+    EXPECT_EQ(none.result, HM_MAP_FAILED);
+    EXPECT_EQ(none.summary.status, HM_STATUS_NOTHING_SELECTED);
+    EXPECT_NE(WholeMapFailure(none.summary).find("nothing to map"), std::string::npos);
+    // Not even one area fits two points: a failure with its reason, not an empty map.
+    WholeMapSettings tiny;
+    tiny.maxPoints = 1;
+    const WholeMap small = MakeWholeMap(ringAndBlob(), tiny);
+    EXPECT_EQ(small.result, HM_MAP_FAILED);
+    EXPECT_EQ(small.summary.status, HM_STATUS_CAPS_TOO_SMALL);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+}
+
+TEST(WholeMap, TheDialogShowsAndReturnsTheSettings) {
+    ASSERT_TRUE(tv32::ensureApplication());
+    WholeMapSettings start;
+    start.format = HM_FORMAT_NCSA;
+    std::strcpy(start.url, "old.html");
+    WholeMapDialog d(start);
+    auto* url = d.findChild<QLineEdit*>(QStringLiteral("url"));
+    auto* areas = d.findChild<QSpinBox*>(QStringLiteral("maxAreas"));
+    auto* points = d.findChild<QSpinBox*>(QStringLiteral("maxPoints"));
+    ASSERT_TRUE(url && areas && points);
+    EXPECT_TRUE(d.findChild<QRadioButton*>(QStringLiteral("format1"))->isChecked());
+    EXPECT_EQ(url->text(), QStringLiteral("old.html"));
+    EXPECT_EQ(areas->value(), HM_MAP_DEFAULT_AREAS) << "caps of 0 show the defaults";
+    EXPECT_EQ(points->value(), HM_MAP_DEFAULT_POINTS);
+
+    d.findChild<QRadioButton*>(QStringLiteral("format2"))->click();
+    url->clear();
+    QTest::keyClicks(url, QStringLiteral("  new page.html "));
+    areas->setValue(3);
+    WholeMapSettings s = d.settings();
+    EXPECT_EQ(s.format, HM_FORMAT_CERN);
+    EXPECT_STREQ(s.url, "new page.html") << "blanks at the ends go";
+    EXPECT_EQ(s.maxAreas, 3);
+    EXPECT_EQ(s.maxPoints, HM_MAP_DEFAULT_POINTS);
+    EXPECT_TRUE(CheckWholeMapSettings(s).empty());
+
+    // Typing stops at 259 bytes of UTF-8, also with characters of several bytes.
+    url->clear();
+    for (int i = 0; i < 300; ++i)
+        url->insert(QString(QChar(0x00E9)));
+    EXPECT_EQ(url->text().toUtf8().size(), 258);
+    QTest::keyClicks(url, QStringLiteral("xyz"));
+    EXPECT_EQ(url->text().toUtf8().size(), HM_URL_SIZE - 1);
+    s = d.settings();
+    EXPECT_EQ(std::strlen(s.url), std::size_t(HM_URL_SIZE - 1));
 }
 
 // The detached server: the text outlives the program that handed it over, and the server ends

@@ -37,6 +37,9 @@ struct FrameCase {
 };
 
 const char* const kUrl = "http://example.org/map.html";
+// Blanks, quotes, an ampersand and angle brackets: escaped in the entries, as plughost does.
+const char* const kWholeUrl = "http://example.org/a b.html?x=1&y=\"<2>\"";
+const char* const kWholeUrlScheme = "http://example.org/a b.html?x=1&y=\\\"<2>\\\"";
 const char* const kFormats[] = {"inline", "ncsa", "cern"};
 const char* const kMasks[] = {"rect", "ellipse", "free"};
 
@@ -188,7 +191,7 @@ const char* const kScriptTail = R"SCM(
 (define (entries img drw name)
   (export img (car (gimp-selection-save img)) (string-append "mask-" name ".raw"))
   (for-each (lambda (f)
-              (let ((r (try (string-append "map-" name) (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw f "%URL%")))))
+              (let ((r (try (string-append "map-" name) (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw f "%URL%" 0 0 0)))))
                 (if (not (eq? r 'failed)) (say (string-append "map-" name) f (car r)))))
             '(0 1 2)))
 (let* ((img (load-picture "rgb.raw")) (drw (car (gimp-image-get-active-layer img))))
@@ -200,9 +203,45 @@ const char* const kScriptTail = R"SCM(
   (entries img drw "free")
   ; Failures leave the clipboard to the last entry.
   (gimp-selection-none img)
-  (try "map-none" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 "%URL%")))
+  (try "map-none" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 "%URL%" 0 0 0)))
   (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 30 20 80 50)
-  (try "map-long" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 (make-string 300 #\a)))))
+  ; A C plug-in written before the whole-selection arguments passes five; GIMP lets it.
+  (let ((r (try "map-5" (lambda () (halcyon-test-map-5 RUN-NONINTERACTIVE img drw 1 "%URL%")))))
+    (if (not (eq? r 'failed)) (say "map-5" "entry" (car r))))
+  (try "map-long" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 (make-string 300 #\a) 0 0 0))))
+
+; Maps of whole selections: a ring (its hole) and two separate blobs in three formats, with a URL
+; that needs escaping; the text of each goes to a file of its own (it has several lines).
+(define (write-text name text)
+  (let ((port (open-output-file (string-append "%DIR%/" name))))
+    (display text port)
+    (close-output-port port)))
+(define (whole-map name img drw f areas points)
+  (let ((r (try name (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw f "%WHOLEURL%" 1 areas points)))))
+    (if (not (eq? r 'failed))
+        (begin (write-text (string-append name ".txt") (car r)) (say name "capped" (cadr r))))))
+(define (whole-maps img drw name)
+  (export img (car (gimp-selection-save img)) (string-append "mask-" name ".raw"))
+  (for-each (lambda (f) (whole-map (string-append "whole-" name "-" (number->string f)) img drw f 0 0)) '(0 1 2)))
+(let* ((img (load-picture "rgb.raw")) (drw (car (gimp-image-get-active-layer img))))
+  (gimp-image-select-ellipse img CHANNEL-OP-REPLACE 20 10 100 90)
+  (gimp-image-select-ellipse img CHANNEL-OP-SUBTRACT 50 35 40 40)
+  (whole-maps img drw "ring")
+  (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 10 12 30 20)
+  (gimp-image-select-ellipse img CHANNEL-OP-ADD 70 50 60 45)
+  (whole-maps img drw "blobs")
+  ; Caps: one area of the two, told through GIMP's message; then the menu entry's procedure
+  ; repeats those last values.
+  (whole-map "whole-capped" img drw 0 1 0)
+  (let ((r (try "whole-last" (lambda () (plug-in-halcyon-image-map-whole RUN-NONINTERACTIVE img drw)))))
+    (if (not (eq? r 'failed)) (write-text "whole-last.txt" (car r))))
+  ; Refused: arguments out of range, and nothing selected.
+  (try "whole-flag" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 "u" 2 0 0)))
+  (try "whole-areas" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 "u" 1 -1 0)))
+  (try "whole-points" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 "u" 1 0 4000001)))
+  (gimp-selection-none img)
+  (try "whole-none" (lambda () (plug-in-halcyon-image-map RUN-NONINTERACTIVE img drw 0 "u" 1 0 0)))
+  (try "whole-none-menu" (lambda () (plug-in-halcyon-image-map-whole RUN-NONINTERACTIVE img drw))))
 (close-output-port out)
 )SCM";
 
@@ -270,7 +309,8 @@ QString script() {
                       QLatin1String(c.settings));
     s += QLatin1String(kScriptTail);
     return s.replace(QStringLiteral("%DIR%"), shared->dir.path())
-        .replace(QStringLiteral("%URL%"), QLatin1String(kUrl));
+        .replace(QStringLiteral("%URL%"), QLatin1String(kUrl))
+        .replace(QStringLiteral("%WHOLEURL%"), QString::fromUtf8(kWholeUrlScheme));
 }
 
 class GimpBatch : public ::testing::Test {
@@ -469,15 +509,95 @@ TEST_F(GimpBatch, ImageMapEntriesEqualPlughost) {
     EXPECT_TRUE(messagesOf("map-none").contains(QLatin1String("There is no selection")))
         << messagesOf("map-none").toStdString();
     EXPECT_TRUE(messagesOf("map-long").contains(QLatin1String("longer than 259 bytes")));
+    EXPECT_EQ(result("map-5 entry"), result("map-rect 1"));
+}
+
+// The text a whole map case wrote, and plughost hotmap --whole's map of the same mask.
+QString wholeText(const QString& name) {
+    QFile f(filePath(name + QStringLiteral(".txt")));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("(no file)");
+}
+
+QString plughostWhole(const QString& mask, int format, const QStringList& caps = {}) {
+    const QString png = filePath(QStringLiteral("mask-%1.png").arg(mask));
+    if (!QFile::exists(png)) {
+        EXPECT_TRUE(ReadRaw(filePath(QStringLiteral("mask-%1.raw").arg(mask))).save(png));
+    }
+    const Result ref =
+        RunPlughost(QStringList{"hotmap", png, "--whole", "--format", QLatin1String(kFormats[format]),
+                                "--url", QString::fromUtf8(kWholeUrl)} +
+                    caps);
+    EXPECT_EQ(ref.exitCode, 0) << ref.output.toStdString() << ref.errors.toStdString();
+    const qsizetype end = ref.output.indexOf(QStringLiteral("\nresult: "));
+    return end < 0 ? ref.output : ref.output.left(end);
+}
+
+TEST_F(GimpBatch, WholeSelectionMapsEqualPlughost) {
+    for (const char* mask : {"ring", "blobs"})
+        for (int f = 0; f < 3; ++f) {
+            SCOPED_TRACE(std::string(mask) + " " + kFormats[f]);
+            const QString name = QStringLiteral("whole-%1-%2").arg(QLatin1String(mask)).arg(f);
+            ASSERT_EQ(result(name + " result"), "ok") << messagesOf(name).toStdString();
+            EXPECT_EQ(result(name + " capped"), "0");
+            EXPECT_EQ(wholeText(name), plughostWhole(QLatin1String(mask), f));
+        }
+    // What the two selections are: a ring whose hole comes first as an area without a link (in the
+    // inline format only), and two areas; the URL escaped for each format.
+    const QStringList ring = wholeText("whole-ring-0").split(QLatin1Char('\n'));
+    ASSERT_EQ(ring.size(), 2);
+    EXPECT_TRUE(ring[0].contains(QLatin1String("NOHREF"))) << ring[0].toStdString();
+    EXPECT_TRUE(
+        ring[1].contains(QLatin1String("HREF=\"http://example.org/a%20b.html?x=1&amp;y=&quot;&lt;2&gt;"
+                                       "&quot;\"")))
+        << ring[1].toStdString();
+    EXPECT_EQ(wholeText("whole-ring-1").count(QLatin1Char('\n')), 0) << "NCSA maps have no holes";
+    EXPECT_EQ(wholeText("whole-blobs-0").count(QLatin1String("<AREA")), 2);
+    EXPECT_EQ(wholeText("whole-blobs-2").count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(wholeText("whole-blobs-0").startsWith(QLatin1String("<AREA SHAPE=\"POLY\"")))
+        << "the larger blob, the ellipse, comes first";
+}
+
+TEST_F(GimpBatch, WholeSelectionCutByTheCapsSaysSo) {
+    ASSERT_EQ(result("whole-capped result"), "ok") << messagesOf("whole-capped").toStdString();
+    EXPECT_EQ(result("whole-capped capped"), "1");
+    EXPECT_EQ(wholeText("whole-capped"), plughostWhole("blobs", 0, {"--max-areas", "1"}));
+    EXPECT_TRUE(
+        messagesOf("whole-capped")
+            .contains(QLatin1String("The image map was cut to fit its caps of 1 area and 10000 points: "
+                                    "the selection has 2 regions and 0 holes, the map holds 1 area")))
+        << messagesOf("whole-capped").toStdString();
+    // The menu entry's procedure, run without its dialog, repeats the last settings.
+    ASSERT_EQ(result("whole-last result"), "ok") << messagesOf("whole-last").toStdString();
+    EXPECT_EQ(wholeText("whole-last"), wholeText("whole-capped"));
+    EXPECT_TRUE(messagesOf("whole-last").contains(QLatin1String("was cut to fit")));
+}
+
+TEST_F(GimpBatch, WholeSelectionRefusals) {
+    const struct {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"whole-flag", "whole must be 0 (the first region) or 1 (the whole selection)"},
+        {"whole-areas", "max-areas must lie between 0 (the default, 256) and 65536"},
+        {"whole-points", "max-points must lie between 0 (the default, 10000) and 4000000"},
+        {"whole-none", "There is no selection to make an image map from."},
+        {"whole-none-menu", "There is no selection to make an image map from."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(result(QLatin1String(c.name) + " result"), "failed");
+        EXPECT_TRUE(messagesOf(QLatin1String(c.name)).contains(QLatin1String(c.message)))
+            << messagesOf(QLatin1String(c.name)).toStdString();
+    }
 }
 
 TEST_F(GimpBatch, ClipboardOutlivesGimp) {
     if (!shared->display.running())
         GTEST_SKIP() << "no Xvfb: without a display the clipboard lives in the plug-in";
     ASSERT_TRUE(shared->clipboardRead);
-    EXPECT_FALSE(result("map-free 2").isEmpty());
-    EXPECT_EQ(shared->clipboard, result("map-free 2"))
-        << "the last entry, untouched by the failures after it";
+    EXPECT_EQ(result("whole-last result"), "ok");
+    EXPECT_EQ(shared->clipboard, wholeText("whole-last"))
+        << "the last map (several lines), untouched by the failures after it";
     EXPECT_TRUE(shared->serverEnded) << "the server ends when another program takes the clipboard over";
 }
 
@@ -495,7 +615,8 @@ TEST(GimpWithoutDisplay, InteractiveRunsFailInsteadOfWaiting) {
   (gimp-image-insert-layer img drw 0 0)
   (gimp-image-select-rectangle img CHANNEL-OP-REPLACE 10 10 20 10)
   (catch #f (plug-in-halcyon-frame-shadow RUN-INTERACTIVE img drw 1 10 '(0 0 255) 0 1 1 2 10 10 '(0 0 0) 20 1 10))
-  (catch #f (plug-in-halcyon-image-map RUN-INTERACTIVE img drw 0 "u"))
+  (catch #f (plug-in-halcyon-image-map RUN-INTERACTIVE img drw 0 "u" 0 0 0))
+  (catch #f (plug-in-halcyon-image-map-whole RUN-INTERACTIVE img drw))
   (gimp-message (string-append "layers " (number->string (car (gimp-image-get-layers img))))))
 )SCM");
     f.close();
@@ -504,6 +625,8 @@ TEST(GimpWithoutDisplay, InteractiveRunsFailInsteadOfWaiting) {
     EXPECT_TRUE(r.output.contains(QLatin1String("Frame and Shadow needs a display for its dialog")))
         << r.output.toStdString();
     EXPECT_TRUE(r.output.contains(QLatin1String("Image Map from Selection needs a display for its dialog")));
+    EXPECT_TRUE(
+        r.output.contains(QLatin1String("Image Map from Whole Selection needs a display for its dialog")));
     EXPECT_TRUE(r.output.contains(QLatin1String("layers 1")));
 }
 

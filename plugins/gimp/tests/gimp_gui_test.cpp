@@ -344,7 +344,7 @@ TEST_F(GimpGui, ImageMapDialogCopiesTheEntry) {
     const QString c =
         show(QStringLiteral("c"),
              QStringLiteral("(gimp-image-select-ellipse img-c CHANNEL-OP-REPLACE 40 25 70 50)"), &window);
-    Request run(port, QStringLiteral("(plug-in-halcyon-image-map RUN-INTERACTIVE img-c drw-c 0 \"\")"));
+    Request run(port, QStringLiteral("(plug-in-halcyon-image-map RUN-INTERACTIVE img-c drw-c 0 \"\" 0 0 0)"));
     const QString dialog = waitForWindow(QStringLiteral("Image Map from Selection"));
     ASSERT_FALSE(dialog.isEmpty()) << log().toStdString();
     // The URL edit has the focus when the dialog opens; Return is "To Clipboard".
@@ -360,6 +360,90 @@ TEST_F(GimpGui, ImageMapDialogCopiesTheEntry) {
     const Result read = ReadClipboardElsewhere(QStringLiteral(KIT_TEST_PROGRAM));
     EXPECT_EQ(read.output.trimmed(),
               QStringLiteral("<AREA SHAPE=\"CIRCLE\" COORDS=\"74,49,24\" HREF=\"page.html\">"));
+}
+
+// "Image Map from Whole Selection...", chosen in GIMP's window: our dialog over it, the whole map on
+// the clipboard; with a cap typed into the dialog the map is cut and GIMP says so. Cancel from a
+// script changes nothing.
+TEST_F(GimpGui, WholeSelectionDialogCopiesTheMapAndTellsOfACut) {
+    QString window;
+    const QString d = show(QStringLiteral("d"),
+                           QStringLiteral("(gimp-image-select-ellipse img-d CHANNEL-OP-REPLACE 20 10 100 90)"
+                                          "(gimp-image-select-ellipse img-d CHANNEL-OP-SUBTRACT 50 35 40 40)"
+                                          "(gimp-image-select-rectangle img-d CHANNEL-OP-ADD 130 95 20 15)"),
+                           &window);
+    const QString title = QStringLiteral("Image Map from Whole Selection");
+    // Filters > Web > Image Map from Whole Selection..., through the menus' mnemonics as a user
+    // would; an open menu has the keyboard.
+    auto fromMenu = [&window] {
+        keys(window, {QStringLiteral("key"), QStringLiteral("alt+r")});
+        for (const char* key : {"w", "w"}) {
+            QThread::msleep(400);
+            tool(QStringLiteral("xdotool"), {QStringLiteral("key"), QLatin1String(key)});
+        }
+    };
+    {
+        fromMenu();
+        const QString dialog = waitForWindow(title);
+        ASSERT_FALSE(dialog.isEmpty()) << log().toStdString();
+        const QString transient = tool(QStringLiteral("xprop"),
+                                       {QStringLiteral("-id"), dialog, QStringLiteral("WM_TRANSIENT_FOR")});
+        EXPECT_TRUE(transient.endsWith(QStringLiteral("0x%1").arg(window.toULongLong(), 0, 16)))
+            << transient.toStdString() << " for GIMP's window " << window.toStdString();
+        const Geometry g = geometryOf(dialog), over = geometryOf(window);
+        EXPECT_TRUE(g.viewable);
+        EXPECT_GE(g.x, over.x);
+        EXPECT_GE(g.y, over.y);
+        EXPECT_LE(g.x + g.width, over.x + over.width) << "the dialog lies over GIMP's window";
+        EXPECT_LE(g.y + g.height, over.y + over.height);
+        EXPECT_LE(std::abs((g.x + g.width / 2) - (over.x + over.width / 2)), 2) << "centred";
+        keys(dialog, {QStringLiteral("type"), QStringLiteral("page.html")});
+        screenshot(QStringLiteral("6-whole-map.png"), false);
+        keys(dialog, {QStringLiteral("key"), QStringLiteral("Return")});
+        for (int i = 0; i < 100 && ClipboardServers() == 0; ++i)
+            QThread::msleep(100);
+        const QStringList map = ReadClipboardElsewhere(QStringLiteral(KIT_TEST_PROGRAM))
+                                    .output.trimmed()
+                                    .split(QLatin1Char('\n'));
+        ASSERT_EQ(map.size(), 3) << map.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(map[0].contains(QLatin1String("NOHREF"))) << "the ring's hole first";
+        EXPECT_TRUE(map[1].startsWith(QLatin1String("<AREA SHAPE=\"POLY\""))) << "then the ring";
+        EXPECT_EQ(map[2],
+                  QStringLiteral("<AREA SHAPE=\"RECT\" COORDS=\"130,95,150,110\" HREF=\"page.html\">"));
+    }
+    {
+        // The dialog starts from the last values; at most one area now.
+        fromMenu();
+        const QString dialog = waitForWindow(title);
+        ASSERT_FALSE(dialog.isEmpty()) << log().toStdString();
+        keys(dialog, {QStringLiteral("key"), QStringLiteral("alt+a")});
+        keys(dialog,
+             {QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("type"), QStringLiteral("1")});
+        keys(dialog, {QStringLiteral("key"), QStringLiteral("Return")});
+        const QString message = waitForWindow(QStringLiteral("GIMP Message"));
+        EXPECT_FALSE(message.isEmpty()) << "GIMP tells of the cut";
+        screenshot(QStringLiteral("7-whole-map-cut.png"), false);
+        if (!message.isEmpty()) keys(message, {QStringLiteral("key"), QStringLiteral("Return")});
+        for (int i = 0; i < 100 && ClipboardServers() == 0; ++i)
+            QThread::msleep(100);
+        const QString map = ReadClipboardElsewhere(QStringLiteral(KIT_TEST_PROGRAM)).output.trimmed();
+        EXPECT_TRUE(map.startsWith(QLatin1String("<AREA SHAPE=\"POLY\""))) << map.toStdString();
+        EXPECT_TRUE(map.endsWith(QLatin1String("HREF=\"page.html\">"))) << "one area: the ring's";
+        EXPECT_EQ(map.count(QLatin1Char('\n')), 0) << map.toStdString();
+    }
+    // From a script: whole = 1 shows the same dialog.
+    const QString call =
+        QStringLiteral("(plug-in-halcyon-image-map RUN-INTERACTIVE img-d drw-d 0 \"\" 1 0 0)");
+    {
+        // Cancel: no map, GIMP goes on.
+        Request run(port, call);
+        const QString dialog = waitForWindow(title);
+        ASSERT_FALSE(dialog.isEmpty()) << log().toStdString();
+        keys(dialog, {QStringLiteral("key"), QStringLiteral("Escape")});
+        bool ok = false;
+        run.answer(60000, &ok); // a cancelled run is no error
+        EXPECT_EQ(evalInt(QStringLiteral("(car (gimp-image-get-layers img-d))")), 1);
+    }
 }
 
 } // namespace

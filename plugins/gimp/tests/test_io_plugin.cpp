@@ -6,9 +6,13 @@
 //     (1 grey, 2 grey+alpha, 3 RGB, 4 RGBA channels).
 //   halcyon-test-dump (run-mode, image, drawable, file): the drawable's pixels as they are stored
 //     (8-bit images only: selections and channels come out as linear coverage).
+//   halcyon-test-map-5 (run-mode, image, drawable, format, url) -> entry: calls the image-map
+//     procedure as a C plug-in written before its whole-selection arguments did, with five.
 #include "adapter.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,12 +29,23 @@ const GimpParamDef kDumpArgs[] = {
     {GIMP_PDB_DRAWABLE, const_cast<gchar*>("drawable"), const_cast<gchar*>("drawable")},
     {GIMP_PDB_STRING, const_cast<gchar*>("file"), const_cast<gchar*>("raw picture")},
 };
+const GimpParamDef kMapArgs[] = {
+    kDumpArgs[0],
+    kDumpArgs[1],
+    kDumpArgs[2],
+    {GIMP_PDB_INT32, const_cast<gchar*>("format"), const_cast<gchar*>("format")},
+    {GIMP_PDB_STRING, const_cast<gchar*>("url"), const_cast<gchar*>("url")},
+};
+const GimpParamDef kMapReturns[] = {
+    {GIMP_PDB_STRING, const_cast<gchar*>("entry"), const_cast<gchar*>("entry")}};
 
 void query() {
     gimp_install_procedure("halcyon-test-load", "Test picture in", "", "", "", "", nullptr, nullptr,
                            GIMP_PLUGIN, 2, 1, kLoadArgs, kLoadReturns);
     gimp_install_procedure("halcyon-test-dump", "Test picture out", "", "", "", "", nullptr, "*", GIMP_PLUGIN,
                            4, 0, kDumpArgs, nullptr);
+    gimp_install_procedure("halcyon-test-map-5", "Image map with five arguments", "", "", "", "", nullptr,
+                           "*", GIMP_PLUGIN, 5, 1, kMapArgs, kMapReturns);
 }
 
 gint32 load(const char* file) {
@@ -70,6 +85,7 @@ bool dump(gint32 drawable, const char* file) {
 
 void run(const gchar* name, gint nparams, const GimpParam* param, gint* nreturn, GimpParam** values) {
     static GimpParam v[2];
+    static std::string text;
     v[0].type = GIMP_PDB_STATUS;
     v[0].data.d_status = GIMP_PDB_EXECUTION_ERROR;
     *nreturn = 1;
@@ -87,6 +103,20 @@ void run(const gchar* name, gint nparams, const GimpParam* param, gint* nreturn,
         const bool eightBit = gimp_image_get_precision(param[1].data.d_image) / 100 == 1;
         if (eightBit && dump(param[2].data.d_drawable, param[3].data.d_string))
             v[0].data.d_status = GIMP_PDB_SUCCESS;
+    } else if (g_strcmp0(name, "halcyon-test-map-5") == 0 && nparams == 5) {
+        GimpParam args[5];
+        std::copy(param, param + 5, args);
+        args[0].data.d_int32 = GIMP_RUN_NONINTERACTIVE;
+        gint count = 0;
+        GimpParam* r = gimp_run_procedure2("plug-in-halcyon-image-map", &count, 5, args);
+        if (count >= 2 && r[0].data.d_status == GIMP_PDB_SUCCESS && r[1].type == GIMP_PDB_STRING) {
+            text = r[1].data.d_string;
+            v[0].data.d_status = GIMP_PDB_SUCCESS;
+            v[1].type = GIMP_PDB_STRING;
+            v[1].data.d_string = text.data();
+            *nreturn = 2;
+        }
+        gimp_destroy_params(r, count);
     }
 }
 

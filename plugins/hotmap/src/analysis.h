@@ -64,8 +64,8 @@ std::string formatTag(const char* templ, const char* url);
 // Analyses the request's mask with the polygon tolerance: fills shape, shape parameters and the
 // template. False when the mask is not an 8-bit buffer, nothing is selected, the format is not
 // 0 to 2, the buffer is too small or memory runs out; the request's shape and parameters are
-// then unchanged.
-bool analyseRequest(ImageMapRequest& request, double tolerance);
+// then unchanged, and *why (when given) says which as an HM_ERR_* code.
+bool analyseRequest(ImageMapRequest& request, double tolerance, int32_t* why = nullptr);
 
 // The wait cursor for the length of an analysis (nothing without a GUI application).
 class WaitCursor {

@@ -364,6 +364,8 @@ int runImageMapDialog(TV32HWND parent, ImageMapRequest* request) {
     if (!request || !request->text || !tv32::ensureApplication()) return 0;
     const int32_t format = request->format;
     ImageMapDialog dialog(tv32::widgetFromHandle(parent), request);
+    // A host that is not this process's Qt program owns the dialog through its native window.
+    tv32::attachForeignOwner(&dialog, parent);
     dialog.placeOver(parent);
     if (dialog.exec() == QDialog::Accepted) return 1;
     if (request->format != format) {

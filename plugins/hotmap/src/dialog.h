@@ -63,7 +63,8 @@ class ImageMapDialog : public QDialog {
     ImageMapDialog(QWidget* parent, ImageMapRequest* request);
     ~ImageMapDialog() override;
 
-    // Centres the dialog over the host's window (0: over the screen).
+    // Centres the dialog over the host's window: a widget of this process or the other program's
+    // window that owns it (tv32::attachForeignOwner); 0: over the screen.
     void placeOver(TV32HWND parent);
 
     void setVisible(bool visible) override;

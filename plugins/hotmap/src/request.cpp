@@ -37,7 +37,10 @@ ClipboardSink& sink() {
 
 } // namespace
 
-bool analyseRequest(ImageMapRequest& req, double tolerance) {
+bool analyseRequest(ImageMapRequest& req, double tolerance, int32_t* why) {
+    int32_t unused = 0;
+    int32_t& reason = why ? *why : unused;
+    reason = HM_ERR_BAD_ARGUMENT;
     if (req.format < HM_FORMAT_INLINE || req.format > HM_FORMAT_CERN) return false;
     BUF32INFO info{};
     if (!buf32GetInfo(req.mask, &info) || info.bytesPerPixel != 1) return false;
@@ -46,6 +49,7 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
     // An 8-bit plane's rows follow each other without gaps.
     const uint8_t* plane = buf32PointAddr(req.mask, 0, 0);
     if (!plane) return false;
+    if (!req.text || req.textSize < 0) return false;
 
     const int32_t ox = req.offset ? req.offset[0] : 0, oy = req.offset ? req.offset[1] : 0;
     auto add = [](int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); };
@@ -53,7 +57,10 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
     try {
         std::vector<Point> outline;
         BBox box;
+        reason = HM_ERR_NOTHING_SELECTED;
         if (!traceOutline(plane, info.width, info.height, outline, box)) return false;
+        // From here on only the template buffer (below 60 bytes) or memory can fail.
+        reason = req.textSize < HM_MIN_TEXT ? HM_ERR_BAD_ARGUMENT : HM_ERR_NO_MEMORY;
         const int32_t params[4] = {add(box.left, ox), add(box.top, oy), add(box.right, ox),
                                    add(box.bottom, oy)};
         int32_t shape;
@@ -80,6 +87,7 @@ bool analyseRequest(ImageMapRequest& req, double tolerance) {
         req.shape = shape;
         return true;
     } catch (const std::bad_alloc&) {
+        reason = HM_ERR_NO_MEMORY;
         return false;
     }
 }

@@ -7,6 +7,7 @@
 
 #include "hotmap/hotmap.h"
 #include "imagelib/imagelib.h"
+#include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
 
 #include "desktop/services.h"
@@ -336,6 +337,9 @@ class DialogTest : public QObject {
             });
             QCOMPARE(hmGenImageTagFromAPSBuf(0, m.px.data(), m.w, m.h, m.w, offset, "Tag", url, &format, 0),
                      0);
+            int32_t info[6] = {};
+            QCOMPARE(c32GetDLLErrInfo(info), 1);
+            QCOMPARE(info[2], HM_ERR_CANCELLED);
             QCOMPARE(std::string(url), std::string("keep.html"));
             QCOMPARE(format, HM_FORMAT_NCSA);
             QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("unchanged"));
@@ -353,6 +357,9 @@ class DialogTest : public QObject {
         // Nothing selected: no dialog at all.
         Mask empty(10, 10);
         QCOMPARE(hmGenImageTagFromAPSBuf(0, empty.px.data(), 10, 10, 10, offset, "Tag", url, &format, 0), 0);
+        int32_t info[6] = {};
+        QCOMPARE(c32GetDLLErrInfo(info), 1);
+        QCOMPARE(info[2], HM_ERR_NOTHING_SELECTED);
     }
 
     void clipboardFailureKeepsTheDialogOpen() {

@@ -4,6 +4,7 @@
 
 #include "hotmap/hotmap.h"
 #include "imagelib/tv32base.h"
+#include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
 
 #include <QApplication>
@@ -11,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using testmask::Mask;
 
@@ -131,7 +136,112 @@ TEST(Exports, ClipboardFailureIsNotSuccess) {
     });
     EXPECT_EQ(generate(nullptr, 10, 10, HM_FORMAT_NCSA, "u").result, 0);
     EXPECT_EQ(seen, "rect u 0,0 9,9");
+    int32_t info[6] = {};
+    EXPECT_EQ(c32GetDLLErrInfo(info), 1);
+    EXPECT_EQ(info[2], HM_ERR_CLIPBOARD);
     hotmap::setClipboardSink({});
+}
+
+int32_t errorCode() {
+    int32_t info[6] = {};
+    return c32GetDLLErrInfo(info) ? info[2] : 0;
+}
+
+// Arguments a careless host passes: every call fails with its reason, leaves the clipboard and
+// the format alone and no buffer behind.
+TEST(Exports, HostileArgumentsFailWithTheirReason) {
+    clipboard()->setText("unchanged");
+    const int32_t live = buf32CountLive();
+    char url[HM_URL_SIZE] = "u";
+    const int32_t offset[2] = {INT_MAX, INT_MIN};
+    std::vector<uint8_t> mask(64, 255);
+    struct Case {
+        const uint8_t* mask;
+        int32_t w, h, rowBytes, format;
+        int32_t code;
+    };
+    const Case cases[] = {
+        {nullptr, 0, 5, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {nullptr, -5, 5, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {nullptr, 5, INT_MIN, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {mask.data(), 8, 8, 7, 0, HM_ERR_BAD_ARGUMENT}, // rows overlap
+        {mask.data(), 8, 8, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {mask.data(), 8, 8, -7, 0, HM_ERR_BAD_ARGUMENT},
+        {mask.data(), 8, 8, 8, 3, HM_ERR_BAD_ARGUMENT},
+        {mask.data(), 8, 8, 8, -1, HM_ERR_BAD_ARGUMENT},
+        {nullptr, INT_MAX, INT_MAX, 0, 0, HM_ERR_NO_MEMORY}, // beyond what can be addressed
+        {nullptr, 65536, 65536, 0, 0, HM_ERR_NO_MEMORY},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.w << " x " << c.h << " rows " << c.rowBytes << " format " << c.format);
+        int32_t format = c.format;
+        c32ResetDLLErrInfo();
+        EXPECT_EQ(hmGenImageTagFromAPSBuf(0, c.mask, c.w, c.h, c.rowBytes, offset, nullptr, url, &format, 1),
+                  0);
+        EXPECT_EQ(errorCode(), c.code);
+        EXPECT_EQ(format, c.format);
+        EXPECT_EQ(buf32CountLive(), live);
+    }
+    // Rows stored bottom to top: the mask pointer at the top row, a negative distance.
+    std::vector<uint8_t> flipped(8 * 4, 0);
+    flipped[std::size_t(3) * 8 + 2] = 255; // the bottom row in memory is the top row of the mask
+    int32_t format = HM_FORMAT_NCSA;
+    EXPECT_EQ(
+        hmGenImageTagFromAPSBuf(0, flipped.data() + 3 * 8, 8, 4, -8, nullptr, nullptr, nullptr, &format, 1),
+        1);
+    EXPECT_EQ(clipboard()->text().toStdString(), "rect  2,0 2,0");
+    // No format, offset, title or URL: inline, at (0, 0), an empty URL.
+    EXPECT_EQ(hmGenImageTagFromAPSBuf(0, nullptr, 3, 2, 0, nullptr, nullptr, nullptr, nullptr, 1), 1);
+    EXPECT_EQ(clipboard()->text().toStdString(), "<AREA SHAPE=\"RECT\" COORDS=\"0,0,2,1\" HREF=\"\">");
+    Mask empty(6, 6);
+    EXPECT_EQ(generate(&empty, 6, 6, HM_FORMAT_CERN).result, 0);
+    EXPECT_EQ(errorCode(), HM_ERR_NOTHING_SELECTED);
+    EXPECT_EQ(buf32CountLive(), live);
+}
+
+TEST(Exports, HostileRequestsFailWithTheirReason) {
+    const int32_t live = buf32CountLive();
+    TV32HBUF mask8 = 0, mask24 = 0, stale = 0;
+    const uint8_t on = 255;
+    ASSERT_TRUE(buf32Alloc(&mask8, 8, 4, 4, BUF32_FILL_VALUE, &on));
+    ASSERT_TRUE(buf32Alloc(&mask24, 24, 4, 4, BUF32_FILL_ZERO, nullptr));
+    ASSERT_TRUE(buf32Alloc(&stale, 8, 4, 4, BUF32_FILL_ZERO, nullptr));
+    buf32Free(stale);
+    auto request = [&](TV32HBUF mask, int32_t format, int32_t textSize) {
+        ImageMapRequest r;
+        std::memset(&r, 0, sizeof r);
+        r.text = static_cast<char*>(std::calloc(std::size_t(std::max(textSize, 1)), 1));
+        r.textSize = textSize;
+        r.mask = mask;
+        r.format = format;
+        std::memset(r.title, 'T', sizeof r.title); // no terminating zero
+        return r;
+    };
+    const struct {
+        TV32HBUF mask;
+        int32_t format, textSize;
+        int32_t code;
+    } cases[] = {{stale, 0, 1024, HM_ERR_BAD_ARGUMENT}, {mask24, 0, 1024, HM_ERR_BAD_ARGUMENT},
+                 {0, 0, 1024, HM_ERR_BAD_ARGUMENT},     {mask8, 7, 1024, HM_ERR_BAD_ARGUMENT},
+                 {mask8, 0, -1, HM_ERR_BAD_ARGUMENT},   {mask8, 0, 59, HM_ERR_BAD_ARGUMENT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mask << " " << c.format << " " << c.textSize);
+        ImageMapRequest r = request(c.mask, c.format, c.textSize);
+        EXPECT_EQ(hmGetImageTagFromAikBuf(0, &r, 1), 0);
+        EXPECT_EQ(errorCode(), c.code);
+        std::free(r.text);
+    }
+    ImageMapRequest r = request(mask8, 0, 1024);
+    std::free(r.text);
+    r.text = nullptr;
+    EXPECT_EQ(hmGetImageTagFromAikBuf(0, &r, 1), 0);
+    EXPECT_EQ(errorCode(), HM_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(hmGetImageTagFromAikBuf(0, nullptr, 1), 0);
+    EXPECT_EQ(errorCode(), HM_ERR_BAD_ARGUMENT);
+    buf32Free(mask8);
+    buf32Free(mask24);
+    EXPECT_EQ(buf32CountLive(), live);
 }
 
 TEST(Request, AnalysisFillsShapeParametersAndGrowsTheText) {

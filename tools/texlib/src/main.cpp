@@ -1,6 +1,8 @@
 // texlib: writes the texture library file (qxmagic.smp) of the frame filter from the textures
-// listed below, and optionally a contact sheet of them for looking at.
+// listed below, and optionally a contact sheet of them for looking at; or, for the fuzz target of
+// the library reader, a few small library files made from the same textures.
 //   texlib OUTPUT.smp [--sheet SHEET.png]
+//   texlib --fuzz-seeds FOLDER
 #include "imagelib/imagelib.h"
 
 #include <QImage>
@@ -8,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -97,31 +100,15 @@ bool sheet(const std::vector<void*>& textures, const char* path) {
     return image.save(QString::fromLocal8Bit(path));
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const char* out = nullptr;
-    const char* sheetPath = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--sheet") == 0 && i + 1 < argc)
-            sheetPath = argv[++i];
-        else if (!out)
-            out = argv[i];
-        else
-            out = nullptr, i = argc;
-    }
-    if (!out) {
-        std::fprintf(stderr, "usage: texlib OUTPUT.smp [--sheet SHEET.png]\n");
-        return 2;
-    }
+// The textures of the list as texture data objects (the caller frees them); empty on failure.
+std::vector<void*> makeTextures() {
     std::vector<void*> textures;
-    std::vector<TV32TEXLIBITEM> items;
-    int status = 0;
     for (const Entry& e : kTextures) {
         void* t = nullptr;
         if (!tv32TextureDataAlloc(&t, 0, 0)) {
-            status = 1;
-            break;
+            for (void* made : textures)
+                tv32TextureDataFree(made);
+            return {};
         }
         textures.push_back(t);
         auto* r = static_cast<TV32TEXTURERECORD*>(t);
@@ -139,9 +126,71 @@ int main(int argc, char** argv) {
         r->angle = e.angle;
         r->repetitions = e.repetitions;
         tv32GetPredefined256ColorTable(e.table, 0, &r->colorCount, &r->colorTable, 0);
-        items.push_back({t, e.name});
     }
-    if (!status && !tv32TextureLibraryWrite(out, items.data(), int32_t(items.size()), kThumb, kThumb)) {
+    return textures;
+}
+
+bool writeLibrary(const std::string& path, const std::vector<void*>& textures, const std::vector<int>& picks,
+                  int thumbW, int thumbH) {
+    std::vector<TV32TEXLIBITEM> items;
+    for (int i : picks)
+        items.push_back({textures[std::size_t(i)], kTextures[i].name});
+    return tv32TextureLibraryWrite(path.c_str(), items.data(), int32_t(items.size()), thumbW, thumbH) != 0;
+}
+
+// Small library files for the reader's fuzz target: one texture, a few, a few with small colour
+// tables of their own, and all of them; tiny thumbnails keep the files short.
+bool writeSeeds(const std::string& folder, const std::vector<void*>& textures) {
+    std::vector<int> all;
+    for (std::size_t i = 0; i < textures.size(); ++i)
+        all.push_back(int(i));
+    bool ok = writeLibrary(folder + "/one.smp", textures, {0}, 2, 2) &&
+              writeLibrary(folder + "/three.smp", textures, {0, 8, 23}, 3, 2) &&
+              writeLibrary(folder + "/all.smp", textures, all, 1, 1);
+    const uint8_t colours[3][4] = {{200, 30, 30, 0}, {30, 200, 30, 0}, {30, 30, 200, 0}};
+    std::vector<void*> own;
+    for (int i : {2, 14, 26, 40}) {
+        void* t = nullptr;
+        if (!tv32TextureDataDuplicate(textures[std::size_t(i)], &t)) return false;
+        tv32TextureSetColorEntry(t, 1 + i % 3, colours);
+        own.push_back(t);
+    }
+    ok = ok && writeLibrary(folder + "/own-colours.smp", own, {0, 1, 2, 3}, 1, 1);
+    for (void* t : own)
+        tv32TextureDataFree(t);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const char* out = nullptr;
+    const char* sheetPath = nullptr;
+    const char* seeds = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--sheet") == 0 && i + 1 < argc)
+            sheetPath = argv[++i];
+        else if (std::strcmp(argv[i], "--fuzz-seeds") == 0 && i + 1 < argc)
+            seeds = argv[++i];
+        else if (!out)
+            out = argv[i];
+        else
+            out = nullptr, i = argc;
+    }
+    if (!out && !seeds) {
+        std::fprintf(stderr, "usage: texlib OUTPUT.smp [--sheet SHEET.png] | texlib --fuzz-seeds FOLDER\n");
+        return 2;
+    }
+    const std::vector<void*> textures = makeTextures();
+    int status = textures.empty() ? 1 : 0;
+    if (!status && seeds && !writeSeeds(seeds, textures)) {
+        std::fprintf(stderr, "texlib: cannot write the seeds into %s\n", seeds);
+        status = 1;
+    }
+    std::vector<int> all;
+    for (std::size_t i = 0; i < textures.size(); ++i)
+        all.push_back(int(i));
+    if (!status && out && !writeLibrary(out, textures, all, kThumb, kThumb)) {
         std::fprintf(stderr, "texlib: cannot write %s\n", out);
         status = 1;
     }

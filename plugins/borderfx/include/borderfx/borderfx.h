@@ -109,6 +109,23 @@ BFX_STATIC_ASSERT(offsetof(PlugInRecord, hostColor) == 0x9C, "hostColor");
 /* Value of the library's FILTEROUTSIDE resource (type FILTEROUTSIDE, id 1, language 1033). */
 #define BFX_FILTEROUTSIDE_VALUE 1
 
+/* Why a call returned 0: the error information of the image library (c32GetDLLErrInfo in
+ * libtv32, which the plug-in loads; c32ResetDLLErrInfo is called at the start of every call)
+ * holds (0, 0, code, detail, 0, 0) with one of these codes; detail is the id of the message the
+ * library showed to the user (505, 508), 0 when it showed none. */
+#define BFX_ERR_CANCELLED 5200    /* the user cancelled the dialog */
+#define BFX_ERR_NO_DISPLAY 5201   /* the dialog could not be shown: no display answered */
+#define BFX_ERR_BAD_RECORD 5202   /* no record or result slot, an invalid handle, a bad image size */
+#define BFX_ERR_NO_SELECTION 5203 /* the selection is empty or not inside the image */
+#define BFX_ERR_IMAGE_KIND 5204   /* bitsPerPixel not 24 or 8, or the buffers are not of that kind */
+#define BFX_ERR_RESULT_BUFFER                                                                                \
+    5205                            /* a result buffer handed in that is not of the result's size and        \
+                                       depth (it is left untouched) */
+#define BFX_ERR_BAD_PARAMETERS 5206 /* a parameter out of range, or a result too large to address */
+#define BFX_ERR_NO_TEXTURE 5207     /* a textured frame without a texture library (message 505) */
+#define BFX_ERR_NO_MEMORY 5208      /* memory ran out (message 508) */
+#define BFX_ERR_FAILED 5209         /* an unexpected failure inside the library */
+
 /* Test seam of the parameter dialog: when this environment variable is "ok" or "cancel", the
  * dialog answers so at once without showing (Cancel still restores the parameter block). */
 #define BFX_DIALOG_ANSWER_VARIABLE "BORDERFX_DIALOG_ANSWER"
@@ -121,11 +138,20 @@ BFX_STATIC_ASSERT(offsetof(PlugInRecord, hostColor) == 0x9C, "hostColor");
 
 TV32_EXTERN_C_BEGIN
 
-/* The filter. parent: the host's window (owner of the dialog), 0 for none. Returns 1 when the
- * result image and its opacity plane have been delivered through the record, 0 when the user
- * cancelled or the rendering failed (a message has then been shown). Where a handle addressed by
- * resultImage or resultAlpha is 0, the library stores a new buffer there, which belongs to the
- * host; otherwise it copies its result into the buffer held there. */
+/* The filter. parent: the host's window, owner of the dialog: 0 for none, a handle of a widget
+ * of the calling process (tv32HandleOfWidget) or the native window id of another program's
+ * window (an X11 window id). Returns 1 when the result image and its opacity plane have been
+ * delivered through the record, 0 when the user cancelled or the call failed (BFX_ERR_*).
+ *
+ * What the record must hold: resultImage and resultAlpha, two different slots; sourceImage, a
+ * buffer of bitsPerPixel (24 or 8) bits; alphaSource, an 8-bit buffer; imageWidth and
+ * imageHeight above 0; a selection with left < right, top < bottom inside both the source image
+ * and imageWidth x imageHeight. Where a slot holds 0, the library stores a new buffer there,
+ * which belongs to the host. Where it holds a buffer, the result is copied into it, and only
+ * when that buffer is of the result's size and depth (resultImage: the output area in
+ * bitsPerPixel bits; resultAlpha: the output area clipped to the image, 8 bits); otherwise the
+ * call fails and the buffer is left untouched. A call that fails stores nothing in the slots,
+ * leaves originX and originY as they were and leaves no buffer behind. */
 TV32_API int TV32_CALL TalvorPlugInAction(TV32HWND parent, PlugInRecord* record);
 
 /* The library's string table, as the host reads it: text of id into buffer (at most size - 1

@@ -56,6 +56,17 @@ _Static_assert(offsetof(ImageMapRequest, shapeParams) == 108, "shape parameters 
 #endif
 #endif
 
+/* Why a call returned 0: the error information of the image library (c32GetDLLErrInfo in
+ * libtv32, which the library loads; c32ResetDLLErrInfo is called at the start of every call)
+ * holds (0, 0, code, 0, 0, 0) with one of these codes. */
+#define HM_ERR_CANCELLED 5300        /* the user closed the dialog with Cancel */
+#define HM_ERR_NO_DISPLAY 5301       /* no display answered (the clipboard and the dialog need one) */
+#define HM_ERR_BAD_ARGUMENT 5302     /* a missing or invalid argument or request field */
+#define HM_ERR_NOTHING_SELECTED 5303 /* no byte of the mask is above 128 */
+#define HM_ERR_NO_MEMORY 5304        /* memory ran out, or the mask is too large to address */
+#define HM_ERR_CLIPBOARD 5305        /* the clipboard did not take the text */
+#define HM_ERR_FAILED 5306           /* an unexpected failure inside the library */
+
 /* Maps of a whole selection (hmGenImageMapFromAPSBuf). */
 #define HM_MAP_DEFAULT_AREAS 256    /* areas written, those of holes included */
 #define HM_MAP_DEFAULT_POINTS 10000 /* coordinate pairs written over all areas */
@@ -99,15 +110,21 @@ _Static_assert(sizeof(ImageMapSummary) == 44, "summary is 44 bytes");
 TV32_EXTERN_C_BEGIN
 
 /* Mask bytes (rows top to bottom, rowBytes apart; 0: the whole width x height is selected) to
- * a map entry on the clipboard. offset: x, y; url: HM_URL_SIZE bytes; *format in/out (written
- * back on success). Returns 1 when the text was delivered, else 0. */
+ * a map entry on the clipboard. parent: the host's window (0, a widget handle of this process or
+ * another program's native window id, as for the frame filter). width and height above 0; with
+ * a mask, rowBytes at least width in size (negative for rows stored bottom to top from mask);
+ * offset: x, y, or 0 for (0, 0); title: at most 79 bytes are read; url: HM_URL_SIZE bytes or 0;
+ * format: 0, 1 or 2, or 0 for inline (written back on success). Returns 1 when the text was
+ * delivered, else 0 (HM_ERR_*). */
 TV32_API int TV32_CALL hmGenImageTagFromAPSBuf(TV32HWND parent, const uint8_t* mask, int32_t width,
                                                int32_t height, int32_t rowBytes, const int32_t* offset,
                                                const char* title, char* url, int32_t* format,
                                                int32_t noDialog);
 
 /* The request's mask to a map entry on the clipboard; without the dialog when noDialog is
- * nonzero. Returns 1 when the text was delivered, else 0. */
+ * nonzero. The request's text is a buffer from the C heap of textSize bytes (the library may
+ * enlarge it with realloc), its mask an 8-bit buffer of the image library, its format 0 to 2.
+ * Returns 1 when the text was delivered, else 0 (HM_ERR_*). */
 TV32_API int TV32_CALL hmGetImageTagFromAikBuf(TV32HWND parent, ImageMapRequest* request, int32_t noDialog);
 
 /* Mask bytes (as for hmGenImageTagFromAPSBuf; rowBytes may be negative for rows stored bottom-up)
