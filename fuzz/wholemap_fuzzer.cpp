@@ -1,6 +1,7 @@
 // Whole-selection image maps of small masks against a reference: the regions and holes found by
 // flood fill, and the inline map read back and hit-tested at every pixel's centre, which must give
-// exactly the selected pixels, each through an area of its own region. Input: options byte (bits
+// exactly the selected pixels, each through an area of its own region; a map the caps cut, whole
+// regions with all their holes and no unselected pixel reaching a link. Input: options byte (bits
 // 0-1: format, bit 2: tight caps), width and height bytes, then the mask bytes (repeated to fill).
 #include "mapcheck.h"
 #include "wholemap.h"
@@ -50,11 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char c : map.text)
         lines += c == '\n';
     check(lines == map.areas.size(), "lines and areas differ");
-    if (format != HM_FORMAT_INLINE || map.capped) {
+    if (format != HM_FORMAT_INLINE) {
         if (!map.capped) check(map.areas.size() == std::size_t(labels.regions), "not one area a region");
         return 0;
     }
     const std::vector<mapcheck::Area> areas = mapcheck::parseInline(map.text);
+    check(areas.size() == map.areas.size(), "areas written and counted differ");
+    if (map.capped) {
+        // Cut: whole regions with all their holes, no unselected pixel reaching a link.
+        const std::string faults = mapcheck::cutMapFaults(labels, areas, false, -3, 5);
+        check(faults.empty(), faults.c_str());
+        return 0;
+    }
     check(areas.size() == std::size_t(labels.regions) + std::size_t(labels.holes),
           "not one area per region and hole");
     std::vector<bool> link;

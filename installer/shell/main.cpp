@@ -4,6 +4,7 @@
 #include "framework/firstframe.h"
 #include "framework/forms.h"
 #include "framework/globals.h"
+#include "framework/kitfonts.h"
 #include "setup/silentinstall.h"
 #include "shell/hooks.h"
 #include "shell/mainform.h"
@@ -27,11 +28,18 @@ int main(int argc, char** argv) {
         break;
     }
 
+    // The fonts a kit carries: fontconfig is pointed at them before anything reads its configuration.
+    const std::string programFolder = desktop::folderOf(desktop::programFile());
+    const bool kitFontConfig = PrepareKitFonts(programFolder);
+
     // 1. The sound library starts (start-up, init, background play) on its own thread, so the window
     // never waits for the audio output to open. The application object comes first: every failure
     // of the library is shown in its box.
     desktop::Application app(argc, argv);
     StartSoundInBackground();
+    // Where the user chose the font configuration, the kit's fonts are added to it before the
+    // configuration is read in the background.
+    if (!kitFontConfig) LoadKitFonts(programFolder);
     forms::PrepareFontsInBackground();
 
     // 2. The application's title.

@@ -1,5 +1,7 @@
 #include "setup/rararc.h"
 
+#include "setup/extractreport.h"
+
 #include "rarwriter.h"
 #include "tree.h"
 
@@ -301,6 +303,38 @@ TEST(Extract, RefusingAMissingVolumeEndsWithAnErrorAndNoFile) {
     EXPECT_EQ(log.lines, (std::vector<std::string>{"extracting a.bin", "volume 1 set.part2.rar",
                                                    "volume 0 set.part3.rar", "extract a.bin failed",
                                                    "error ERAR_EOPEN"}));
+    EXPECT_TRUE(fs::is_empty(d / "out"));
+}
+
+// A long file over floppy-sized volumes: a volume left behind (and closed) is replaced on disk
+// before the file's checksum sends the reader back to it. The unattended mode's answer (give up on
+// what is asked for) ends the run with the replaced volume named.
+TEST(Extract, AVolumeReplacedDuringTheRunIsNamedInTheFailure) {
+    ScratchDir d;
+    const auto v = kitmaker::writeRar((d / "set").string(),
+                                      {RarEntry::file("a.bin", pattern(20000, 9)), RarEntry::file("b", "b")},
+                                      {1000, false});
+    ASSERT_GT(v.size(), 12u);
+    TRAR rar;
+    TExtractReport report;
+    report.Start(v[0]);
+    rar.OnExtracting = [&](TRAR&, RARHeaderData& h) { report.FileStarted(h); };
+    rar.OnError = [&](TRAR& r, int32_t code) { report.Error(r, code); };
+    rar.OnVolumeChange = [&](TRAR&, const char* name, int32_t mode) -> int32_t {
+        report.Volume(name, mode);
+        if (mode == RAR_VOL_NOTIFY && name == v[12]) {
+            testsupport::writeFile(d / "copy", testsupport::readFile(v[2]));
+            fs::rename(d / "copy", v[2]);
+        }
+        return mode == RAR_VOL_ASK ? 0 : 1;
+    };
+    rar.ArchiveName = v[0];
+    rar.TargetDir = (d / "out").string();
+    const bool ok = rar.Extract();
+    report.Finished(ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(report.Failure(), "The archive volume " + v[2] +
+                                    " is damaged or belongs to another archive (while extracting a.bin)");
     EXPECT_TRUE(fs::is_empty(d / "out"));
 }
 

@@ -111,7 +111,7 @@ QString MusicTest::makeKit() {
     const QString kit = tmp_.filePath(QStringLiteral("kit-%1").arg(QTest::currentTestFunction()));
     const QString bin = QStringLiteral(KIT_BIN_DIR);
     QProcess maker;
-    maker.start(bin + QStringLiteral("/kitmaker"), {QStringLiteral("--out"), kit});
+    maker.start(bin + QStringLiteral("/kitmaker"), {QStringLiteral("--demo"), QStringLiteral("--out"), kit});
     if (!maker.waitForFinished(30000) || maker.exitCode() != 0) return {};
     // The program and every shared library it may load from its own folder.
     QStringList files = QDir(bin).entryList({QStringLiteral("*.so")}, QDir::Files);

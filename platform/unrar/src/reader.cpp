@@ -237,12 +237,14 @@ int Archive::readData(int outFd) {
     // nor one whose checksum (in the header of its last part) does not match.
     if (f.sizeKnown && static_cast<uint64_t>(end) != f.unpSize) return ERAR_BAD_DATA;
     Block last;
-    if (!walk_.lastPart(current_, currentVolume_, last) || !sum.matches(last.file)) return ERAR_BAD_DATA;
+    if (!walk_.lastPart(current_, currentVolume_, last))
+        return stream_.fatal() ? stream_.fatal() : ERAR_BAD_DATA;
+    if (!sum.matches(last.file)) return ERAR_BAD_DATA;
     return ERAR_SUCCESS;
 }
 
 // A RAR 4 link keeps its target as the file's (stored) data; its CRC is checked like any file's.
-int Archive::readLinkTarget(std::string& target) const {
+int Archive::readLinkTarget(std::string& target) {
     const FileHeader& f = current_.file;
     if (f.linkDataSize == 0 && !f.linkTarget.empty()) {
         target = f.linkTarget;
@@ -251,9 +253,8 @@ int Archive::readLinkTarget(std::string& target) const {
     if (f.linkDataSize == 0 || f.linkDataSize > maxLinkTarget || f.method != rar4::methodStored)
         return ERAR_ECREATE;
     std::vector<unsigned char> buf;
-    if (!stream_.volumes()[currentVolume_].bytes().read(current_.headerEnd,
-                                                        static_cast<size_t>(f.linkDataSize), buf))
-        return ERAR_EREAD;
+    if (!stream_.volumes().read(currentVolume_, current_.headerEnd, static_cast<size_t>(f.linkDataSize), buf))
+        return stream_.fatal() ? stream_.fatal() : ERAR_EREAD;
     if (buf.size() != f.linkDataSize || (f.hasCrc && dataCrc32(0, buf.data(), buf.size()) != f.crc))
         return ERAR_BAD_DATA;
     target = eightBitName(std::string_view(reinterpret_cast<const char*>(buf.data()), buf.size()));

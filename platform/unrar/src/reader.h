@@ -45,7 +45,7 @@ class Archive {
     int walkVerdict(const BlockWalk::Outcome& o) const;
     void fillRecord(RARHeaderData& hd, const FileHeader& f, size_t volume) const;
     int readData(int outFd);
-    int readLinkTarget(std::string& target) const;
+    int readLinkTarget(std::string& target);
     EntryTimes entryTimes() const;
 
     VolumeStream stream_;

@@ -2,14 +2,14 @@
 // The volumes of a set read as one stream, as libarchive's read and skip callbacks: when a volume is
 // exhausted and its end block says another follows, the next volume is opened (asked for through the
 // volume callback while it is missing or not a volume of this set). Volumes are opened only when
-// their bytes are needed, so the reader always knows which volume holds what it reads.
+// their bytes are needed, so the reader always knows which volume holds what it reads; each is read
+// by offset up to the size it had when opened, so it may be closed and opened again in between.
 #include "unrar/unrar.h"
 #include "volumes.h"
 
 #include <archive.h>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -22,10 +22,9 @@ class VolumeStream {
     // ERAR_SUCCESS, or why the first volume cannot be read.
     int openFirst(const std::string& path);
 
-    const std::deque<Volume>& volumes() const { return volumes_; }
+    VolumeSet& volumes() { return volumes_; }
+    const VolumeSet& volumes() const { return volumes_; }
     const Volume& current() const { return volumes_[current_]; }
-    // The volume holding stream offset `offset`.
-    size_t volumeAt(int64_t offset) const;
     // Stream offset of the next byte the stream hands out.
     int64_t position() const { return current().start + static_cast<int64_t>(readInVolume_); }
 
@@ -33,25 +32,21 @@ class VolumeStream {
     // the volume is padding, and the stream goes on with the next volume.
     bool skipRestOfVolume();
 
-    void setVolumeProc(CHANGEVOLPROC proc) { proc_ = proc; }
+    void setVolumeProc(CHANGEVOLPROC proc) { volumes_.setVolumeProc(proc); }
     // A code set when the stream could not go on (a volume given up, a read error, a callback that
     // raised an exception); 0 while all is well.
-    int fatal() const { return fatal_; }
+    int fatal() const { return volumes_.fatal(); }
 
     static la_ssize_t readCallback(struct archive* a, void* self, const void** out);
     static la_int64_t skipCallback(struct archive* a, void* self, la_int64_t request);
 
   private:
     la_ssize_t read(struct archive* a, const void** out);
-    bool nextVolume();
-    int callVolumeProc(std::string& name, int mode);
 
-    std::deque<Volume> volumes_;
+    VolumeSet volumes_;
     size_t current_ = 0;
     uint64_t readInVolume_ = 0;
     std::unique_ptr<char[]> buffer_;
-    CHANGEVOLPROC proc_ = nullptr;
-    int fatal_ = 0;
     bool paddedEnd_ = false;
 };
 

@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <vector>
 
 namespace unrar_detail {
@@ -66,19 +69,55 @@ std::string nextVolumeName(std::string_view name) {
     return s.substr(0, dot + 1) + (upper ? "R00" : "r00");
 }
 
-VolumeStatus openVolume(const std::string& path, Volume& out) {
+namespace {
+
+int codeOf(VolumeStatus s) {
+    switch (s) {
+    case VolumeStatus::missing:
+        return ERAR_EOPEN;
+    case VolumeStatus::readError:
+        return ERAR_EREAD;
+    default:
+        return ERAR_BAD_ARCHIVE;
+    }
+}
+
+// Opens `path` for reading when it is a regular file, and tells which file it is.
+VolumeStatus openFile(const std::string& path, UniqueFd& out, FileIdentity& id) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) return errno == ENOENT || errno == ENOTDIR ? VolumeStatus::missing : VolumeStatus::readError;
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return VolumeStatus::readError;
     if (!S_ISREG(st.st_mode)) return VolumeStatus::notRar;
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    id.device = static_cast<uint64_t>(st.st_dev);
+    id.inode = static_cast<uint64_t>(st.st_ino);
+    id.size = static_cast<uint64_t>(st.st_size);
+    id.mtimeSec = static_cast<int64_t>(st.st_mtim.tv_sec);
+    id.mtimeNsec = static_cast<int64_t>(st.st_mtim.tv_nsec);
+    struct statfs fs {};
+    if (::fstatfs(fd.get(), &fs) == 0) {
+        const auto type = static_cast<uint64_t>(fs.f_type);
+        id.inodeKept = type != MSDOS_SUPER_MAGIC && type != EXFAT_SUPER_MAGIC && type != FUSE_SUPER_MAGIC;
+    }
+    out = std::move(fd);
+    return VolumeStatus::ok;
+}
 
+} // namespace
+
+bool sameFile(const FileIdentity& was, const FileIdentity& now) {
+    return was.device == now.device && (was.inode == now.inode || !was.inodeKept || !now.inodeKept) &&
+           was.size == now.size && was.mtimeSec == now.mtimeSec && was.mtimeNsec == now.mtimeNsec;
+}
+
+VolumeStatus openVolume(const std::string& path, Volume& out, UniqueFd& fdOut) {
+    UniqueFd fd;
     Volume v;
+    if (const VolumeStatus s = openFile(path, fd, v.file); s != VolumeStatus::ok) return s;
     v.path = path;
-    v.size = static_cast<uint64_t>(st.st_size);
-    v.fd = std::move(fd);
-    const VolumeBytes bytes = v.bytes();
+    v.size = v.file.size;
+    const VolumeBytes bytes(fd.get(), v.size);
     MainStatus s = rar5::readMain(bytes, v.main);
     v.format = Format::rar5;
     if (s == MainStatus::notRar) {
@@ -93,6 +132,7 @@ VolumeStatus openVolume(const std::string& path, Volume& out) {
     v.tail = v.format == Format::rar4 ? rar4::findEndBlock(tail.data(), tail.size(), tailStart)
                                       : rar5::findEndBlock(tail.data(), tail.size(), tailStart);
     out = std::move(v);
+    fdOut = std::move(fd);
     return VolumeStatus::ok;
 }
 
@@ -105,8 +145,128 @@ bool belongsToSet(const Volume& first, const Volume& v, size_t index) {
     return !v.main.firstVolume;
 }
 
-BlockResult readBlock(const Volume& v, uint64_t offset) {
-    return v.format == Format::rar4 ? rar4::readBlock(v.bytes(), offset) : rar5::readBlock(v.bytes(), offset);
+int VolumeSet::openFirst(const std::string& path) {
+    Volume v;
+    UniqueFd fd;
+    const VolumeStatus s = openVolume(path, v, fd);
+    if (s != VolumeStatus::ok) return codeOf(s);
+    if (v.main.encryptedHeaders) return ERAR_MISSING_PASSWORD;
+    volumes_.clear();
+    open_.clear();
+    volumes_.push_back(std::move(v));
+    keepOpen(0, std::move(fd));
+    return ERAR_SUCCESS;
+}
+
+int VolumeSet::callVolumeProc(std::string& name, int mode) {
+    std::vector<char> buf(RAR_VOLNAME_BUFSIZE, 0);
+    std::memcpy(buf.data(), name.data(), std::min(name.size(), buf.size() - 1));
+    int r = 0;
+    try {
+        r = proc_(buf.data(), mode);
+    } catch (...) {
+        // Nothing may unwind through libarchive: the operation ends instead.
+        setFatal(ERAR_UNKNOWN);
+        return 0;
+    }
+    buf.back() = 0;
+    name = buf.data();
+    return r;
+}
+
+bool VolumeSet::openNext() {
+    if (fatal_) return false;
+    std::string name = nextVolumeName(volumes_.back().path);
+    Volume v;
+    UniqueFd fd;
+    for (;;) {
+        const VolumeStatus s = openVolume(name, v, fd);
+        if (s == VolumeStatus::ok && belongsToSet(volumes_.front(), v, volumes_.size())) break;
+        // Missing, or there but not the next volume of this set: asked for until the callback gives up.
+        fd.reset();
+        const int code = s == VolumeStatus::ok ? ERAR_BAD_ARCHIVE : codeOf(s);
+        if (!proc_ || callVolumeProc(name, RAR_VOL_ASK) == 0) {
+            setFatal(code);
+            return false;
+        }
+        if (fatal_) return false;
+    }
+    const Volume& prev = volumes_.back();
+    v.start = prev.start + static_cast<int64_t>(prev.size);
+    volumes_.push_back(std::move(v));
+    keepOpen(volumes_.size() - 1, std::move(fd));
+    if (proc_) {
+        std::string opened = volumes_.back().path;
+        if (callVolumeProc(opened, RAR_VOL_NOTIFY) == 0) {
+            setFatal(ERAR_EOPEN);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Keeps `fd` as the open descriptor of volume `i`, closing the volume used longest ago when there
+// are as many open as allowed.
+int VolumeSet::keepOpen(size_t i, UniqueFd fd) {
+    OpenVolume* slot = nullptr;
+    if (open_.size() < maxOpen) {
+        slot = &open_.emplace_back();
+    } else {
+        slot = &*std::min_element(open_.begin(), open_.end(), [](const OpenVolume& a, const OpenVolume& b) {
+            return a.lastUse < b.lastUse;
+        });
+    }
+    slot->volume = i;
+    slot->fd = std::move(fd);
+    slot->lastUse = ++uses_;
+    return slot->fd.get();
+}
+
+int VolumeSet::descriptor(size_t i) {
+    if (fatal_ || i >= volumes_.size()) return -1;
+    for (OpenVolume& o : open_) {
+        if (o.volume == i) {
+            o.lastUse = ++uses_;
+            return o.fd.get();
+        }
+    }
+    Volume& v = volumes_[i];
+    std::string name = v.path;
+    for (;;) {
+        UniqueFd fd;
+        FileIdentity id;
+        const VolumeStatus s = openFile(name, fd, id);
+        if (s == VolumeStatus::ok && sameFile(v.file, id)) {
+            v.path = name;
+            return keepOpen(i, std::move(fd));
+        }
+        // Gone, or another file in its place: never read; asked for until the callback gives up.
+        fd.reset();
+        const int code = s == VolumeStatus::ok ? ERAR_BAD_ARCHIVE : codeOf(s);
+        if (!proc_ || callVolumeProc(name, RAR_VOL_ASK) == 0) {
+            setFatal(code);
+            return -1;
+        }
+        if (fatal_) return -1;
+    }
+}
+
+int VolumeSet::reopen(size_t i) {
+    std::erase_if(open_, [i](const OpenVolume& o) { return o.volume == i; });
+    return descriptor(i);
+}
+
+bool VolumeSet::read(size_t i, uint64_t offset, size_t n, std::vector<unsigned char>& buf) {
+    const int fd = descriptor(i);
+    return fd >= 0 && VolumeBytes(fd, volumes_[i].size).read(offset, n, buf);
+}
+
+BlockResult VolumeSet::readBlock(size_t i, uint64_t offset) {
+    const int fd = descriptor(i);
+    if (fd < 0) return blockResult(BlockStatus::readError);
+    const VolumeBytes bytes(fd, volumes_[i].size);
+    return volumes_[i].format == Format::rar4 ? rar4::readBlock(bytes, offset)
+                                              : rar5::readBlock(bytes, offset);
 }
 
 } // namespace unrar_detail

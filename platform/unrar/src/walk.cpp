@@ -27,12 +27,11 @@ BlockWalk::Outcome BlockWalk::nextFile() {
             out.step = Step::notOpen;
             return out;
         }
-        const Volume& v = volumes_[volume_];
         if (!started_) {
-            offset_ = v.main.blocksStart;
+            offset_ = volumes_[volume_].main.blocksStart;
             started_ = true;
         }
-        BlockResult r = readBlock(v, offset_);
+        BlockResult r = volumes_.readBlock(volume_, offset_);
         if (r.status != BlockStatus::ok) {
             out.step = stepOf(r.status);
             out.name = !r.damagedName.empty() ? r.damagedName : (pending_ ? pendingSplit_ : std::string());
@@ -83,16 +82,15 @@ BlockWalk::Outcome BlockWalk::nextFile() {
     }
 }
 
-bool BlockWalk::lastPart(const Block& first, size_t volume, Block& last) const {
+bool BlockWalk::lastPart(const Block& first, size_t volume, Block& last) {
     last = first;
     while (last.file.splitAfter) {
         ++volume;
         if (volume >= volumes_.size()) return false;
-        const Volume& v = volumes_[volume];
         // The next part is the first file block of the next volume.
-        uint64_t offset = v.main.blocksStart;
+        uint64_t offset = volumes_[volume].main.blocksStart;
         for (;;) {
-            BlockResult r = readBlock(v, offset);
+            BlockResult r = volumes_.readBlock(volume, offset);
             if (r.status != BlockStatus::ok) return false;
             offset = r.block.dataEnd;
             if (r.block.kind == BlockKind::end) return false;

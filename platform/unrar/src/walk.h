@@ -5,7 +5,6 @@
 #include "format.h"
 #include "volumes.h"
 
-#include <deque>
 #include <string>
 
 namespace unrar_detail {
@@ -13,7 +12,7 @@ namespace unrar_detail {
 class BlockWalk {
   public:
     // `volumes` is the set as opened so far; it may grow while the walk goes on.
-    explicit BlockWalk(const std::deque<Volume>& volumes) : volumes_(volumes) {}
+    explicit BlockWalk(VolumeSet& volumes) : volumes_(volumes) {}
 
     enum class Step {
         file,      // the first part of the next file
@@ -36,10 +35,10 @@ class BlockWalk {
 
     // The header of the last part of the file whose first part is `first` (in volume `volume`): the
     // one with the checksum of the whole file. False when the parts do not follow one another.
-    bool lastPart(const Block& first, size_t volume, Block& last) const;
+    bool lastPart(const Block& first, size_t volume, Block& last);
 
   private:
-    const std::deque<Volume>& volumes_;
+    VolumeSet& volumes_;
     size_t volume_ = 0;
     uint64_t offset_ = 0;
     bool started_ = false;

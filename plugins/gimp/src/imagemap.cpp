@@ -201,8 +201,8 @@ std::string CappedMessage(const ImageMapSummary& s, const WholeMapSettings& sett
            count(s.regions, "region", "regions") + " and " + count(s.holes, "hole", "holes") +
            ", the map holds " + count(s.areas, "area", "areas") + " with " +
            count(s.points, "point", "points") +
-           ". The smallest areas were left out or outlines simplified beyond the pixels; higher caps keep "
-           "more.";
+           ". Smaller regions were left out, each with its holes, or outlines simplified at the cost of "
+           "some of their pixels; higher caps keep more.";
 }
 
 std::string WholeMapFailure(const ImageMapSummary& s) {
@@ -218,7 +218,8 @@ std::string WholeMapFailure(const ImageMapSummary& s) {
     case HM_STATUS_NO_CLIPBOARD:
         return "The clipboard did not take the image map.";
     case HM_STATUS_CAPS_TOO_SMALL:
-        return "Not even one area fits the caps: raise the largest number of points.";
+        return "Not even one region with its holes fits the caps: raise the largest number of areas or "
+               "of points.";
     default:
         return "The image map of the whole selection could not be made.";
     }

@@ -406,8 +406,8 @@ TEST(WholeMap, EveryRegionAndHoleInImageCoordinates) {
     EXPECT_EQ(cut.text, "rectangle (102,202) (122,222) a.html");
     EXPECT_EQ(CappedMessage(cut.summary, s),
               "The image map was cut to fit its caps of 1 area and 10000 points: the selection has 2 regions "
-              "and 1 hole, the map holds 1 area with 2 points. The smallest areas were left out or outlines "
-              "simplified beyond the pixels; higher caps keep more.");
+              "and 1 hole, the map holds 1 area with 2 points. Smaller regions were left out, each with its "
+              "holes, or outlines simplified at the cost of some of their pixels; higher caps keep more.");
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), cut.text);
 }
 

@@ -427,9 +427,8 @@ TEST_F(GimpGui, WholeSelectionDialogCopiesTheMapAndTellsOfACut) {
         for (int i = 0; i < 100 && ClipboardServers() == 0; ++i)
             QThread::msleep(100);
         const QString map = ReadClipboardElsewhere(QStringLiteral(KIT_TEST_PROGRAM)).output.trimmed();
-        EXPECT_TRUE(map.startsWith(QLatin1String("<AREA SHAPE=\"POLY\""))) << map.toStdString();
-        EXPECT_TRUE(map.endsWith(QLatin1String("HREF=\"page.html\">"))) << "one area: the ring's";
-        EXPECT_EQ(map.count(QLatin1Char('\n')), 0) << map.toStdString();
+        // The ring needs two areas, its own and its hole's, so the one area is the rectangle's.
+        EXPECT_EQ(map, QStringLiteral("<AREA SHAPE=\"RECT\" COORDS=\"130,95,150,110\" HREF=\"page.html\">"));
     }
     // From a script: whole = 1 shows the same dialog.
     const QString call =

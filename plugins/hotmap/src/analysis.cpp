@@ -172,7 +172,7 @@ bool isEllipse(const std::vector<Point>& outline, const BBox& box, double thresh
 
 std::vector<Point> simplifyPolygon(const std::vector<Point>& pts, const BBox& box, double tolerance) {
     if (pts.empty()) return {};
-    return simplifyPolyline(pts.data(), pts.size() - 1, pts.back(), box, tolerance, false);
+    return simplifyPolyline(pts.data(), pts.size() - 1, pts.back(), box, tolerance, Sides::any);
 }
 
 } // namespace hotmap

@@ -38,11 +38,16 @@ bool isEllipse(const std::vector<Point>& outline, const BBox& box, double thresh
 // Iterative Douglas-Peucker from the seeds at the box's right, bottom and left; starts and ends
 // with the outline's first point. Throws std::bad_alloc.
 std::vector<Point> simplifyPolygon(const std::vector<Point>& outline, const BBox& box, double tolerance);
-// The same on the points p[0] .. p[n - 1] followed by `last`. With `exact`, for outlines along
-// pixel edges that keep the selected pixels on their right, a line is also split where it would
-// move the centre of a pixel along the outline to its other side.
+// Which pixels along an outline (along pixel edges, the selected pixels on its right) keep their
+// centres on their own side of every line that replaces a stretch of it: none (the tolerance
+// alone decides), the unselected ones (the polygon of a region then holds no unselected pixel
+// along it, and that of a hole all the hole's pixels along it), or all of them.
+enum class Sides { any, unselected, all };
+
+// The same on the points p[0] .. p[n - 1] followed by `last`; a line is also split where it would
+// move the centre of a pixel that `keep` names to its other side.
 std::vector<Point> simplifyPolyline(const Point* p, std::size_t n, Point last, const BBox& box,
-                                    double tolerance, bool exact);
+                                    double tolerance, Sides keep);
 
 // The template buffer of a request: C heap memory the writers may enlarge.
 struct TextBuffer {

@@ -185,17 +185,28 @@ class LeftEdge {
     int64_t last_ = -1;
 };
 
-// Keeps the corners of the largest outlines while they are traced.
+// Keeps the corners of the largest outlines while they are traced, or of those named.
 class Keeper {
   public:
-    Keeper(Outlines& out, std::size_t keep) : out_(out), keep_(keep) {}
+    Keeper(Outlines& out, std::size_t keep, bool keepHoles) : out_(out), keep_(keep), keepHoles_(keepHoles) {}
+    Keeper(Outlines& out, const std::vector<bool>& only)
+        : out_(out), keep_(0), keepHoles_(true), only_(&only) {}
 
     // The outline just traced (its corners at the end of out.corners) is kept or its corners
     // dropped.
     void offer(uint32_t id, std::size_t first, const BBox& box) {
         Contour& c = out_.contours[id];
         const std::size_t count = out_.corners.size() - first;
-        if (keep_ == 0) {
+        if (only_) {
+            if (id < only_->size() && (*only_)[id]) {
+                c.kept = int32_t(out_.kept.size());
+                out_.kept.push_back({id, first, count, box});
+            } else {
+                out_.corners.resize(first);
+            }
+            return;
+        }
+        if (keep_ == 0 || (c.hole && !keepHoles_)) {
             out_.corners.resize(first);
             return;
         }
@@ -251,18 +262,20 @@ class Keeper {
 
     Outlines& out_;
     std::size_t keep_;
+    bool keepHoles_;
+    const std::vector<bool>* only_ = nullptr;
     std::size_t dead_ = 0;
     std::priority_queue<Entry> heap_;
 };
 
 } // namespace
 
-Outlines traceOutlines(const SelectionBits& bits, std::size_t keep, bool keepHoles) {
-    Outlines out;
+namespace {
+
+void trace(const SelectionBits& bits, Outlines& out, Keeper& keeper) {
     const int32_t h = bits.height();
-    if (bits.empty()) return out;
+    if (bits.empty()) return;
     EdgeOwners owners(bits);
-    Keeper keeper(out, keep);
     bool anyBox = false;
     // Every edge is walked once: a bound on the steps of one trace that a sound trace never meets.
     const uint64_t maxSteps = 2 * (uint64_t(bits.width()) + 1) * (uint64_t(h) + 1) + 4;
@@ -351,14 +364,40 @@ Outlines traceOutlines(const SelectionBits& bits, std::size_t keep, bool keepHol
                                    std::max(out.box.right, box.right), std::max(out.box.bottom, box.bottom)};
                     anyBox = true;
                 }
-                if (!c.hole || keepHoles)
-                    keeper.offer(id, first, box);
-                else
-                    out.corners.resize(first);
+                keeper.offer(id, first, box);
             }
         }
     }
     keeper.finish();
+}
+
+} // namespace
+
+Outlines traceOutlines(const SelectionBits& bits, std::size_t keep, bool keepHoles) {
+    Outlines out;
+    Keeper keeper(out, keep, keepHoles);
+    trace(bits, out, keeper);
+    return out;
+}
+
+Outlines traceOutlines(const SelectionBits& bits, const std::vector<bool>& only) {
+    Outlines out;
+    Keeper keeper(out, only);
+    trace(bits, out, keeper);
+    return out;
+}
+
+Outlines rectangleOutlines(int32_t width, int32_t height) {
+    Outlines out;
+    const BBox box{0, 0, width, height};
+    Contour c;
+    c.area = int64_t(width) * height;
+    c.kept = 0;
+    out.contours.push_back(c);
+    out.corners = {{0, 0}, {width, 0}, {width, height}, {0, height}};
+    out.kept.push_back({0, 0, 4, box});
+    out.regions = 1;
+    out.box = box;
     return out;
 }
 

@@ -71,4 +71,12 @@ struct Outlines {
 // outlines' count, not their length. Throws std::bad_alloc.
 Outlines traceOutlines(const SelectionBits& bits, std::size_t keep, bool keepHoles);
 
+// The same trace, keeping the corners of exactly the outlines whose numbers (indices into
+// Outlines::contours, the same in every trace of the same selection) are set in `only`.
+Outlines traceOutlines(const SelectionBits& bits, const std::vector<bool>& only);
+
+// The outlines of a width x height selection with every pixel selected (width and height above
+// 0), without a trace: one region, its four corners kept.
+Outlines rectangleOutlines(int32_t width, int32_t height);
+
 } // namespace hotmap

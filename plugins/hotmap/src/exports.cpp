@@ -1,12 +1,11 @@
-// The two exports of the library: arguments checked, every failure with its reason, no exception
+// The two exports for one area: arguments checked, every failure with its reason, no exception
 // out of a C function.
 #include "analysis.h"
 #include "dialog.h"
+#include "fence.h"
 
 #include "imagelib/scabout.h"
 #include "imagelib/tv32base.h"
-#include "imagelib/tv32comm.h"
-#include "imagelib/tv32guard.h"
 #include "imagelib/tv32qt.h"
 
 #include <cstdlib>
@@ -20,19 +19,8 @@ __attribute__((constructor)) void onLoad() {
     InitAboutDll();
 }
 
-// Records why the call fails and gives its result, 0.
-int fail(int32_t code) {
-    c32SetDLLErrInfo(0, 0, code, 0, 0, 0);
-    return 0;
-}
-
-// The fence of both exports: an exception ends the call with 0, and every 0 says why.
-template <class F> int guarded(F&& body) noexcept {
-    c32ResetDLLErrInfo();
-    const int result = tv32::guardExport(0, HM_ERR_NO_MEMORY, HM_ERR_FAILED, std::forward<F>(body));
-    if (result == 0 && !c32GetDLLErrInfo(nullptr)) fail(HM_ERR_FAILED);
-    return result;
-}
+using hotmap::fail;
+using hotmap::guarded;
 
 int tagFromRequest(TV32HWND parent, ImageMapRequest* request, int32_t noDialog) {
     if (!request || !request->text || request->textSize < 0) return fail(HM_ERR_BAD_ARGUMENT);

@@ -2,6 +2,7 @@
 // flood fill, and the inline map text read back and hit-tested at every pixel's centre the way
 // browsers do (the first area in document order that holds the point).
 #pragma once
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -197,6 +198,80 @@ inline Score score(const Labels& l, const std::vector<int>& hit, const std::vect
         }
     }
     return s;
+}
+
+// The region around each background patch (index: patch number; 0 for the open ground): the left
+// neighbour of a hole's first pixel in raster order belongs to the region whose outline bounds it
+// (anything lying in the hole starts on a later row).
+inline std::vector<int> regionAround(const Labels& l) {
+    std::vector<int> out(std::size_t(l.holes) + 1, 0);
+    for (std::size_t i = 0; i < l.patch.size(); ++i) {
+        const int p = l.patch[i];
+        if (p > 0 && out[std::size_t(p)] == 0) out[std::size_t(p)] = l.region[i - 1];
+    }
+    return out;
+}
+
+// What a map that the caps may have cut must still get right; an empty string when all of it holds.
+// - no unselected pixel reaches a link, wherever it is;
+// - every area without a link stands for a hole (most of the unselected pixels it holds are in one)
+//   whose region is written (some of its pixels reach a link), and every hole of a written region
+//   has such an area;
+// - with `exact`, every pixel of a written region reaches the link of an area of its own region.
+// (ox, oy): the map's offset.
+inline std::string cutMapFaults(const Labels& l, const std::vector<Area>& areas, bool exact, int ox = 0,
+                                int oy = 0) {
+    std::string faults;
+    auto fault = [&](const std::string& what) { faults += what + "\n"; };
+    const std::vector<int> hit = hits(areas, l.w, l.h, ox, oy);
+    std::vector<bool> link;
+    for (const Area& a : areas)
+        link.push_back(a.link);
+    std::vector<bool> written(std::size_t(l.regions) + 1, false);
+    std::vector<long> pixels(std::size_t(l.regions) + 1, 0);
+    for (std::size_t i = 0; i < hit.size(); ++i) {
+        const bool linked = hit[i] >= 0 && link[std::size_t(hit[i])];
+        if (l.region[i] > 0) {
+            ++pixels[std::size_t(l.region[i])];
+            if (linked) written[std::size_t(l.region[i])] = true;
+        } else if (linked) {
+            fault("unselected pixel " + std::to_string(i % std::size_t(l.w)) + "," +
+                  std::to_string(i / std::size_t(l.w)) + " reaches a link");
+        }
+    }
+    const std::vector<int> around = regionAround(l);
+    std::vector<int> holeAreas(std::size_t(l.holes) + 1, 0);
+    for (std::size_t a = 0; a < areas.size(); ++a) {
+        if (areas[a].link) continue;
+        std::vector<long> count(std::size_t(l.holes) + 1, 0);
+        for (int y = 0; y < l.h; ++y)
+            for (int x = 0; x < l.w; ++x) {
+                const int p = l.patch[std::size_t(y) * std::size_t(l.w) + std::size_t(x)];
+                if (p >= 0 && holds(areas[a], x + ox + 0.5, y + oy + 0.5)) ++count[std::size_t(p)];
+            }
+        const std::size_t patch = std::size_t(std::max_element(count.begin(), count.end()) - count.begin());
+        if (patch == 0 || count[patch] == 0) {
+            fault("area " + std::to_string(a) + " without a link holds no hole");
+            continue;
+        }
+        ++holeAreas[patch];
+        if (!written[std::size_t(around[patch])])
+            fault("hole " + std::to_string(patch) + " written without its region " +
+                  std::to_string(around[patch]));
+    }
+    for (std::size_t p = 1; p < holeAreas.size(); ++p)
+        if (written[std::size_t(around[p])] && holeAreas[p] != 1)
+            fault("region " + std::to_string(around[p]) + " written with " + std::to_string(holeAreas[p]) +
+                  " areas for its hole " + std::to_string(p));
+    if (exact) {
+        const Score s = score(l, hit, link);
+        long expected = 0;
+        for (std::size_t r = 1; r < written.size(); ++r)
+            if (written[r]) expected += pixels[r];
+        if (s.selectedHit != expected)
+            fault(std::to_string(expected - s.selectedHit) + " pixels of written regions miss their link");
+    }
+    return faults;
 }
 
 } // namespace mapcheck

@@ -5,10 +5,12 @@
 #include "wholemap.h"
 #include "wide.h"
 
+#include "imagelib/tv32comm.h"
 #include "imagelib/tv32qt.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <random>
@@ -192,16 +194,143 @@ TEST(WholeMap, CapsBoundAreasPointsAndTextAndSayWhenTheyCut) {
         // The text holds exactly the areas counted.
         EXPECT_EQ(mapcheck::parseInline(m.text).size(), m.areas.size());
     }
-    // One large region over a tight cap on points: a coarser polygon, still there.
+    // One large region over a tight cap on points: a coarser polygon, still there, within the
+    // region. Below what its concave stretches need without taking in the ground around it, and
+    // for a cap no area meets, nothing.
     Mask blob(300, 300);
     testmask::blob(blob, 150, 150, 100, 3);
-    const hotmap::WholeMap coarse = mapOf(blob, HM_FORMAT_INLINE, {10, 40});
+    const hotmap::WholeMap exact = mapOf(blob);
+    EXPECT_FALSE(exact.capped);
+    const hotmap::WholeMap coarse = mapOf(blob, HM_FORMAT_INLINE, {10, 250});
     ASSERT_EQ(coarse.areas.size(), 1u);
     EXPECT_TRUE(coarse.capped);
-    EXPECT_LE(coarse.points, 40u);
-    EXPECT_FALSE(mapOf(blob).capped);
-    // Not even a rectangle fits.
-    EXPECT_EQ(mapOf(blob, HM_FORMAT_INLINE, {10, 1}).status, HM_STATUS_CAPS_TOO_SMALL);
+    EXPECT_LE(coarse.points, 250u);
+    EXPECT_LT(coarse.points, exact.points);
+    EXPECT_EQ(mapcheck::cutMapFaults(mapcheck::label(blob.px, blob.w, blob.h),
+                                     mapcheck::parseInline(coarse.text), false),
+              "");
+    for (const std::size_t points : {std::size_t(1), std::size_t(40)}) {
+        const hotmap::WholeMap none = mapOf(blob, HM_FORMAT_INLINE, {10, points});
+        EXPECT_EQ(none.status, HM_STATUS_CAPS_TOO_SMALL);
+        EXPECT_TRUE(none.areas.empty() && none.text.empty());
+    }
+}
+
+// Regions inside holes inside regions, several deep, next to a region with two holes, rings of
+// discs (circles and polygons) and loose pieces: 9 regions, 6 holes.
+Mask nestedRings() {
+    Mask m(150, 90);
+    // A frame with two holes; the left one holds rings three deep, the right one an island.
+    testmask::rect(m, 1, 1, 90, 62);
+    testmask::rect(m, 4, 4, 52, 52, 0);
+    testmask::rect(m, 60, 4, 28, 28, 0);
+    testmask::rect(m, 8, 8, 44, 44);
+    testmask::rect(m, 12, 12, 36, 36, 0);
+    testmask::disc(m, 14, 14, 32);
+    testmask::disc(m, 18, 18, 24, 0);
+    testmask::rect(m, 24, 24, 12, 12);
+    testmask::rect(m, 26, 26, 8, 8, 0);
+    m.at(29, 29) = 255;
+    testmask::blob(m, 74, 18, 8, 2);
+    // A ring of an odd disc (a polygon with a polygon hole), an L and a lone pixel.
+    testmask::disc(m, 100, 5, 41);
+    testmask::disc(m, 108, 13, 25, 0);
+    testmask::rect(m, 100, 60, 30, 6);
+    testmask::rect(m, 100, 60, 6, 25);
+    m.at(148, 88) = 255;
+    return m;
+}
+
+// A map that the caps cut, checked against the mask.
+void expectSoundCut(const Mask& m, const hotmap::MapCaps& caps, const mapcheck::Labels& l,
+                    const std::string& what) {
+    const hotmap::WholeMap map = mapOf(m, HM_FORMAT_INLINE, caps);
+    if (map.status == HM_STATUS_CAPS_TOO_SMALL) {
+        EXPECT_TRUE(map.areas.empty() && map.text.empty()) << what;
+        return;
+    }
+    ASSERT_EQ(map.status, HM_STATUS_OK) << what;
+    EXPECT_LE(map.areas.size(), caps.areas) << what;
+    EXPECT_LE(map.points, caps.points) << what;
+    const auto areas = mapcheck::parseInline(map.text);
+    ASSERT_EQ(areas.size(), map.areas.size()) << what;
+    bool coarse = false; // exact areas hold exactly their region's pixels; coarser ones may lose some
+    if (map.capped) {
+        const hotmap::WholeMap all = mapOf(m, HM_FORMAT_INLINE, {HM_MAP_MAX_AREAS, HM_MAP_MAX_POINTS});
+        for (const hotmap::MapArea& a : map.areas)
+            coarse |= std::none_of(all.areas.begin(), all.areas.end(), [&](const hotmap::MapArea& b) {
+                return a.shape == b.shape && a.hole == b.hole && a.points == b.points;
+            });
+    }
+    EXPECT_EQ(mapcheck::cutMapFaults(l, areas, !coarse), "") << what << "\n" << map.text;
+}
+
+TEST(WholeMap, CapsKeepOrLeaveARegionTogetherWithItsHoles) {
+    const Mask m = nestedRings();
+    const mapcheck::Labels l = mapcheck::label(m.px, m.w, m.h);
+    ASSERT_EQ(l.regions, 9);
+    ASSERT_EQ(l.holes, 6);
+    const hotmap::WholeMap all = mapOf(m, HM_FORMAT_INLINE, {HM_MAP_MAX_AREAS, HM_MAP_MAX_POINTS});
+    ASSERT_EQ(all.areas.size(), 15u);
+    EXPECT_EQ(mapcheck::cutMapFaults(l, mapcheck::parseInline(all.text), true), "");
+    // Every cap on areas, points unbounded: whole regions with all their holes, exact.
+    for (std::size_t areas = 1; areas <= all.areas.size() + 1; ++areas)
+        expectSoundCut(m, {areas, HM_MAP_MAX_POINTS}, l, "areas " + std::to_string(areas));
+    // Every cap on points, and the two together: coarser polygons never take in an unselected pixel
+    // nor give up one of a hole.
+    for (std::size_t points = 1; points <= all.points + 1; ++points)
+        expectSoundCut(m, {HM_MAP_MAX_AREAS, points}, l, "points " + std::to_string(points));
+    for (std::size_t areas = 1; areas <= all.areas.size(); areas += 3)
+        for (std::size_t points = 4; points <= all.points; points += 17)
+            expectSoundCut(m, {areas, points}, l,
+                           "areas " + std::to_string(areas) + ", points " + std::to_string(points));
+    // The frame with two holes needs three areas: with two, the next ring takes them, and with
+    // one the largest region without a hole.
+    EXPECT_EQ(mapOf(m, HM_FORMAT_INLINE, {2, HM_MAP_MAX_POINTS}).text,
+              "<AREA SHAPE=\"RECT\" COORDS=\"12,12,48,48\" NOHREF>\n"
+              "<AREA SHAPE=\"RECT\" COORDS=\"8,8,52,52\" HREF=\"u\">");
+    EXPECT_EQ(mapOf(m, HM_FORMAT_CERN, {1, HM_MAP_MAX_POINTS}).text, "rectangle (1,1) (91,63) u");
+    EXPECT_EQ(mapOf(m, HM_FORMAT_INLINE, {1, HM_MAP_MAX_POINTS}).areas.at(0).hole, false);
+}
+
+TEST(WholeMap, CoarserDrawingsAreCheckedAgainstTheExactOutlines) {
+    // An L-shaped ring: its outer outline and its L-shaped hole, along pixel edges.
+    const std::vector<Point> outer{{0, 0}, {30, 0}, {30, 10}, {10, 10}, {10, 30}, {0, 30}};
+    const std::vector<Point> hole{{2, 2}, {2, 28}, {8, 28}, {8, 8}, {28, 8}, {28, 2}};
+    const hotmap::BBox box{0, 0, 30, 30};
+    const std::vector<hotmap::Loop> exact{{hole.data(), hole.size(), true},
+                                          {outer.data(), outer.size(), false}};
+    auto reaches = [&](const std::vector<Point>& h, const std::vector<Point>& r) {
+        return hotmap::reachesMore({{h.data(), h.size(), true}, {r.data(), r.size(), false}}, exact, box);
+    };
+    EXPECT_FALSE(reaches(hole, outer));
+    // Cutting into the region's own pixels loses them, which is allowed.
+    EXPECT_FALSE(reaches(hole, {{0, 0}, {30, 0}, {29, 10}, {10, 10}, {10, 30}, {0, 30}}));
+    EXPECT_FALSE(reaches({{2, 2}, {2, 28}, {8, 28}, {9, 9}, {28, 8}, {28, 2}}, outer));
+    // The region's corner cut off takes in the ground in the crook of the L.
+    EXPECT_TRUE(reaches(hole, {{0, 0}, {30, 0}, {30, 10}, {10, 30}, {0, 30}}));
+    // Crossing lines: the bow tie holds the ground at the far corner.
+    EXPECT_TRUE(reaches(hole, {{0, 0}, {30, 0}, {0, 30}, {30, 30}}));
+    // The hole's inner corner cut off keeps every hole pixel, but its area, without a link, would
+    // reach past the region into the crook of the L and hide whatever lies there.
+    EXPECT_TRUE(reaches({{2, 2}, {2, 28}, {8, 28}, {28, 8}, {28, 2}}, outer));
+    // A line through a pixel's centre: browsers may count it in either way, so it counts as reached.
+    const std::vector<Point> pixel{{0, 0}, {1, 0}, {1, 1}, {0, 1}}, triangle{{0, 0}, {2, 0}, {0, 2}};
+    EXPECT_TRUE(hotmap::reachesMore({{triangle.data(), 3, false}}, {{pixel.data(), 4, false}}, {0, 0, 2, 2}));
+    const std::vector<Point> square{{0, 0}, {2, 0}, {2, 2}, {0, 2}};
+    EXPECT_FALSE(
+        hotmap::reachesMore({{triangle.data(), 3, false}}, {{square.data(), 4, false}}, {0, 0, 2, 2}));
+}
+
+TEST(WholeMap, CoarserPolygonsNeverTakeInAnUnselectedPixel) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const Mask m = randomBlobs(61, 47, seed);
+        const mapcheck::Labels l = mapcheck::label(m.px, m.w, m.h);
+        const hotmap::WholeMap all = mapOf(m, HM_FORMAT_INLINE, {HM_MAP_MAX_AREAS, HM_MAP_MAX_POINTS});
+        for (std::size_t points = 4; points <= all.points; points += 1 + all.points / 40)
+            expectSoundCut(m, {HM_MAP_MAX_AREAS, points}, l,
+                           "blobs " + std::to_string(seed) + ", points " + std::to_string(points));
+    }
 }
 
 TEST(WholeMap, BadInputGivesAClearStatus) {
@@ -297,7 +426,8 @@ TEST(WholeMap, WideProductsAreExact) {
     // centre on its side, as it does at any size.
     const int32_t big = int32_t(1) << 30;
     const std::vector<Point> l{{0, 0}, {big, 0}, {big, 2}, {2, 2}, {2, big}, {0, big}};
-    const hotmap::MapArea a = hotmap::shapeOfOutline(l.data(), l.size(), {0, 0, big, big}, false, 1.0, true);
+    const hotmap::MapArea a =
+        hotmap::shapeOfOutline(l.data(), l.size(), {0, 0, big, big}, false, 1.0, hotmap::Sides::all);
     EXPECT_EQ(a.shape, HM_SHAPE_POLY);
     EXPECT_EQ(a.points, (std::vector<Point>{{0, 0}, {big, 0}, {big, 2}, {2, 2}, {2, big}, {0, big}, {0, 0}}));
     for (const int32_t right : {100, big}) {
@@ -305,9 +435,10 @@ TEST(WholeMap, WideProductsAreExact) {
         for (int i = 0; i < 5; ++i)
             stairs.insert(stairs.end(), {{right - i, i + 1}, {right - i - 1, i + 1}});
         stairs.insert(stairs.end(), {{right - 5, 6}, {0, 6}});
-        EXPECT_EQ(
-            hotmap::shapeOfOutline(stairs.data(), stairs.size(), {0, 0, right, 6}, false, 1.0, true).points,
-            (std::vector<Point>{{0, 0}, {right, 0}, {right - 5, 6}, {0, 6}, {0, 0}}));
+        EXPECT_EQ(hotmap::shapeOfOutline(stairs.data(), stairs.size(), {0, 0, right, 6}, false, 1.0,
+                                         hotmap::Sides::all)
+                      .points,
+                  (std::vector<Point>{{0, 0}, {right, 0}, {right - 5, 6}, {0, 6}, {0, 0}}));
     }
 }
 
@@ -377,40 +508,73 @@ TEST(WholeMapExport, DeliversTheMapAndSaysWhatItFoundAndWrote) {
     EXPECT_EQ(exportMap(nullptr, 7, 5, 0, HM_FORMAT_CERN).text, "rectangle (0,0) (7,5) u");
 }
 
-TEST(WholeMapExport, RefusesBadCallsWithoutTouchingTheClipboard) {
+// The reason the last call left in the error information (0: none).
+int32_t lastReason() {
+    int32_t values[6] = {};
+    return c32GetDLLErrInfo(values) ? values[2] : 0;
+}
+
+TEST(WholeMapExport, RefusesBadCallsWithTheirReasonWithoutTouchingTheClipboard) {
     ASSERT_NE(tv32::ensureApplication(), nullptr);
+    auto refused = [](const Delivered& d, int32_t status, int32_t reason, const std::string& what) {
+        EXPECT_EQ(d.result, HM_MAP_FAILED) << what;
+        EXPECT_EQ(d.summary.status, status) << what;
+        EXPECT_EQ(lastReason(), reason) << what;
+        EXPECT_EQ(d.text, "unchanged") << what;
+        EXPECT_EQ(d.summary.areas, 0) << what;
+        EXPECT_EQ(d.summary.textBytes, 0) << what;
+    };
     Mask empty(8, 8);
     Delivered d = exportMap(empty.px.data(), 8, 8, 8);
-    EXPECT_EQ(d.result, HM_MAP_FAILED);
-    EXPECT_EQ(d.summary.status, HM_STATUS_NOTHING_SELECTED);
+    refused(d, HM_STATUS_NOTHING_SELECTED, HM_ERR_NOTHING_SELECTED, "empty");
     EXPECT_EQ(d.summary.regions, 0);
-    EXPECT_EQ(d.text, "unchanged");
     Mask m(8, 8);
     testmask::rect(m, 2, 2, 3, 3);
     for (const auto& [w, h, row, format] :
-         {std::tuple{0, 8, 8, 0}, std::tuple{8, -1, 8, 0}, std::tuple{8, 8, 7, 0}, std::tuple{8, 8, -7, 0},
-          std::tuple{8, 8, 8, 3}}) {
-        d = exportMap(m.px.data(), w, h, row, format);
-        EXPECT_EQ(d.result, HM_MAP_FAILED);
-        EXPECT_EQ(d.summary.status, HM_STATUS_BAD_ARGUMENT) << w << " " << h << " " << row << " " << format;
-        EXPECT_EQ(d.text, "unchanged");
+         {std::tuple{0, 8, 8, 0}, std::tuple{8, -1, 8, 0}, std::tuple{INT_MIN, INT_MIN, 8, 0},
+          std::tuple{8, 8, 7, 0}, std::tuple{8, 8, -7, 0}, std::tuple{8, 8, 0, 0}, std::tuple{8, 8, 8, 3},
+          std::tuple{8, 8, 8, -1}, std::tuple{8, 8, 8, INT_MAX}})
+        refused(exportMap(m.px.data(), w, h, row, format), HM_STATUS_BAD_ARGUMENT, HM_ERR_BAD_ARGUMENT,
+                std::to_string(w) + " x " + std::to_string(h) + ", row " + std::to_string(row) + ", format " +
+                    std::to_string(format));
+    refused(exportMap(nullptr, -3, 5, 0), HM_STATUS_BAD_ARGUMENT, HM_ERR_BAD_ARGUMENT,
+            "no mask, negative width");
+    for (const auto& far : {std::array<int32_t, 2>{INT_MAX - 7, 0}, std::array<int32_t, 2>{0, INT_MAX}})
+        refused(exportMap(m.px.data(), 8, 8, 8, HM_FORMAT_INLINE, 0, 0, far.data()), HM_STATUS_OUT_OF_RANGE,
+                HM_ERR_BAD_ARGUMENT, "offset " + std::to_string(far[0]) + ", " + std::to_string(far[1]));
+    // A mask of 2^31 x 2^31 pixels cannot be held: a clear failure, nothing thrown, the mask not
+    // read. Without a mask the same size is one rectangle up to the last coordinate.
+    const uint8_t one = 255;
+    refused(exportMap(&one, INT_MAX, INT_MAX, INT_MAX), HM_STATUS_NO_MEMORY, HM_ERR_NO_MEMORY, "huge mask");
+    d = exportMap(nullptr, INT_MAX, INT_MAX, 0, HM_FORMAT_NCSA);
+    EXPECT_EQ(d.result, HM_MAP_COMPLETE);
+    EXPECT_EQ(lastReason(), 0);
+    EXPECT_EQ(d.text, "rect u 0,0 2147483647,2147483647");
+    // Caps no area fits: a region with its hole needs two areas and at least six points.
+    Mask ring(6, 6);
+    testmask::rect(ring, 0, 0, 6, 6);
+    ring.at(2, 2) = 0;
+    refused(exportMap(ring.px.data(), 6, 6, 6, HM_FORMAT_INLINE, 1, 0), HM_STATUS_CAPS_TOO_SMALL,
+            HM_ERR_CAPS_TOO_SMALL, "one area");
+    refused(exportMap(ring.px.data(), 6, 6, 6, HM_FORMAT_INLINE, 0, 3), HM_STATUS_CAPS_TOO_SMALL,
+            HM_ERR_CAPS_TOO_SMALL, "three points");
+    // Caps of nothing or less are the defaults; absurd ones the largest there are.
+    for (const int32_t cap : {INT_MIN, -1, 0, INT_MAX}) {
+        d = exportMap(ring.px.data(), 6, 6, 6, HM_FORMAT_INLINE, cap, cap);
+        EXPECT_EQ(d.result, HM_MAP_COMPLETE) << cap;
+        EXPECT_EQ(d.summary.areas, 2) << cap;
     }
-    const int32_t far[2] = {INT_MAX - 7, 0};
-    d = exportMap(m.px.data(), 8, 8, 8, HM_FORMAT_INLINE, 0, 0, far);
-    EXPECT_EQ(d.summary.status, HM_STATUS_OUT_OF_RANGE);
-    EXPECT_EQ(d.text, "unchanged");
-    // Memory for a mask of 2^31 x 2^31 pixels is not there: a clear failure, nothing thrown.
-    d = exportMap(nullptr, INT_MAX, INT_MAX, 0);
-    EXPECT_EQ(d.result, HM_MAP_FAILED);
-    EXPECT_EQ(d.summary.status, HM_STATUS_NO_MEMORY);
     // A clipboard that does not take the text.
     hotmap::setClipboardSink([](const std::string&) { return false; });
     ImageMapSummary s{};
     EXPECT_EQ(hmGenImageMapFromAPSBuf(0, m.px.data(), 8, 8, 8, nullptr, "u", 0, 0, 0, &s), HM_MAP_FAILED);
     EXPECT_EQ(s.status, HM_STATUS_NO_CLIPBOARD);
+    EXPECT_EQ(lastReason(), HM_ERR_CLIPBOARD);
     hotmap::setClipboardSink({});
+    // Success clears what an earlier failure left; no summary is needed.
     EXPECT_EQ(hmGenImageMapFromAPSBuf(0, m.px.data(), 8, 8, 8, nullptr, "u", 0, 0, 0, nullptr),
               HM_MAP_COMPLETE);
+    EXPECT_EQ(lastReason(), 0);
 }
 
 } // namespace

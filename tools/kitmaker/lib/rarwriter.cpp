@@ -21,8 +21,11 @@ namespace {
 
 using rarheaders::Piece;
 
-constexpr size_t bufferSize = 4 << 20;  // output buffer; sources are read straight into it
-constexpr size_t minReadSize = 1 << 20; // the buffer is flushed first when less room than this is left
+// The output buffer; sources are read straight into it. Small enough that the bytes stay in the
+// processor's cache between being read, checksummed and written: with 4 MiB, copying them into the
+// page cache took most of kitmaker's time (2 GB in 50,000 files: 14 s against 5.8 s with 256 KiB).
+constexpr size_t bufferSize = 256 << 10;
+constexpr size_t minReadSize = 64 << 10; // the buffer is flushed first when less room than this is left
 
 std::string systemError() {
     return std::strerror(errno);

@@ -38,6 +38,8 @@ typedef int (*ActionFn)(TV32HWND, PlugInRecord*);
 typedef int (*GenFn)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*, char*,
                      int32_t*, int32_t);
 typedef int (*AikFn)(TV32HWND, ImageMapRequest*, int32_t);
+typedef int (*WholeFn)(TV32HWND, const uint8_t*, int32_t, int32_t, int32_t, const int32_t*, const char*,
+                       int32_t, int32_t, int32_t, ImageMapSummary*);
 
 static struct {
     AllocFn alloc;
@@ -52,6 +54,7 @@ static struct {
     ActionFn action;
     GenFn gen;
     AikFn aik;
+    WholeFn whole;
 } lib;
 
 static int failures = 0, checks = 0;
@@ -105,6 +108,7 @@ static void load(const char* dir) {
     *(void**)&lib.action = symbol(borderfx, "TalvorPlugInAction");
     *(void**)&lib.gen = symbol(hotmap, "hmGenImageTagFromAPSBuf");
     *(void**)&lib.aik = symbol(hotmap, "hmGetImageTagFromAikBuf");
+    *(void**)&lib.whole = symbol(hotmap, "hmGenImageMapFromAPSBuf");
 }
 
 /* The reason the last call gave (values[2] of the error information), 0 when none. */
@@ -459,6 +463,116 @@ static void hostileImageMaps(void) {
     lib.free(mask24);
 }
 
+/* The map of a whole selection: every size, offset and cap a host could hand in. Each call ends
+ * with its result, the reason in the error information and the same status in the summary (when
+ * one is given), and no buffer. */
+static int32_t statusFor(int32_t why) {
+    switch (why) {
+    case 0:
+        return HM_STATUS_OK;
+    case HM_ERR_BAD_ARGUMENT:
+        return -1; /* bad argument or out of range: either */
+    case HM_ERR_NOTHING_SELECTED:
+        return HM_STATUS_NOTHING_SELECTED;
+    case HM_ERR_NO_MEMORY:
+        return HM_STATUS_NO_MEMORY;
+    case HM_ERR_CAPS_TOO_SMALL:
+        return HM_STATUS_CAPS_TOO_SMALL;
+    case HM_ERR_NO_DISPLAY:
+        return HM_STATUS_NO_CLIPBOARD;
+    default:
+        return HM_STATUS_FAILED;
+    }
+}
+
+static void hostileWholeMaps(void) {
+    uint8_t mask[64], none[64];
+    memset(mask, 255, sizeof mask);
+    memset(none, 128, sizeof none); /* 128 is not selected */
+    const uint8_t one = 255;
+    const int32_t offsets[][2] = {{0, 0}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {-5, INT_MAX - 8}};
+    const int32_t caps[][2] = {{0, 0}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {1, 1}, {1, 2}, {-1, INT_MAX}};
+    /* reason: with offset (0, 0) and caps that fit one rectangle; -1: a map is delivered. */
+    const struct {
+        const uint8_t* mask;
+        int32_t w, h, rowBytes, format;
+        int32_t reason;
+    } calls[] = {
+        {NULL, 0, 5, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {NULL, -5, 5, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {NULL, 5, INT_MIN, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {NULL, INT_MIN, INT_MIN, INT_MIN, 0, HM_ERR_BAD_ARGUMENT},
+        {NULL, INT_MAX, INT_MAX, 0, 0, -1}, /* no mask: every pixel, one rectangle, no memory */
+        {NULL, 65536, 65536, INT_MIN, 1, -1},
+        {NULL, 1, 1, 0, 2, -1},
+        {&one, INT_MAX, INT_MAX, INT_MAX, 0, HM_ERR_NO_MEMORY}, /* too large to hold; never read */
+        {&one, INT_MAX, 1 << 20, INT_MAX, 0, HM_ERR_NO_MEMORY},
+        {mask, 8, 8, 7, 0, HM_ERR_BAD_ARGUMENT},
+        {mask, 8, 8, 0, 0, HM_ERR_BAD_ARGUMENT},
+        {mask, 8, 8, -1, 0, HM_ERR_BAD_ARGUMENT},
+        {mask + 56, 8, 8, -7, 0, HM_ERR_BAD_ARGUMENT}, /* rows overlap, either way */
+        {mask, 8, 8, 8, 3, HM_ERR_BAD_ARGUMENT},
+        {mask, 8, 8, 8, -1, HM_ERR_BAD_ARGUMENT},
+        {mask, 8, 8, 8, INT_MIN, HM_ERR_BAD_ARGUMENT},
+        {none, 8, 8, 8, 0, HM_ERR_NOTHING_SELECTED},
+        {mask, 8, 8, 8, 0, -1},
+        {mask, 8, 8, 8, 2, -1},
+        {mask + 56, 8, 8, -8, 1, -1},
+    };
+    const char* urls[] = {"http://example.com/a b\"<c>", NULL};
+    for (size_t o = 0; o < sizeof offsets / sizeof offsets[0]; ++o)
+        for (size_t c = 0; c < sizeof caps / sizeof caps[0]; ++c)
+            for (size_t i = 0; i < sizeof calls / sizeof calls[0]; ++i) {
+                int32_t expected = calls[i].reason;
+                const int64_t right = (int64_t)offsets[o][0] + calls[i].w,
+                              bottom = (int64_t)offsets[o][1] + calls[i].h;
+                if (expected == -1 || expected == HM_ERR_NO_MEMORY || expected == HM_ERR_NOTHING_SELECTED) {
+                    if (right > INT_MAX || bottom > INT_MAX)
+                        expected = HM_ERR_BAD_ARGUMENT; /* past 32-bit coordinates */
+                    else if (expected == -1 && caps[c][1] == 1)
+                        expected = HM_ERR_CAPS_TOO_SMALL; /* a rectangle takes two points */
+                }
+                const int32_t live = lib.countLive();
+                ImageMapSummary summary;
+                memset(&summary, 0x5A, sizeof summary);
+                const int given = (i + c) % 3 != 0; /* now and then no summary */
+                lib.resetErr();
+                const int result =
+                    lib.whole(0, calls[i].mask, calls[i].w, calls[i].h, calls[i].rowBytes, offsets[o],
+                              urls[i % 2], calls[i].format, caps[c][0], caps[c][1], given ? &summary : NULL);
+                const int32_t why = reason();
+                const int delivered = expected == -1;
+                CHECK(result == (delivered ? HM_MAP_COMPLETE : HM_MAP_FAILED),
+                      "whole map %zu/%zu/%zu: result %d", o, c, i, result);
+                CHECK(why == (delivered ? 0 : expected), "whole map %zu/%zu/%zu: reason %d, expected %d", o,
+                      c, i, why, expected);
+                if (given) {
+                    const int32_t status = statusFor(why);
+                    CHECK(status == -1 ? summary.status == HM_STATUS_BAD_ARGUMENT ||
+                                             summary.status == HM_STATUS_OUT_OF_RANGE
+                                       : summary.status == status,
+                          "whole map %zu/%zu/%zu: status %d", o, c, i, summary.status);
+                    CHECK(delivered ? summary.areas == 1 && summary.points == 2 && summary.textBytes > 0
+                                    : summary.areas == 0 && summary.textBytes == 0,
+                          "whole map %zu/%zu/%zu: %d areas, %d points, %d bytes", o, c, i, summary.areas,
+                          summary.points, summary.textBytes);
+                }
+                CHECK(lib.countLive() == live, "whole map %zu/%zu/%zu: buffers left", o, c, i);
+            }
+    /* A region with a hole (two areas), and an area cap of one: nothing fits whole. */
+    uint8_t ring[36];
+    memset(ring, 255, sizeof ring);
+    ring[2 * 6 + 2] = 0;
+    ImageMapSummary summary;
+    CHECK(lib.whole(0, ring, 6, 6, 6, NULL, "r", 0, 1, 0, &summary) == HM_MAP_FAILED &&
+              reason() == HM_ERR_CAPS_TOO_SMALL && summary.status == HM_STATUS_CAPS_TOO_SMALL &&
+              summary.regions == 1 && summary.holes == 1,
+          "whole map: a ring under one area");
+    CHECK(lib.whole(0, ring, 6, 6, 6, NULL, "r", 0, 2, 0, &summary) == HM_MAP_COMPLETE && reason() == 0 &&
+              summary.areas == 2,
+          "whole map: a ring under two areas");
+}
+
 /* ---- many calls ---------------------------------------------------------------------------- */
 
 static void manyCalls(int count) {
@@ -487,14 +601,20 @@ static void manyCalls(int count) {
             int32_t format = i % 3;
             tags += lib.gen(0, mask, 32, 24, 32, NULL, "Map", url, &format, 1);
         }
+        const long afterTags = residentKiB();
+        int maps = 0;
+        for (int i = 0; i < calls; ++i)
+            maps += lib.whole(0, mask, 32, 24, 32, NULL, url, i % 3, 0, 0, NULL) == HM_MAP_COMPLETE;
         const long after = residentKiB();
         if (round == 0) continue;
         printf("%d filter calls: %d delivered; live buffers %d -> %d, textures %d -> %d; resident %ld KiB -> "
                "%ld KiB\n",
                calls, delivered, live, lib.countLive(), textures, lib.texturesLive(), before, afterFilter);
         printf("%d image-map calls: %d delivered; live buffers %d; resident %ld KiB -> %ld KiB\n", calls,
-               tags, lib.countLive(), afterFilter, after);
-        CHECK(delivered == calls && tags == calls, "every call delivers");
+               tags, lib.countLive(), afterFilter, afterTags);
+        printf("%d whole-map calls: %d delivered; live buffers %d; resident %ld KiB -> %ld KiB\n", calls,
+               maps, lib.countLive(), afterTags, after);
+        CHECK(delivered == calls && tags == calls && maps == calls, "every call delivers");
         CHECK(lib.countLive() == live, "live buffers grew");
         CHECK(lib.texturesLive() <= textures, "texture objects grew");
         /* Noise: the allocator's and Qt's caches; a leak of one result a call would be 20 MB. Under
@@ -535,6 +655,11 @@ static int withoutDisplay(void) {
         CHECK(reason() == HM_ERR_NO_DISPLAY, "image map reason %d", reason());
         CHECK(lib.countLive() == live, "image map left buffers");
     }
+    ImageMapSummary summary;
+    memset(&summary, 0x5A, sizeof summary);
+    CHECK(lib.whole(0, NULL, 4, 4, 0, NULL, "x", 0, 0, 0, &summary) == HM_MAP_FAILED &&
+              reason() == HM_ERR_NO_DISPLAY && summary.status == HM_STATUS_NO_CLIPBOARD,
+          "whole map without a display: reason %d, status %d", reason(), summary.status);
     printf(
         "no display (DISPLAY=%s, QT_QPA_PLATFORM=%s): every call failed with its reason, the host lives on\n",
         getenv("DISPLAY") ? getenv("DISPLAY") : "",
@@ -565,6 +690,7 @@ int main(int argc, char** argv) {
         givenResultBuffers();
         throughTheDialog();
         hostileImageMaps();
+        hostileWholeMaps();
         manyCalls(1000);
     }
     lib.free(image24);

@@ -66,6 +66,7 @@ _Static_assert(offsetof(ImageMapRequest, shapeParams) == 108, "shape parameters 
 #define HM_ERR_NO_MEMORY 5304        /* memory ran out, or the mask is too large to address */
 #define HM_ERR_CLIPBOARD 5305        /* the clipboard did not take the text */
 #define HM_ERR_FAILED 5306           /* an unexpected failure inside the library */
+#define HM_ERR_CAPS_TOO_SMALL 5307   /* whole map: no region with its holes fits the caps */
 
 /* Maps of a whole selection (hmGenImageMapFromAPSBuf). */
 #define HM_MAP_DEFAULT_AREAS 256    /* areas written, those of holes included */
@@ -84,9 +85,9 @@ _Static_assert(offsetof(ImageMapRequest, shapeParams) == 108, "shape parameters 
 #define HM_STATUS_BAD_ARGUMENT 2     /* size, row distance or format */
 #define HM_STATUS_OUT_OF_RANGE 3     /* offset + size past 32-bit coordinates */
 #define HM_STATUS_NO_MEMORY 4
-#define HM_STATUS_NO_CLIPBOARD 5   /* the clipboard did not take the text */
+#define HM_STATUS_NO_CLIPBOARD 5   /* the clipboard did not take the text, or no display answered */
 #define HM_STATUS_FAILED 6         /* anything else */
-#define HM_STATUS_CAPS_TOO_SMALL 7 /* not even one area fits the caps */
+#define HM_STATUS_CAPS_TOO_SMALL 7 /* not even one region with its holes fits the caps */
 
 /* What hmGenImageMapFromAPSBuf found and wrote; 44 bytes of 32-bit fields. */
 typedef struct ImageMapSummary {
@@ -134,8 +135,11 @@ TV32_API int TV32_CALL hmGetImageTagFromAikBuf(TV32HWND parent, ImageMapRequest*
  * exactly the selected pixels. In the inline format every hole is an area without a link, ahead
  * of the area around it; NCSA and CERN maps have no holes and leave them out. url: up to
  * HM_URL_SIZE - 1 bytes, escaped for the format. maxAreas, maxPoints: caps on the areas and on
- * the coordinate pairs written (0 or less: the defaults). summary may be null. Returns
- * HM_MAP_COMPLETE, HM_MAP_CAPPED or HM_MAP_FAILED. */
+ * the coordinate pairs written (0 or less: the defaults); they keep or leave out a region together
+ * with the areas of all its holes, and a region simplified to fit them reaches no pixel that is
+ * not its own (it may lose some). Caps above HM_MAP_MAX_* are taken as those. summary may be null. Returns
+ * HM_MAP_COMPLETE, HM_MAP_CAPPED or HM_MAP_FAILED (the summary's status and the error information, HM_ERR_*,
+ * say why). */
 TV32_API int TV32_CALL hmGenImageMapFromAPSBuf(TV32HWND parent, const uint8_t* mask, int32_t width,
                                                int32_t height, int32_t rowBytes, const int32_t* offset,
                                                const char* url, int32_t format, int32_t maxAreas,
