@@ -9,8 +9,11 @@ function(kit_warnings target)
 endfunction()
 
 # A test executable run by ctest, headless.
-#   kit_add_test(NAME name SOURCES ... LIBS ... [GTEST] [QTEST] [ENV var=value ...] [TIMEOUT s])
-# GTEST links gtest_main unless the sources bring their own main; QTEST links Qt Test.
+#   kit_add_test(NAME name SOURCES ... LIBS ... [GTEST] [QTEST] [OWN_MAIN] [ENV var=value ...] [TIMEOUT s])
+# GTEST links gtest_main unless the sources bring their own main (OWN_MAIN); QTEST links Qt Test.
+# A GoogleTest program's cases are tests of their own, named NAME.Suite.Case (so `ctest -R` runs
+# one), listed when ctest runs; other programs are one test called NAME.
+include(GoogleTest)
 function(kit_add_test)
   cmake_parse_arguments(T "GTEST;QTEST;OWN_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -28,17 +31,32 @@ function(kit_add_test)
   endif()
   target_compile_definitions(${T_NAME} PRIVATE KIT_SHARED_DIR="${KIT_SHARED_DIR}"
                                                KIT_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;${T_ENV}")
-  if(T_QTEST AND NOT T_GTEST)
+  set(env QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ${T_ENV})
+  if(T_GTEST)
+    # The program runs under `cmake -E env`, so listing its cases and running them see the same
+    # environment (ctest's ENVIRONMENT does not reach the listing).
+    set_target_properties(${T_NAME} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${env}")
+    gtest_discover_tests(${T_NAME} TEST_PREFIX "${T_NAME}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT ${T_TIMEOUT})
+    return()
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+  if(T_QTEST)
     # A Qt test passes only when it reached its totals line: a program that ended early (exit
     # code 0 from a fatal path, say) must not count as a pass.
     set_tests_properties(${T_NAME} PROPERTIES PASS_REGULAR_EXPRESSION "Totals: [0-9]+ passed, 0 failed")
   endif()
+endfunction()
+
+# The cases of GoogleTest program `target` once more, as tests VARIANT.Suite.Case, with one more
+# environment variable (NAME=VALUE): kit_add_test_variant(VARIANT target NAME=VALUE).
+function(kit_add_test_variant variant target setting)
+  gtest_discover_tests(${target} TEST_PREFIX "${variant}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 300 ENVIRONMENT "${setting}")
 endfunction()
 
 # Checks record layouts as a 32-bit build sees them: compiles SOURCE with -m32 (syntax only),
@@ -141,10 +159,11 @@ endfunction()
 # folder). TIMEOUT (default 5 s per input) and RSS_LIMIT_MB (default 2048) make hangs and memory
 # blow-ups findings; MAX_LEN caps the input size (default: libFuzzer's choice from the seeds).
 #
-# With KIT_FUZZ the program is a libFuzzer binary (scripts/fuzz runs it). In every other build it
-# is a replay program that runs each file it is given once, and ctest runs it over the seeds and
-# over the inputs kept in fuzz/regressions/<name>/ (earlier findings), so every build keeps the
-# targets compiling and every sanitizer build checks the findings stay fixed.
+# With KIT_FUZZ the program is a libFuzzer binary (scripts/fuzz runs it); in every other build it
+# is a replay program that runs each file it is given once. Either way ctest's fuzz_<name>_replay
+# runs it once over the seeds and over the inputs kept in fuzz/regressions/<name>/ (earlier
+# findings), so every build keeps the targets compiling and every sanitizer build checks that the
+# findings stay fixed.
 function(kit_add_fuzzer)
   cmake_parse_arguments(F "" "NAME;SEEDS;DICT;TIMEOUT;RSS_LIMIT_MB;MAX_LEN" "SOURCES;LIBS;SEED_ARGS" ${ARGN})
   if(NOT F_NAME OR NOT F_SOURCES OR NOT F_SEEDS)
@@ -199,14 +218,18 @@ max_len=${F_MAX_LEN}
 ")
   set_property(GLOBAL APPEND PROPERTY KIT_FUZZERS ${target})
 
-  if(NOT KIT_FUZZ)
-    # Earlier findings are optional: a target without any has no folder.
-    set(inputs ${seeds})
-    if(IS_DIRECTORY ${regressions})
-      list(APPEND inputs ${regressions})
-    endif()
-    add_test(NAME ${target}_replay COMMAND ${target} ${inputs})
-    set_tests_properties(${target}_replay PROPERTIES TIMEOUT 120
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+  # Earlier findings are optional: a target without any has no folder.
+  set(inputs ${seeds})
+  if(IS_DIRECTORY ${regressions})
+    list(APPEND inputs ${regressions})
   endif()
+  if(KIT_FUZZ)
+    # libFuzzer runs each input once and stops.
+    add_test(NAME ${target}_replay COMMAND ${target} -runs=0 -timeout=${F_TIMEOUT}
+      -rss_limit_mb=${F_RSS_LIMIT_MB} ${inputs})
+  else()
+    add_test(NAME ${target}_replay COMMAND ${target} ${inputs})
+  endif()
+  set_tests_properties(${target}_replay PROPERTIES TIMEOUT 120
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
 endfunction()

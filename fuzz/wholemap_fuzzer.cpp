@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(faults.empty(), faults.c_str());
         return 0;
     }
-    check(areas.size() == std::size_t(labels.regions + labels.holes), "not one area per region and hole");
+    check(areas.size() == std::size_t(labels.regions) + std::size_t(labels.holes),
+          "not one area per region and hole");
     std::vector<bool> link;
     for (const mapcheck::Area& a : areas)
         link.push_back(a.link);

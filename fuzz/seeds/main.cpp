@@ -5,9 +5,13 @@
 #include "../rar_links.h"
 
 #include "demokit.h"
+#include "masks.h"
+#include "modwriter.h"
 #include "rarwriter.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +55,123 @@ void iniSeeds() {
                          "[OTHER]\nAPPZ=no\n[OPTIONS]\n;APPZ=comment\nAPPZ='first'\nAPPZ=second\n"
                          "[OPTIONS]\nAPPZ=third\n"));
     seed("nul-cr", fuzzinput::join(255, {"OPTIONS", "NFO", ""}, "[OPTIONS\rNFO=a\0b\rREG\r\rFILES= 3 "s));
+}
+
+// Byte texts: the demo kit's info file (CP437 text art) and install.ini, names in UTF-8 and in
+// 8-bit code pages, and the malformed UTF-8 sequences a decoder must refuse.
+void textSeeds() {
+    const kitmaker::DemoKit kit;
+    seed("info-file", fuzzinput::join(250, {}, kitmaker::infoFileBytes(kit)));
+    seed("install-ini", fuzzinput::join(40, {}, kitmaker::installIniText(kit)));
+    seed("utf8-names",
+         fuzzinput::join(7, {}, "\xE6\x97\xA5\xE6\x9C\xAC/caf\xC3\xA9 \xF0\x9F\x8E\xB5.nfo\r\n"));
+    seed("latin1-name", fuzzinput::join(4, {}, "caf\xE9 \x80\x81\x8D\x9F.nfo"));
+    seed("cp437-art", fuzzinput::join(3, {}, "\xC9\xCD\xBB\r\n\xBA\x01\x02\xBA\n\xC8\xCD\xBC\r\r\n\0tail"));
+    seed("bad-utf8", fuzzinput::join(5, {}, "\xC0\xAF \xE0\x80\xAF \xED\xA0\x80 \xF4\x90\x80\x80 \xF8 \xC3"));
+}
+
+// Image-map masks: the shapes of the image-map tests (disc, ellipse, rectangle, triangle, blobs,
+// two regions, a ring, thin lines, nothing selected, bytes at the threshold), in the three
+// formats, with row padding and offsets near the ends of the 32-bit range.
+void hotmapSeeds() {
+    struct Case {
+        const char* name;
+        testmask::Mask mask;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const char* name, int w, int h, const std::function<void(testmask::Mask&)>& draw) {
+        testmask::Mask m(w, h);
+        draw(m);
+        cases.push_back({name, std::move(m)});
+    };
+    add("disc", 30, 30, [](auto& m) { testmask::disc(m, 4, 4, 21); });
+    add("ellipse", 50, 30, [](auto& m) { testmask::ellipse(m, 5, 5, 40, 20); });
+    add("rect", 40, 20, [](auto& m) { testmask::rect(m, 3, 2, 30, 12); });
+    add("threshold", 20, 12, [](auto& m) {
+        testmask::rect(m, 2, 2, 10, 6, 129);
+        testmask::rect(m, 0, 0, 20, 1, 128);
+    });
+    add("triangle", 40, 40, [](auto& m) {
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x <= y; ++x)
+                m.at(5 + x, 5 + y) = 255;
+    });
+    add("blob", 120, 100, [](auto& m) { testmask::blob(m, 60, 50, 35, 3); });
+    add("two-regions", 60, 30, [](auto& m) {
+        testmask::disc(m, 2, 2, 15);
+        testmask::rect(m, 30, 5, 20, 20);
+    });
+    add("ring", 40, 40, [](auto& m) {
+        testmask::disc(m, 2, 2, 36);
+        testmask::disc(m, 12, 12, 16, 0);
+    });
+    add("diagonal", 16, 16, [](auto& m) {
+        for (int i = 0; i < 16; ++i)
+            m.at(i, i) = 200;
+    });
+    add("comb", 33, 9, [](auto& m) {
+        testmask::rect(m, 0, 8, 33, 1);
+        for (int x = 0; x < 33; x += 2)
+            testmask::rect(m, x, 0, 1, 8);
+    });
+    add("lone-pixel", 5, 5, [](auto& m) { m.at(2, 3) = 255; });
+    add("empty", 10, 10, [](auto&) {});
+    const int32_t offsets[][2] = {{0, 0}, {10, 20}, {-7, 3}, {INT32_MAX - 20, INT32_MIN + 5}};
+    int n = 0;
+    for (const Case& c : cases) {
+        const int format = n % 3, pad = (n % 4) * 3;
+        const int32_t* off = offsets[n % 4];
+        std::string head(1, char(c.mask.w - 1));
+        for (int32_t v : {off[0], off[1]})
+            for (int k = 0; k < 4; ++k)
+                head += char(uint32_t(v) >> (8 * k));
+        std::string rows;
+        for (int y = 0; y < c.mask.h; ++y) {
+            rows.append(reinterpret_cast<const char*>(&c.mask.px[std::size_t(y) * c.mask.w]),
+                        std::size_t(c.mask.w));
+            rows.append(std::size_t(pad), char(0x81)); // padding that would count as selected
+        }
+        seed(std::string(c.name) + "-" + std::to_string(format),
+             fuzzinput::join(uint8_t(format | pad << 4), {"http://example.com/map.html"}, head + rows));
+        ++n;
+    }
+    // No mask: the whole rectangle, 200 x 100 at (10, 20).
+    std::string head(1, char(199));
+    for (int32_t v : {10, 20})
+        for (int k = 0; k < 4; ++k)
+            head += char(uint32_t(v) >> (8 * k));
+    seed("whole-rect", fuzzinput::join(4, {"u"}, head + std::string(100, 'x')));
+    seed("bad-format", fuzzinput::join(3, {"u"}, head + std::string(100, '\xff')));
+}
+
+// Modules written by kitmaker's module writer: the demo tune, the blip, and a song that uses
+// every effect command with extreme parameters and one-byte samples.
+void moduleSeeds() {
+    seed("demo.mod", kitmaker::modFileBytes(kitmaker::composeDemoSong()));
+    seed("blip.mod", kitmaker::modFileBytes(kitmaker::composeBlipSong()));
+    kitmaker::ModSong song;
+    song.title = "effects";
+    for (int i = 0; i < 3; ++i) {
+        kitmaker::ModSample s;
+        s.name = "s" + std::to_string(i);
+        s.data.assign(2 + 2 * std::size_t(i), static_cast<std::int8_t>(i == 1 ? -128 : 127));
+        s.volume = i * 32;
+        s.loopStart = 0;
+        s.loopLength = i == 2 ? s.data.size() : 0;
+        song.samples.push_back(s);
+    }
+    kitmaker::ModPattern pattern{};
+    for (int row = 0; row < kitmaker::kModRows; ++row)
+        for (int ch = 0; ch < kitmaker::kModChannels; ++ch) {
+            kitmaker::ModCell& cell = pattern[std::size_t(row) * kitmaker::kModChannels + std::size_t(ch)];
+            cell.sample = 1 + (row + ch) % 3;
+            cell.period = kitmaker::modPeriod(row % 2 ? "C-1" : "B-3");
+            cell.effect = (row + ch * 16) % 16;
+            cell.param = (row * 37 + ch * 91) % 256;
+        }
+    song.patterns = {pattern, pattern};
+    song.orders = {0, 1, 0};
+    seed("effects.mod", kitmaker::modFileBytes(song));
 }
 
 // The volumes of an archive the project's RAR writer makes, as byte strings.
@@ -212,8 +333,8 @@ void wholemapSeeds() {
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<void()>> kinds = {
-        {"ini", iniSeeds},          {"rar", rarSeeds},           {"rarsets", rarSetSeeds},
-        {"rarlinks", rarLinkSeeds}, {"wholemap", wholemapSeeds},
+        {"ini", iniSeeds}, {"text", textSeeds},      {"hotmap", hotmapSeeds},    {"module", moduleSeeds},
+        {"rar", rarSeeds}, {"rarsets", rarSetSeeds}, {"rarlinks", rarLinkSeeds}, {"wholemap", wholemapSeeds},
     };
     if (argc != 3 || !kinds.count(argv[1])) {
         std::fprintf(stderr, "usage: fuzzseeds KIND FOLDER (KIND:");

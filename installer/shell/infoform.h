@@ -2,6 +2,7 @@
 // The info-file viewer: shows the release's information text (bytes in the OEM code page, CP437) in
 // a read-only black text box, so that text art drawn with box and block characters keeps its shape.
 #include "framework/forms.h"
+#include "shell/infotext.h"
 
 #include <QChar>
 #include <QPlainTextEdit>
@@ -12,19 +13,6 @@
 #include <vector>
 
 namespace infotext {
-
-// The character a CP437 byte stands for, as the OEM screen font draws it: the graphic symbols for
-// the control range (smileys, card suits, arrows; 0x7F the house), except that 0x09 stays a tab.
-// 0x00 maps to U+0000 (the text ends there when it is loaded).
-char16_t oemToUnicode(unsigned char byte);
-QString fromOem(std::string_view bytes);
-
-// The lines of a text file: a line ends at CR, LF or CRLF; a final line break adds no empty line;
-// the text ends at the first NUL byte.
-std::vector<std::string> splitLines(std::string_view bytes);
-
-// "Can`t load file " followed by the info file's name, cut to 255 characters.
-QString loadFailureLine(const std::string& infoFile);
 
 // Reads the whole file. Returns false when it cannot be opened as a file (missing, unreadable, a
 // folder, a device or pipe); a read error after opening raises forms::EInOutError.

@@ -83,7 +83,6 @@ class InstallTest : public QObject {
 
     QTemporaryDir kit_, targets_;
     desktop::Recorder* rec_ = nullptr;
-    int runs_ = 0;
 };
 
 void InstallTest::initTestCase() {

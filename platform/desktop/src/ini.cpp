@@ -94,21 +94,13 @@ std::string profileStringFromFile(const std::string& path, std::string_view sect
 
 std::string cutText(std::string text, std::size_t maxChars) {
     if (text.size() <= maxChars) return text;
-    // UTF-8 that a byte limit cut short in its last character counts as UTF-8 too: a lead byte at
-    // the end with fewer continuation bytes after it than it announces is left out.
-    std::size_t whole = text.size();
-    std::size_t lead = whole;
-    while (lead > 0 && whole - lead < 3 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
-        --lead;
-    if (lead > 0) {
-        const auto c = static_cast<unsigned char>(text[lead - 1]);
-        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        if (whole - (lead - 1) < length) whole = lead - 1;
-    }
-    if (!isValidUtf8(std::string_view(text).substr(0, whole))) {
-        text.resize(maxChars); // single-byte text: a byte is a character
+    bool cutShort = false;
+    const std::size_t whole = utf8Extent(text, cutShort);
+    if (whole < text.size() && !cutShort) {
+        text.resize(maxChars); // not UTF-8: a byte is a character
         return text;
     }
+    // UTF-8, perhaps with its last character cut short by a byte limit: that one is left out.
     std::size_t i = 0;
     for (std::size_t chars = 0; i < whole && chars < maxChars; ++chars) {
         do

@@ -64,6 +64,10 @@ TEST(CutText, CutsCharactersNotBytes) {
     // UTF-8 cut short in its last character by a byte limit is still counted in characters.
     EXPECT_EQ(desktop::cutText(wide.substr(0, 899), 250), wide.substr(0, 750));
     EXPECT_EQ(desktop::cutText(wide.substr(0, 899), 400), wide.substr(0, 897));
+    // Only a real start of a character counts as cut short: a byte that starts none (0xF9, 0xC0,
+    // or 0xE0 0x80, which no character begins with) leaves the text single-byte.
+    for (const char* tail : {"\xF9", "\xC0", "\xE0\x80"})
+        EXPECT_EQ(desktop::cutText(wide.substr(0, 900) + tail, 250).size(), 250u) << tail;
 }
 
 TEST(Utf8, RecognisesWellFormedText) {

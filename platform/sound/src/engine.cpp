@@ -247,36 +247,47 @@ void Engine::clear() {
     modules.swap(modules_);
 }
 
-void Engine::mix(float* out, int frames) {
+void Engine::mix(float* out, int frames) noexcept {
+    if (frames <= 0) return;
     const std::size_t samples = static_cast<std::size_t>(frames) * 2;
-    std::lock_guard lock(mutex_);
-    std::size_t active = 0;
-    for (auto& [h, pb] : playbacks_) {
-        if (pb->finished) continue;
-        // The first playback renders straight into the output; further ones are added to it.
-        float* dst = out;
-        if (active > 0) {
-            if (scratch_.size() < samples) scratch_.resize(samples);
-            dst = scratch_.data();
-        }
-        std::size_t done = 0;
-        while (done < static_cast<std::size_t>(frames)) {
-            const std::size_t got = pb->decoder->read_interleaved_stereo(
-                rate_, static_cast<std::size_t>(frames) - done, dst + done * 2);
-            if (got == 0) {
-                pb->finished = true; // a song played once has ended
-                break;
+    std::fill(out, out + samples, 0.0f);
+    try {
+        std::lock_guard lock(mutex_);
+        std::size_t active = 0;
+        for (auto& [h, pb] : playbacks_) {
+            if (pb->finished) continue;
+            // The first playback renders straight into the output; further ones are added to it.
+            float* dst = out;
+            if (active > 0) {
+                if (scratch_.size() < samples) scratch_.resize(samples);
+                dst = scratch_.data();
             }
-            done += got;
+            std::size_t done = 0;
+            try {
+                while (done < static_cast<std::size_t>(frames)) {
+                    const std::size_t got = pb->decoder->read_interleaved_stereo(
+                        rate_, static_cast<std::size_t>(frames) - done, dst + done * 2);
+                    if (got == 0) {
+                        pb->finished = true; // a song played once has ended
+                        break;
+                    }
+                    done += got;
+                }
+            } catch (...) {
+                pb->finished = true; // a decoder that fails once is not asked again
+                done = 0;
+            }
+            std::fill(dst + done * 2, dst + samples, 0.0f);
+            if (active > 0) {
+                for (std::size_t i = 0; i < samples; ++i)
+                    out[i] = std::clamp(out[i] + dst[i], -1.0f, 1.0f);
+            }
+            ++active;
         }
-        std::fill(dst + done * 2, dst + samples, 0.0f);
-        if (active > 0) {
-            for (std::size_t i = 0; i < samples; ++i)
-                out[i] = std::clamp(out[i] + dst[i], -1.0f, 1.0f);
-        }
-        ++active;
+    } catch (...) {
+        // No memory for a second playback's block, or the lock failed: this block is silent.
+        std::fill(out, out + samples, 0.0f);
     }
-    if (active == 0) std::fill(out, out + samples, 0.0f);
 }
 
 } // namespace midas

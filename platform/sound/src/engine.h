@@ -42,8 +42,9 @@ class Engine {
     void clear();
 
     // Mixes every running playback into `out` (interleaved stereo floats, `frames` frames);
-    // silence when nothing plays. Called on the audio thread.
-    void mix(float* out, int frames);
+    // silence when nothing plays. Called on the audio thread, so it never throws: a playback
+    // whose decoder fails ends, and a block that cannot be mixed is silence.
+    void mix(float* out, int frames) noexcept;
 
   private:
     struct Module;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -28,6 +29,20 @@ BOOL fail(int code) {
     return FALSE;
 }
 
+// Runs the body of an exported call. No exception leaves the library through a C frame: memory
+// running out becomes MIDAS_ERR_OUT_OF_MEMORY, anything else MIDAS_ERR_INTERNAL, and the call
+// returns `failure`.
+template <class R, class F> R guarded(R failure, F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        g_lastError = MIDAS_ERR_OUT_OF_MEMORY;
+    } catch (...) {
+        g_lastError = MIDAS_ERR_INTERNAL;
+    }
+    return failure;
+}
+
 // Reports whether the library has at least been initialised; sets the error otherwise.
 bool ready() {
     if (g.state == State::Down) {
@@ -43,7 +58,7 @@ bool ready() {
 
 void SDLCALL audioCallback(void* user, Uint8* stream, int len) {
     auto* engine = static_cast<midas::Engine*>(user);
-    engine->mix(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)));
+    engine->mix(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float))); // noexcept
 }
 
 // Opens the default output of the audio driver now initialised (paused).
@@ -93,91 +108,116 @@ void closeOutput() {
 extern "C" {
 
 BOOL MIDASstartup(void) {
-    if (g.state != State::Down) MIDASclose();
-    g.state = State::StartedUp;
-    g_lastError = MIDAS_OK;
-    return TRUE;
+    return guarded<BOOL>(TRUE, [&]() -> BOOL {
+        if (g.state != State::Down) MIDASclose();
+        g.state = State::StartedUp;
+        g_lastError = MIDAS_OK;
+        return TRUE;
+    });
 }
 
 BOOL MIDASinit(void) {
-    if (g.state == State::Down) return fail(MIDAS_ERR_NOT_STARTED_UP);
-    if (g.state != State::StartedUp) return fail(MIDAS_ERR_ALREADY_INITIALISED);
-    g.engine = std::make_unique<midas::Engine>();
-    if (!openOutput()) {
+    const BOOL ok = guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (g.state == State::Down) return fail(MIDAS_ERR_NOT_STARTED_UP);
+        if (g.state != State::StartedUp) return fail(MIDAS_ERR_ALREADY_INITIALISED);
+        g.engine = std::make_unique<midas::Engine>();
+        if (!openOutput()) {
+            g.engine.reset();
+            return fail(MIDAS_ERR_NO_AUDIO);
+        }
+        g.engine->setOutput(g.have.freq, g.have.samples);
+        g.state = State::Initialised;
+        return TRUE;
+    });
+    if (!ok && g.state == State::StartedUp) { // failed half-way: nothing stays open
+        closeOutput();
         g.engine.reset();
-        return fail(MIDAS_ERR_NO_AUDIO);
     }
-    g.engine->setOutput(g.have.freq, g.have.samples);
-    g.state = State::Initialised;
-    return TRUE;
+    return ok;
 }
 
 BOOL MIDASstartBackgroundPlay(DWORD rate) {
-    (void)rate; // the output device paces the audio thread
-    if (!ready()) return FALSE;
-    if (g.state == State::Playing) return fail(MIDAS_ERR_PLAY_RUNNING);
-    SDL_PauseAudioDevice(g.device, 0);
-    g.state = State::Playing;
-    return TRUE;
+    return guarded<BOOL>(FALSE, [&]() -> BOOL {
+        (void)rate; // the output device paces the audio thread
+        if (!ready()) return FALSE;
+        if (g.state == State::Playing) return fail(MIDAS_ERR_PLAY_RUNNING);
+        SDL_PauseAudioDevice(g.device, 0);
+        g.state = State::Playing;
+        return TRUE;
+    });
 }
 
 BOOL MIDASstopBackgroundPlay(void) {
-    if (!ready()) return FALSE;
-    if (g.state != State::Playing) return fail(MIDAS_ERR_PLAY_NOT_RUNNING);
-    SDL_PauseAudioDevice(g.device, 1);
-    // Once the lock is held the audio thread is outside the callback, and paused it stays out.
-    SDL_LockAudioDevice(g.device);
-    SDL_UnlockAudioDevice(g.device);
-    g.state = State::Initialised;
-    return TRUE;
+    return guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!ready()) return FALSE;
+        if (g.state != State::Playing) return fail(MIDAS_ERR_PLAY_NOT_RUNNING);
+        SDL_PauseAudioDevice(g.device, 1);
+        // Once the lock is held the audio thread is outside the callback, and paused it stays out.
+        SDL_LockAudioDevice(g.device);
+        SDL_UnlockAudioDevice(g.device);
+        g.state = State::Initialised;
+        return TRUE;
+    });
 }
 
 MIDASmodule MIDASloadModule(char* fileName) {
-    if (!ready()) return 0;
-    std::vector<std::byte> bytes;
-    int error = MIDAS_OK;
-    if (!midas::readModuleFile(fileName, bytes, error)) {
-        g_lastError = error;
-        return 0;
-    }
-    const std::uint32_t h = g.engine->load(std::move(bytes), error);
-    if (!h) g_lastError = error;
-    return h;
+    return guarded<MIDASmodule>(0, [&]() -> MIDASmodule {
+        if (!ready()) return 0;
+        std::vector<std::byte> bytes;
+        int error = MIDAS_OK;
+        if (!midas::readModuleFile(fileName, bytes, error)) {
+            g_lastError = error;
+            return 0;
+        }
+        const std::uint32_t h = g.engine->load(std::move(bytes), error);
+        if (!h) g_lastError = error;
+        return h;
+    });
 }
 
 BOOL MIDASgetModuleInfo(MIDASmodule module, MIDASmoduleInfo* info) {
-    if (!ready()) return FALSE;
-    if (!info) return fail(MIDAS_ERR_BAD_ARGUMENT);
-    int error = MIDAS_OK;
-    return g.engine->info(module, *info, error) ? TRUE : fail(error);
+    return guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!ready()) return FALSE;
+        if (!info) return fail(MIDAS_ERR_BAD_ARGUMENT);
+        int error = MIDAS_OK;
+        return g.engine->info(module, *info, error) ? TRUE : fail(error);
+    });
 }
 
 MIDASmodulePlayHandle MIDASplayModule(MIDASmodule module, BOOL loopSong) {
-    if (!ready()) return 0;
-    int error = MIDAS_OK;
-    const std::uint32_t h = g.engine->play(module, loopSong != 0, error);
-    if (!h) g_lastError = error;
-    return h;
+    return guarded<MIDASmodulePlayHandle>(0, [&]() -> MIDASmodulePlayHandle {
+        if (!ready()) return 0;
+        int error = MIDAS_OK;
+        const std::uint32_t h = g.engine->play(module, loopSong != 0, error);
+        if (!h) g_lastError = error;
+        return h;
+    });
 }
 
 BOOL MIDASstopModule(MIDASmodulePlayHandle playHandle) {
-    if (!ready()) return FALSE;
-    int error = MIDAS_OK;
-    return g.engine->stop(playHandle, error) ? TRUE : fail(error);
+    return guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!ready()) return FALSE;
+        int error = MIDAS_OK;
+        return g.engine->stop(playHandle, error) ? TRUE : fail(error);
+    });
 }
 
 BOOL MIDASfreeModule(MIDASmodule module) {
-    if (!ready()) return FALSE;
-    int error = MIDAS_OK;
-    return g.engine->free(module, error) ? TRUE : fail(error);
+    return guarded<BOOL>(FALSE, [&]() -> BOOL {
+        if (!ready()) return FALSE;
+        int error = MIDAS_OK;
+        return g.engine->free(module, error) ? TRUE : fail(error);
+    });
 }
 
 BOOL MIDASclose(void) {
-    closeOutput();
-    if (g.engine) g.engine->clear();
-    g.engine.reset();
-    g.state = State::Down;
-    return TRUE;
+    return guarded<BOOL>(TRUE, [&]() -> BOOL {
+        closeOutput();
+        if (g.engine) g.engine->clear();
+        g.engine.reset();
+        g.state = State::Down;
+        return TRUE;
+    });
 }
 
 int MIDASgetLastError(void) {
@@ -216,6 +256,8 @@ const char* MIDASgetErrorMessage(int errorCode) {
         return "Out of memory";
     case MIDAS_ERR_OUT_OF_HANDLES:
         return "Out of handles";
+    case MIDAS_ERR_INTERNAL:
+        return "Internal error";
     default:
         return "Undefined error";
     }

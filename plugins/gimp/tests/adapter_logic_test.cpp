@@ -427,6 +427,8 @@ TEST(WholeMap, BadSettingsAndMasksAreNeverHandedOver) {
     EXPECT_TRUE(refused([](WholeMapSettings& s) { s.maxPoints = INT32_MIN; }));
     EXPECT_TRUE(refused([](WholeMapSettings& s) { std::memset(s.url, 'a', sizeof s.url); })); // no zero
 
+    // The application the image library makes for a host (this case may run in a process of its own).
+    ASSERT_TRUE(tv32::ensureApplication());
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     WholeMapSettings bad;
     bad.maxPoints = -5;

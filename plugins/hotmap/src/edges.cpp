@@ -55,10 +55,11 @@ SelectionBits::SelectionBits(const uint8_t* mask, int32_t width, int32_t height,
     : width_(width), height_(height) {
     // Bits 0 .. width + 1 of a row, and one more word so that a word's right neighbour exists.
     words_ = (std::size_t(width) + 2 + 63) / 64 + 1;
-    // Past 2^47 bytes no process can address it: say so before asking the allocator.
-    const std::size_t count = words_ * (std::size_t(height) + 2);
-    if (count > (std::size_t(1) << 44)) throw std::bad_alloc();
-    bits_.assign(count, 0);
+    // A plane beyond a terabyte is more than any process gets: refused before it is asked for
+    // (an allocator may end the process rather than fail such a request), as memory running out.
+    constexpr std::size_t kMaxPlaneWords = (std::size_t(1) << 40) / sizeof(uint64_t);
+    if (words_ > kMaxPlaneWords / (std::size_t(height) + 2)) throw std::bad_alloc();
+    bits_.assign(words_ * (std::size_t(height) + 2), 0);
     const std::size_t full = std::size_t(width) / 64;
     for (int32_t y = 0; y < height; ++y) {
         uint64_t* out = bits_.data() + (std::size_t(y) + 1) * words_;

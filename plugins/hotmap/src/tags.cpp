@@ -154,7 +154,7 @@ bool writePolygonTemplate(TextBuffer buf, int32_t format, const std::vector<Poin
 
 std::string formatTag(const char* templ, const char* url) {
     if (!templ) return {};
-    const std::string t(templ);
+    std::string t(templ);
     const std::string u = url ? std::string(url, strnlen(url, HM_URL_SIZE - 1)) : std::string();
     const std::size_t at = t.find("%s");
     if (at == std::string::npos) return t;

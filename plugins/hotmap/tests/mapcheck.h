@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -88,23 +87,48 @@ struct Area {
     std::string href;
 };
 
-// The AREA elements of an inline map text, in order.
+// The AREA elements of an inline map text, in order: each
+// <AREA SHAPE="RECT|CIRCLE|POLY" COORDS="numbers" HREF="link"> or ... NOHREF>; anything else is
+// skipped. (A plain scan: std::regex recurses once per character and overflows the stack of a
+// sanitized build on a long COORDS list.)
 inline std::vector<Area> parseInline(const std::string& text) {
     std::vector<Area> out;
-    static const std::regex re(
-        R"re(<AREA SHAPE="(RECT|CIRCLE|POLY)" COORDS="([-0-9,]*)" (HREF="([^"]*)"|NOHREF)>)re");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it) {
+    static const std::string open = "<AREA SHAPE=\"";
+    // Whether `word` is at `p`, moving `p` past it when it is.
+    auto take = [&](std::size_t& p, const std::string& word) {
+        if (text.compare(p, word.size(), word) != 0) return false;
+        p += word.size();
+        return true;
+    };
+    for (std::size_t start = text.find(open); start != std::string::npos;
+         start = text.find(open, start + 1)) {
+        std::size_t p = start + open.size();
         Area a;
-        a.shape = (*it)[1];
-        const std::string c = (*it)[2];
-        for (std::size_t p = 0; p < c.size();) {
-            std::size_t q = c.find(',', p);
-            if (q == std::string::npos) q = c.size();
-            a.coords.push_back(std::stod(c.substr(p, q - p)));
-            p = q + 1;
+        for (const char* shape : {"RECT", "CIRCLE", "POLY"})
+            if (take(p, std::string(shape) + "\" COORDS=\"")) {
+                a.shape = shape;
+                break;
+            }
+        if (a.shape.empty()) continue;
+        const std::size_t end = text.find_first_not_of("-0123456789,", p);
+        if (end == std::string::npos) continue;
+        const std::string c = text.substr(p, end - p);
+        p = end;
+        if (!take(p, "\" ")) continue;
+        if (take(p, "HREF=\"")) {
+            const std::size_t q = text.find('"', p);
+            if (q == std::string::npos || text.compare(q, 2, "\">") != 0) continue;
+            a.link = true;
+            a.href = text.substr(p, q - p);
+        } else if (!take(p, "NOHREF>")) {
+            continue;
         }
-        a.link = (*it)[3].str() != "NOHREF";
-        a.href = (*it)[4];
+        for (std::size_t i = 0; i < c.size();) {
+            std::size_t q = c.find(',', i);
+            if (q == std::string::npos) q = c.size();
+            a.coords.push_back(std::stod(c.substr(i, q - i)));
+            i = q + 1;
+        }
         out.push_back(a);
     }
     return out;

@@ -182,8 +182,8 @@ enum : int { Kick = 1, Snare, Hat, Bass, Piano, PadFirst };
 enum : int { ChDrums = 0, ChBass = 1, ChLead = 2, ChPad = 3 };
 
 void put(ModPattern& p, int row, int ch, int sample, const std::string& note, int effect = 0, int param = 0) {
-    p[static_cast<std::size_t>(row * kModChannels + ch)] = {sample, note.empty() ? 0 : modPeriod(note),
-                                                            effect, param};
+    p[static_cast<std::size_t>(row) * kModChannels + static_cast<std::size_t>(ch)] = {
+        sample, note.empty() ? 0 : modPeriod(note), effect, param};
 }
 
 struct Chord {

@@ -11,7 +11,9 @@
  *
  * Booleans are 32-bit values (1 true, 0 false). Module and play handles are 32-bit numbers taken
  * from the library's tables, never addresses; 0 means failure or "none". After a call fails,
- * MIDASgetLastError gives the code of that failure and MIDASgetErrorMessage its text.
+ * MIDASgetLastError gives the code of that failure and MIDASgetErrorMessage its text. No call
+ * lets an error of the library's own code escape: running out of memory is MIDAS_ERR_OUT_OF_MEMORY,
+ * and output that cannot be mixed plays as silence.
  * All calls are meant for one thread (the program's user-interface thread).
  */
 #ifndef MIDAS_MIDAS_H
@@ -73,7 +75,8 @@ enum {
     MIDAS_ERR_BAD_PLAY_HANDLE = 11,
     MIDAS_ERR_BAD_ARGUMENT = 12,
     MIDAS_ERR_OUT_OF_MEMORY = 13,
-    MIDAS_ERR_OUT_OF_HANDLES = 14
+    MIDAS_ERR_OUT_OF_HANDLES = 14,
+    MIDAS_ERR_INTERNAL = 15 /* "Internal error": a failure inside the library it could not name */
 };
 
 /* Prepares the library's state; must come before every other call. Always true. */
