@@ -1,4 +1,4 @@
-// Timing helpers shared by the benchmarks.
+// Timing helpers shared by the benchmarks, and the incompressible bytes they pack.
 #pragma once
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -85,6 +87,19 @@ inline double runProgram(const std::vector<std::string>& args) {
         std::exit(1);
     }
     return t;
+}
+
+// `size` incompressible bytes from a xorshift generator whose state is `x` (a trailing part
+// shorter than eight bytes stays zero).
+inline std::string noiseBytes(size_t size, uint64_t& x) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i + 8 <= size; i += 8) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        std::memcpy(data.data() + i, &x, 8);
+    }
+    return data;
 }
 
 } // namespace bench

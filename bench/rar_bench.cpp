@@ -154,13 +154,7 @@ int main(int argc, char** argv) {
     const size_t each = mb * 1000000 / files;
     uint64_t x = 0x9E3779B97F4A7C15ull;
     for (size_t f = 0; f < files; ++f) {
-        std::string data(each, '\0');
-        for (size_t i = 0; i + 8 <= each; i += 8) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            std::memcpy(data.data() + i, &x, 8);
-        }
+        std::string data = bench::noiseBytes(each, x);
         entries.push_back(kitmaker::RarEntry::file(
             "data/set" + std::to_string(f % 4) + "/file" + std::to_string(f) + ".bin", std::move(data)));
     }

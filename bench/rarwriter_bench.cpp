@@ -27,13 +27,7 @@ using bench::median;
 using bench::seconds;
 
 void writeBytes(const fs::path& p, size_t size, uint64_t& x) {
-    std::string data(size, '\0');
-    for (size_t i = 0; i + 8 <= size; i += 8) {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        std::memcpy(data.data() + i, &x, 8);
-    }
+    const std::string data = bench::noiseBytes(size, x);
     std::ofstream(p, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
 }
 
