@@ -8,11 +8,8 @@
 #include <QEventLoop>
 #include <QScreen>
 
-#include <fontconfig/fontconfig.h>
-
 #include <cctype>
 #include <climits>
-#include <future>
 
 namespace forms {
 namespace {
@@ -227,20 +224,6 @@ int StrToInt(const std::string& text) {
     if (negative) value = -value;
     if (value > INT_MAX || value < INT_MIN) return fail();
     return static_cast<int>(value);
-}
-
-namespace {
-std::shared_future<void> gFonts;
-}
-
-void PrepareFontsInBackground() {
-    // The font configuration (fontconfig's files and caches) is what takes the time; the toolkit
-    // takes it over as it is once it needs fonts.
-    gFonts = std::async(std::launch::async, [] { FcInit(); }).share();
-}
-
-void WaitForFonts() {
-    if (gFonts.valid()) gFonts.wait();
 }
 
 QFont makeFont(const QString& family, int pixelHeight, bool bold, bool italic) {

@@ -109,14 +109,6 @@ template <class T> auto Handler(T* form, void (T::*method)()) {
 // "'<text>' is not a valid integer value".
 int StrToInt(const std::string& text);
 
-// Reads the system's font configuration on a thread of its own: that takes milliseconds, and the
-// windows can be built meanwhile. Fonts or a font configuration the program brings along must be
-// put in place before this is called.
-void PrepareFontsInBackground();
-// Waits until that is done (returns at once when it is, or was never started). Whatever asks the
-// toolkit for fonts first waits here, rather than reading the same configuration a second time.
-void WaitForFonts();
-
 // A font by the names the windows were designed with, drawn with the metric-compatible fonts we
 // ship: "Arial" and "MS Sans Serif" with Liberation Sans, "Terminal" with DejaVu Sans Mono.
 // `pixelHeight` is the character height (without internal leading).

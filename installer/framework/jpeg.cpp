@@ -33,14 +33,23 @@ bool decodeInto(const unsigned char* data, std::size_t size, QImage* out) {
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
+    // Decoded straight into the layout windows are drawn in (32-bit 0xffRRGGBB), so drawing the
+    // picture is a plain copy rather than a conversion on every paint.
+#if defined(JCS_EXTENSIONS) && Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    cinfo.out_color_space = JCS_EXT_BGRX;
+    const int components = 4;
+    const QImage::Format format = QImage::Format_RGB32;
+#else
     cinfo.out_color_space = JCS_RGB;
+    const int components = 3;
+    const QImage::Format format = QImage::Format_RGB888;
+#endif
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_components != 3) {
+    if (cinfo.output_components != components) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    *out = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
-                  QImage::Format_RGB888);
+    *out = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), format);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = out->scanLine(static_cast<int>(cinfo.output_scanline));
         jpeg_read_scanlines(&cinfo, &row, 1);

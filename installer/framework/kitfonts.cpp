@@ -1,10 +1,10 @@
 #include "framework/kitfonts.h"
 
-#include <QDir>
-#include <QFontDatabase>
-#include <QString>
+#include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
+#include <dirent.h>
+#include <future>
 #include <sys/stat.h>
 
 namespace {
@@ -18,6 +18,21 @@ bool isFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool isFontFileName(const std::string& name) {
+    auto endsWith = [&](const char* suffix) {
+        const std::string s(suffix);
+        return name.size() > s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0;
+    };
+    return endsWith(".ttf") || endsWith(".otf");
+}
+
+int applicationFaces() {
+    const FcFontSet* set = FcConfigGetFonts(nullptr, FcSetApplication);
+    return set ? set->nfont : 0;
+}
+
+std::shared_future<void> gFonts;
+
 } // namespace
 
 bool PrepareKitFonts(const std::string& programFolder) {
@@ -26,10 +41,32 @@ bool PrepareKitFonts(const std::string& programFolder) {
     return ::setenv("FONTCONFIG_FILE", config.c_str(), 1) == 0;
 }
 
-int LoadKitFonts(const std::string& programFolder) {
-    const QDir dir(QString::fromStdString(fontFolder(programFolder)));
+int AddKitFonts(const std::string& programFolder) {
+    const std::string folder = fontFolder(programFolder);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
     int added = 0;
-    for (const QString& file : dir.entryList({QStringLiteral("*.ttf"), QStringLiteral("*.otf")}, QDir::Files))
-        if (QFontDatabase::addApplicationFont(dir.filePath(file)) >= 0) ++added;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string file = folder + entry->d_name;
+        if (!isFontFileName(entry->d_name) || !isFile(file)) continue;
+        // Fontconfig accepts a file it finds no face in; only a file that brought faces counts.
+        const int before = applicationFaces();
+        if (FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(file.c_str())) &&
+            applicationFaces() > before)
+            ++added;
+    }
+    ::closedir(dir);
     return added;
+}
+
+void PrepareFontsInBackground(const std::string& programFolder) {
+    const bool kitConfiguration = PrepareKitFonts(programFolder);
+    gFonts = std::async(std::launch::async, [kitConfiguration, programFolder] {
+                 FcInit();
+                 if (!kitConfiguration) AddKitFonts(programFolder);
+             }).share();
+}
+
+void WaitForFonts() {
+    if (gFonts.valid()) gFonts.wait();
 }

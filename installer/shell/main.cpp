@@ -28,19 +28,14 @@ int main(int argc, char** argv) {
         break;
     }
 
-    // The fonts a kit carries: fontconfig is pointed at them before anything reads its configuration.
+    // The font configuration (with the fonts a kit carries) is read on a thread of its own from the
+    // start: it takes milliseconds, and the application object and the main window are built
+    // meanwhile. Whatever needs fonts first waits for it.
     const std::string programFolder = desktop::folderOf(desktop::programFile());
-    const bool kitFontConfig = PrepareKitFonts(programFolder);
+    PrepareFontsInBackground(programFolder);
 
-    // 1. The sound library starts (start-up, init, background play) on its own thread, so the window
-    // never waits for the audio output to open. The application object comes first: every failure
-    // of the library is shown in its box.
+    // 1. The application object; every failure of the sound library is shown in its box.
     desktop::Application app(argc, argv);
-    StartSoundInBackground();
-    // Where the user chose the font configuration, the kit's fonts are added to it before the
-    // configuration is read in the background.
-    if (!kitFontConfig) LoadKitFonts(programFolder);
-    forms::PrepareFontsInBackground();
 
     // 2. The application's title.
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));
@@ -49,9 +44,11 @@ int main(int argc, char** argv) {
     // other four are built once the main window's first frame is on the screen.
     CreateMainForm();
 
-    // 4. The message loop shows the main window and runs until it closes. The music joins the
-    // window once its first frame is on the screen.
+    // 4. The message loop shows the main window and runs until it closes. Once its first frame is on
+    // the screen, the sound library starts (start-up, init, background play) on the sound thread and
+    // the music joins the window: neither the library nor the audio output delays the window.
     ArmStartHooks(Form1);
+    forms::AfterFirstFrame(Form1, StartSoundInBackground);
     Form1->Show();
     forms::AfterFirstFrame(Form1, CreateOtherForms);
     app.exec();

@@ -22,7 +22,7 @@ template <class W> W* place(W* w, const char* name, int left, int top, int width
 QImage fittedPicture(Art art, int width, int height) {
     QImage img = ArtworkImage(art);
     if (img.isNull()) {
-        img = QImage(width, height, QImage::Format_RGB888);
+        img = QImage(width, height, QImage::Format_RGB32);
         img.fill(Qt::black);
     }
     return img;

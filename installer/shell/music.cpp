@@ -147,6 +147,10 @@ class SoundThread {
 // start-up ran on the user-interface thread instead).
 bool gStarted = true;
 
+// Whether the start-up was asked for (user-interface thread): the exit has nothing to stop when the
+// program ends before it was.
+bool gStartRequested = false;
+
 } // namespace
 
 void SoundFatal(const QString& caption) {
@@ -162,10 +166,13 @@ void SoundFatal(const QString& caption) {
 }
 
 void StartSound() {
+    gStartRequested = true;
     if (!startSteps()) SoundFatal(kSoundErrorCaption);
 }
 
 void StartSoundInBackground() {
+    if (gStartRequested) return;
+    gStartRequested = true;
     SoundThread::get().post([] { gStarted = startSteps(); });
 }
 
@@ -213,6 +220,7 @@ void PlaymodInBackground(TForm1* form, const std::string& fileName) {
 }
 
 int StopSound() {
+    if (!gStartRequested) return 0;
     SoundThread::waitIdle();
     const SoundLibrary& m = midas();
     if (!m.problem.empty() || !ok(m.stopBackgroundPlay())) SoundFatal(kSoundErrorCaption);

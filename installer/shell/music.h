@@ -33,6 +33,7 @@ void StartSound();
 
 // The same start-up on the sound thread; the program goes on at once. Its outcome is taken up by
 // the first PlaymodInBackground, which reports a failure through the fatal path ("MIDAS Error").
+// Does nothing when the start-up was asked for before (either way).
 void StartSoundInBackground();
 
 // Playmod(fileName) of `form` on the sound thread, once the sound library has started. Back on the
@@ -40,8 +41,9 @@ void StartSoundInBackground();
 void PlaymodInBackground(TForm1* form, const std::string& fileName);
 
 // Exit: waits for the sound thread, then MIDASstopBackgroundPlay (a failure takes the fatal path,
-// "MIDAS Error"), then MIDASclose. The loaded module is neither stopped nor freed first. Returns
-// the program's exit code, 0.
+// "MIDAS Error"), then MIDASclose. The loaded module is neither stopped nor freed first. Nothing
+// of that when the program ends before the start-up was asked for. Returns the program's exit
+// code, 0.
 int StopSound();
 
 // Playmod's calls into the library on the handles given; false when one failed (the library's

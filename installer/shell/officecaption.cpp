@@ -1,6 +1,7 @@
 #include "shell/officecaption.h"
 
 #include "framework/forms.h"
+#include "framework/kitfonts.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -155,7 +156,7 @@ QColor CaptionSystem::inactiveCaptionText() {
     return QApplication::palette().color(QPalette::Active, QPalette::Light);
 }
 QFont CaptionSystem::captionFont() {
-    forms::WaitForFonts();
+    WaitForFonts();
     return QFontDatabase::systemFont(QFontDatabase::TitleFont);
 }
 

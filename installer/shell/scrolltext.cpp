@@ -1,6 +1,7 @@
 #include "shell/scrolltext.h"
 
 #include "framework/forms.h"
+#include "framework/kitfonts.h"
 
 #include <QEvent>
 #include <QFontInfo>
@@ -268,6 +269,7 @@ void TCustomScrollText::Tick() {
 
 const TCustomScrollText::Metrics& TCustomScrollText::metrics() const {
     if (!metrics_.valid || metrics_.font != font_ || metrics_.items != items_) {
+        WaitForFonts();
         const QFontMetrics fm(font_);
         metrics_.font = font_;
         metrics_.items = items_;

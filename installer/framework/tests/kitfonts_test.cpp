@@ -1,5 +1,6 @@
 // The fonts a kit carries: fontconfig is pointed at the kit's configuration unless the user chose one,
-// and otherwise every font file of the kit becomes an application font.
+// and otherwise every font file of the kit becomes an application font, which the toolkit lists with
+// the system's fonts.
 #include "framework/kitfonts.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <fontconfig/fontconfig.h>
 
 class KitFontsTest : public QObject {
     Q_OBJECT
@@ -49,19 +51,41 @@ void KitFontsTest::fontconfigIsPointedAtTheKitUnlessTheUserChoseAConfiguration()
     }
 }
 
+namespace {
+// Whether fontconfig's application fonts include `file`.
+bool isApplicationFont(const QString& file) {
+    const FcFontSet* set = FcConfigGetFonts(nullptr, FcSetApplication);
+    for (int i = 0; set && i < set->nfont; ++i) {
+        FcChar8* path = nullptr;
+        if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &path) == FcResultMatch &&
+            QString::fromUtf8(reinterpret_cast<const char*>(path)) == file)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 void KitFontsTest::fontFilesOfTheKitBecomeApplicationFonts() {
     const QString liberation = QStringLiteral("/usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf");
     if (!QFile::exists(liberation)) QSKIP("fonts-liberation is not installed");
     QTemporaryDir kit;
     QVERIFY(QDir().mkpath(kit.filePath("runtime/fonts")));
-    QVERIFY(QFile::copy(liberation, kit.filePath("runtime/fonts/LiberationSans-Bold.ttf")));
+    const QString font = kit.filePath("runtime/fonts/LiberationSans-Bold.ttf");
+    QVERIFY(QFile::copy(liberation, font));
     QFile broken(kit.filePath("runtime/fonts/broken.ttf"));
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("not a font");
     broken.close();
-    QCOMPARE(LoadKitFonts(kit.path().toStdString() + "/"), 1);
+    QVERIFY(QDir().mkpath(kit.filePath("runtime/fonts/folder.ttf"))); // a folder with a font's name
+    QVERIFY(!isApplicationFont(font));
+
+    // Only the file that holds a face is added, as an application font: the toolkit lists those
+    // with the system's fonts when it reads the configuration.
+    QCOMPARE(AddKitFonts(kit.path().toStdString() + "/"), 1);
+    QVERIFY(isApplicationFont(font));
+    QVERIFY(!isApplicationFont(broken.fileName()));
     QVERIFY(QFontDatabase::families().contains(QStringLiteral("Liberation Sans")));
-    QCOMPARE(LoadKitFonts(kit.path().toStdString() + "/nowhere/"), 0);
+    QCOMPARE(AddKitFonts(kit.path().toStdString() + "/nowhere/"), 0);
 }
 
 QTEST_MAIN(KitFontsTest)

@@ -247,8 +247,8 @@ QPixmap FrameShadowDialog::directionPixmap(int direction, QSize size) {
     return pm;
 }
 
-FrameShadowDialog::FrameShadowDialog(QWidget* parent, PlugInRecord* record)
-    : QDialog(parent), record_(record) {
+FrameShadowDialog::FrameShadowDialog(QWidget* parent, PlugInRecord* record, bool shown)
+    : QDialog(parent), record_(record), shown_(shown) {
     setObjectName(QStringLiteral("110"));
     setWindowTitle(QString::fromUtf8(StringText(kCaptionId)));
     setModal(true);
@@ -423,7 +423,7 @@ bool FrameShadowDialog::openDialog() {
         p.textureData = working;
     }
 
-    switch (SetupPreview(preview_, preview_.frame, *record_)) {
+    switch (SetupPreview(preview_, preview_.frame, *record_, shown_)) {
     case SetupResult::Ok:
         break;
     case SetupResult::ImageFailed:
@@ -823,12 +823,13 @@ int RunFrameShadowDialog(TV32HWND parent, PlugInRecord* record) {
         return 0;
     }
     if (!tv32::ensureApplication()) return RecordError(BFX_ERR_NO_DISPLAY);
-    FrameShadowDialog dialog(tv32::widgetFromHandle(parent), record);
+    const bool scripted = qEnvironmentVariableIsSet(BFX_DIALOG_SET_VARIABLE);
+    FrameShadowDialog dialog(tv32::widgetFromHandle(parent), record, !scripted);
     // A host that is not this process's Qt program owns the dialog through its native window.
     if (tv32::attachForeignOwner(&dialog, parent))
         tv32MoveWindow(tv32::handleOfWidget(&dialog), TV32_PARENT_OF_WINDOW, 1);
     if (dialog.failed()) return 0; // the dialog recorded why
-    if (qEnvironmentVariableIsSet(BFX_DIALOG_SET_VARIABLE)) {
+    if (scripted) {
         const QString error =
             ApplyDialogSettings(dialog, QString::fromUtf8(qgetenv(BFX_DIALOG_SET_VARIABLE)));
         if (dialog.failed()) return 0;

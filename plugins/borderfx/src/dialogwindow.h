@@ -61,8 +61,11 @@ enum ControlId : int {
 class FrameShadowDialog : public QDialog {
   public:
     // Opens over parent for record: fills the controls and renders the first preview. When the
-    // preview cannot be set up, failed() is true and run() returns 0 at once.
-    FrameShadowDialog(QWidget* parent, PlugInRecord* record);
+    // preview cannot be set up, failed() is true and run() returns 0 at once. A dialog that is
+    // never shown (driven by settings, see dialogscript.h) previews on a blank picture of the
+    // preview's size rather than scaling the whole picture down for nobody to see: its limits,
+    // controls and failures are the same.
+    FrameShadowDialog(QWidget* parent, PlugInRecord* record, bool shown = true);
     ~FrameShadowDialog() override;
 
     bool failed() const { return failed_; }
@@ -150,6 +153,7 @@ class FrameShadowDialog : public QDialog {
     bool failed_ = false;
     bool ending_ = false;
     int refreshes_ = 0;
+    bool shown_ = true;
     PreviewState preview_;
     std::map<int, EditField> edits_;
     QCheckBox *frameCheck_ = nullptr, *shadowCheck_ = nullptr, *blendCheck_ = nullptr;

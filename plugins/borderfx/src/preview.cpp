@@ -101,7 +101,8 @@ int MakePreviewImage(TV32HBUF source, TV32HBUF* slot, const TV32RECT& r, const v
     return ok;
 }
 
-SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugInRecord& record) {
+SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugInRecord& record,
+                         bool scalePicture) {
     state.release();
     state.frame = pane;
     state.inner = InnerArea(pane);
@@ -118,7 +119,9 @@ SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugIn
     } else {
         state.view = FitRect(state.inner, w, h);
         TV32HBUF scaled = 0;
-        if (!MakePreviewImage(record.sourceImage, &scaled, state.view, nullptr, 1))
+        if (scalePicture ? !MakePreviewImage(record.sourceImage, &scaled, state.view, nullptr, 1)
+                         : !buf32Alloc(&scaled, record.bitsPerPixel, RectWidth(state.view), RectHeight(state.view),
+                                       BUF32_FILL_ZERO, nullptr))
             return SetupResult::ImageFailed;
         state.image = scaled;
         state.ownsImage = true;

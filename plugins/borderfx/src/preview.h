@@ -59,8 +59,12 @@ TV32RECT InnerArea(const TV32RECT& pane);
 // Outcome of SetupPreview.
 enum class SetupResult { Ok, ImageFailed, SelectionFailed };
 // Builds the preview state for the pane P (dialog client coordinates) and the record. When the
-// scaled image cannot be made, the library's message has been shown.
-SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugInRecord& record);
+// scaled image cannot be made, the library's message has been shown. Without scalePicture, a
+// picture larger than the pane is not scaled down: a blank one of the scaled size stands in (for a
+// dialog that is never shown, whose preview then fails or succeeds exactly as the shown one's
+// would, without reading the whole picture).
+SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugInRecord& record,
+                         bool scalePicture = true);
 
 // The working block from the record's values: frame width, sides and blend width scaled by the
 // smaller factor, X by sx, Y by sy, placement's left and top = Q's (cut to 16 bits).

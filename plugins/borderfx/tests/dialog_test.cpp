@@ -33,6 +33,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -902,6 +904,41 @@ class DialogTest : public QObject {
         QCOMPARE(ApplyDialogSettings(d2, QStringLiteral("shadow=off,blending=off")), QString());
         d2.pressOk();
         QCOMPARE(f.rec.params.shadowOffsetX, 0);
+    }
+
+    void aDialogNeverShownPreviewsABlankPictureWithTheSameOutcome() {
+        // A picture larger than the pane, so that the shown dialog scales it down for its preview.
+        const QString settings = QStringLiteral("frameWidth=25,shadowDirection=2,shadowOffsetX=60,"
+                                                "shadowOffsetY=9,transparency=35,blendWidth=12");
+        Fixture shown(1200, 900, TV32RECT{100, 80, 1100, 860}), hidden(1200, 900, TV32RECT{100, 80, 1100, 860});
+        FrameShadowDialog a(nullptr, &shown.rec), b(nullptr, &hidden.rec, false);
+        QVERIFY(!a.failed() && !b.failed());
+        BUF32INFO sa{}, sb{};
+        QVERIFY(buf32GetInfo(a.preview().image, &sa) && buf32GetInfo(b.preview().image, &sb));
+        QCOMPARE(sb.width, sa.width);
+        QCOMPARE(sb.height, sa.height);
+        const std::vector<uint8_t> blank = pixelsOf(b.preview().image);
+        QVERIFY(std::all_of(blank.begin(), blank.end(), [](uint8_t v) { return v == 0; }));
+        QVERIFY(pixelsOf(a.preview().image) != blank);
+        QCOMPARE(b.frameMaximum(), a.frameMaximum());
+        QCOMPARE(ApplyDialogSettings(a, settings), QString());
+        QCOMPARE(ApplyDialogSettings(b, settings), QString());
+        QCOMPARE(b.offsetLimits().xMax, a.offsetLimits().xMax);
+        QCOMPARE(b.offsetLimits().yMax, a.offsetLimits().yMax);
+        QCOMPARE(b.refreshCount(), a.refreshCount());
+        QCOMPARE(ApplyDialogSettings(b, QStringLiteral("shadowOffsetX=150")),
+                 ApplyDialogSettings(a, QStringLiteral("shadowOffsetX=150")));
+        a.pressOk();
+        b.pressOk();
+        QCOMPARE(b.result(), 1);
+        // Everything but the texture object, which each dialog loads for itself.
+        QVERIFY(std::memcmp(&shown.rec.params, &hidden.rec.params, offsetof(FrameShadowParams, textureData)) == 0);
+
+        // Where the shown dialog's preview cannot be made, the hidden one fails the same way.
+        Fixture tinyShown(1, 1, TV32RECT{0, 0, 1, 1}), tinyHidden(1, 1, TV32RECT{0, 0, 1, 1});
+        FrameShadowDialog c(nullptr, &tinyShown.rec), d(nullptr, &tinyHidden.rec, false);
+        QVERIFY(c.failed());
+        QVERIFY(d.failed());
     }
 
     void noLeaks() {
