@@ -120,8 +120,8 @@ SetupResult SetupPreview(PreviewState& state, const TV32RECT& pane, const PlugIn
         state.view = FitRect(state.inner, w, h);
         TV32HBUF scaled = 0;
         if (scalePicture ? !MakePreviewImage(record.sourceImage, &scaled, state.view, nullptr, 1)
-                         : !buf32Alloc(&scaled, record.bitsPerPixel, RectWidth(state.view), RectHeight(state.view),
-                                       BUF32_FILL_ZERO, nullptr))
+                         : !buf32Alloc(&scaled, record.bitsPerPixel, RectWidth(state.view),
+                                       RectHeight(state.view), BUF32_FILL_ZERO, nullptr))
             return SetupResult::ImageFailed;
         state.image = scaled;
         state.ownsImage = true;

@@ -910,7 +910,8 @@ class DialogTest : public QObject {
         // A picture larger than the pane, so that the shown dialog scales it down for its preview.
         const QString settings = QStringLiteral("frameWidth=25,shadowDirection=2,shadowOffsetX=60,"
                                                 "shadowOffsetY=9,transparency=35,blendWidth=12");
-        Fixture shown(1200, 900, TV32RECT{100, 80, 1100, 860}), hidden(1200, 900, TV32RECT{100, 80, 1100, 860});
+        Fixture shown(1200, 900, TV32RECT{100, 80, 1100, 860}),
+            hidden(1200, 900, TV32RECT{100, 80, 1100, 860});
         FrameShadowDialog a(nullptr, &shown.rec), b(nullptr, &hidden.rec, false);
         QVERIFY(!a.failed() && !b.failed());
         BUF32INFO sa{}, sb{};
@@ -932,7 +933,8 @@ class DialogTest : public QObject {
         b.pressOk();
         QCOMPARE(b.result(), 1);
         // Everything but the texture object, which each dialog loads for itself.
-        QVERIFY(std::memcmp(&shown.rec.params, &hidden.rec.params, offsetof(FrameShadowParams, textureData)) == 0);
+        QVERIFY(std::memcmp(&shown.rec.params, &hidden.rec.params,
+                            offsetof(FrameShadowParams, textureData)) == 0);
 
         // Where the shown dialog's preview cannot be made, the hidden one fails the same way.
         Fixture tinyShown(1, 1, TV32RECT{0, 0, 1, 1}), tinyHidden(1, 1, TV32RECT{0, 0, 1, 1});
