@@ -906,18 +906,26 @@ class DialogTest : public QObject {
         QCOMPARE(f.rec.params.shadowOffsetX, 0);
     }
 
+    void aDialogNeverShownPreviewsABlankPictureWithTheSameOutcome_data() {
+        QTest::addColumn<int>("bytesPerPixel");
+        QTest::newRow("true colour") << 3;
+        QTest::newRow("grey") << 1;
+    }
+
     void aDialogNeverShownPreviewsABlankPictureWithTheSameOutcome() {
+        QFETCH(int, bytesPerPixel);
         // A picture larger than the pane, so that the shown dialog scales it down for its preview.
         const QString settings = QStringLiteral("frameWidth=25,shadowDirection=2,shadowOffsetX=60,"
                                                 "shadowOffsetY=9,transparency=35,blendWidth=12");
-        Fixture shown(1200, 900, TV32RECT{100, 80, 1100, 860}),
-            hidden(1200, 900, TV32RECT{100, 80, 1100, 860});
+        Fixture shown(1200, 900, TV32RECT{100, 80, 1100, 860}, bytesPerPixel),
+            hidden(1200, 900, TV32RECT{100, 80, 1100, 860}, bytesPerPixel);
         FrameShadowDialog a(nullptr, &shown.rec), b(nullptr, &hidden.rec, false);
         QVERIFY(!a.failed() && !b.failed());
         BUF32INFO sa{}, sb{};
         QVERIFY(buf32GetInfo(a.preview().image, &sa) && buf32GetInfo(b.preview().image, &sb));
         QCOMPARE(sb.width, sa.width);
         QCOMPARE(sb.height, sa.height);
+        QCOMPARE(sb.bitsPerPixel, sa.bitsPerPixel);
         const std::vector<uint8_t> blank = pixelsOf(b.preview().image);
         QVERIFY(std::all_of(blank.begin(), blank.end(), [](uint8_t v) { return v == 0; }));
         QVERIFY(pixelsOf(a.preview().image) != blank);
@@ -937,7 +945,8 @@ class DialogTest : public QObject {
                             offsetof(FrameShadowParams, textureData)) == 0);
 
         // Where the shown dialog's preview cannot be made, the hidden one fails the same way.
-        Fixture tinyShown(1, 1, TV32RECT{0, 0, 1, 1}), tinyHidden(1, 1, TV32RECT{0, 0, 1, 1});
+        Fixture tinyShown(1, 1, TV32RECT{0, 0, 1, 1}, bytesPerPixel),
+            tinyHidden(1, 1, TV32RECT{0, 0, 1, 1}, bytesPerPixel);
         FrameShadowDialog c(nullptr, &tinyShown.rec), d(nullptr, &tinyHidden.rec, false);
         QVERIFY(c.failed());
         QVERIFY(d.failed());
