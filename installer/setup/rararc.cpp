@@ -1,6 +1,9 @@
 #include "rararc.h"
 
+#include "setup/unrarlibrary.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -36,7 +39,7 @@ class RunningScope {
 struct ArchiveHandle {
     HANDLE h = nullptr;
     ~ArchiveHandle() {
-        if (h) RARCloseArchive(h);
+        if (h) unrar().closeArchive(h);
     }
 };
 
@@ -118,6 +121,13 @@ bool TRAR::Extract() {
         if (OnError) OnError(*this, ERAR_BAD_ARCHIVE);
         return false;
     }
+    // Without the archive library nothing can be read: the reason goes to standard error, the
+    // run fails as the library's unknown error.
+    if (const std::string& problem = unrar().problem; !problem.empty()) {
+        std::fprintf(stderr, "install: %s\n", problem.c_str());
+        if (OnError) OnError(*this, ERAR_UNKNOWN);
+        return false;
+    }
     RunningScope running(this);
     pending_ = nullptr;
     struct StepReset {
@@ -138,7 +148,7 @@ bool TRAR::Extract() {
     open.CmtBufSize = sizeof comment->Text - 1;
     step_ = TStep::Opening;
     ArchiveHandle archive;
-    archive.h = RAROpenArchive(&open);
+    archive.h = unrar().openArchive(&open);
     comment->Size = static_cast<int32_t>(open.CmtSize);
 
     std::string target = TargetDir;
@@ -146,7 +156,7 @@ bool TRAR::Extract() {
 
     if (open.OpenResult != ERAR_SUCCESS) {
         if (archive.h) {
-            RARCloseArchive(archive.h);
+            unrar().closeArchive(archive.h);
             archive.h = nullptr;
         }
         if (OnError) OnError(*this, static_cast<int32_t>(open.OpenResult));
@@ -154,15 +164,15 @@ bool TRAR::Extract() {
     }
     if (open.CmtState == 1 && OnComment) OnComment(*this, *comment);
 
-    if (OnVolumeChange) RARSetChangeVolProc(archive.h, &TRAR::changeVolumeCallback);
+    if (OnVolumeChange) unrar().setChangeVolProc(archive.h, &TRAR::changeVolumeCallback);
     header_.CmtBuf = comment->Text;
     header_.CmtBufSize = sizeof comment->Text - 1;
-    if (OnProcessData) RARSetProcessDataProc(archive.h, &TRAR::processDataCallback);
+    if (OnProcessData) unrar().setProcessDataProc(archive.h, &TRAR::processDataCallback);
 
     std::string password;
     for (;;) {
         step_ = TStep::ReadingHeader;
-        const int r = RARReadHeader(archive.h, &header_);
+        const int r = unrar().readHeader(archive.h, &header_);
         rethrowPending();
         if (r == ERAR_END_ARCHIVE) return result;
         if (r != ERAR_SUCCESS) {
@@ -172,7 +182,7 @@ bool TRAR::Extract() {
         }
         const std::string name(header_.FileName, strnlen(header_.FileName, sizeof header_.FileName));
         unsigned long long size = header_.UnpSize;
-        RARGetFileSize64(archive.h, &size, nullptr);
+        unrar().getFileSize64(archive.h, &size, nullptr);
         currentSize_ = static_cast<int64_t>(size);
 
         if (Stop) {
@@ -181,7 +191,7 @@ bool TRAR::Extract() {
         }
         step_ = TStep::ProcessingFile;
         if (!FilesToExtract.Empty() && !FilesToExtract.Contains(name)) {
-            const int c = RARProcessFile(archive.h, RAR_SKIP, dest, nullptr);
+            const int c = unrar().processFile(archive.h, RAR_SKIP, dest, nullptr);
             rethrowPending();
             if (c != ERAR_SUCCESS) {
                 if (OnError) OnError(*this, c);
@@ -193,9 +203,9 @@ bool TRAR::Extract() {
         unpacked_ = 0;
         if ((header_.Flags & RHDF_ENCRYPTED) && OnReqPassword) {
             OnReqPassword(*this, header_, password);
-            if (!password.empty()) RARSetPassword(archive.h, password.data());
+            if (!password.empty()) unrar().setPassword(archive.h, password.data());
         }
-        const int c = RARProcessFile(archive.h, RAR_EXTRACT, dest, nullptr);
+        const int c = unrar().processFile(archive.h, RAR_EXTRACT, dest, nullptr);
         rethrowPending();
         if (OnExtract) OnExtract(*this, header_, c == ERAR_SUCCESS);
         if (c != ERAR_SUCCESS) {

@@ -305,7 +305,7 @@ void InstallTest::unattendedModeInstallsOrNamesTheMissingVolume() {
     QTemporaryDir shipped;
     kitmaker::writeDemoKit(shipped.path().toStdString(), kitmaker::DemoKit{});
     const QString bin = QStringLiteral(KIT_BIN_DIR);
-    for (const char* f : {"install", "libmidas.so", "libkitdesktop.so"})
+    for (const char* f : {"install", "libmidas.so", "libkitunrar.so", "libkitdesktop.so"})
         QVERIFY(QFile::copy(bin + '/' + f, shipped.filePath(f)));
     QFile::setPermissions(shipped.filePath("install"), QFile::permissions(bin + "/install"));
 
@@ -331,6 +331,13 @@ void InstallTest::unattendedModeInstallsOrNamesTheMissingVolume() {
     QCOMPARE(run({"--help"}, &out, &err), 0);
     QVERIFY(out.contains(QStringLiteral("--silent --dir DIR")));
     QCOMPARE(run({"--silent"}, &out, &err), 2);
+
+    // The archive library is loaded only now; one that is not it fails the run and says why.
+    QVERIFY(QFile::remove(shipped.filePath("libkitunrar.so")));
+    QVERIFY(QFile::copy(bin + "/libmidas.so", shipped.filePath("libkitunrar.so")));
+    QVERIFY(run({"--silent", "--dir", targets_.filePath("silent3")}, &out, &err) != 0);
+    QVERIFY2(err.contains(QStringLiteral("has no RAROpenArchive")), qPrintable(err));
+    QVERIFY(!QFile::exists(targets_.filePath("silent3/data")));
 }
 
 int main(int argc, char** argv) {

@@ -3,6 +3,7 @@
 #include "progress.h"
 #include "run.h"
 
+#include "setup/unrarlibrary.h"
 #include "shell/music.h"
 
 #include <algorithm>
@@ -226,7 +227,7 @@ const std::vector<std::string>& installerQtPlugins() {
 }
 
 const std::vector<const char*>& installerLoadedLibraries() {
-    static const std::vector<const char*> kLoaded = {kSoundLibraryFile};
+    static const std::vector<const char*> kLoaded = {kSoundLibraryFile, kUnrarLibraryFile};
     return kLoaded;
 }
 

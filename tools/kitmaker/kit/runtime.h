@@ -51,7 +51,8 @@ struct Runtime {
 // platforms and the compose input context (dead keys in the folder-name box).
 const std::vector<std::string>& installerQtPlugins();
 
-// Libraries the installer loads by name while it runs (the sound library), found beside it.
+// Libraries the installer loads by name while it runs (the sound and archive libraries), found
+// beside it.
 const std::vector<const char*>& installerLoadedLibraries();
 
 // Font faces the installer's windows draw with, as fontconfig patterns.

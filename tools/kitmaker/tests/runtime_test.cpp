@@ -67,7 +67,7 @@ TEST(Runtime, ComputedForTheBuiltInstaller) {
          {"libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libQt6XcbQpa.so.6",
           "libxkbcommon-x11.so.0", "libxcb-icccm.so.4", "libicudata.so.72", "libSDL2-2.0.so.0",
           "libopenmpt.so.0", "libvorbis.so.0", "libarchive.so.13", "liblzma.so.5", "libjpeg.so.62",
-          "libkitdesktop.so", "libmidas.so", "libfontconfig.so.1"})
+          "libkitdesktop.so", "libmidas.so", "libkitunrar.so", "libfontconfig.so.1"})
         EXPECT_TRUE(names.count(needed)) << needed;
     const std::set<std::string> system(rt.systemLibraries.begin(), rt.systemLibraries.end());
     for (const char* left : {"libc.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libX11.so.6", "libxcb.so.1"})
