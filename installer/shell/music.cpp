@@ -1,7 +1,7 @@
 #include "shell/music.h"
 
 #include "desktop/services.h"
-#include "desktop/system.h"
+#include "framework/programlibrary.h"
 #include "shell/mainform.h"
 
 #include <midas/midas.h>
@@ -15,12 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <dlfcn.h>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 namespace {
@@ -46,32 +44,21 @@ struct SoundLibrary {
 };
 
 SoundLibrary loadSoundLibrary() {
+    ProgramLibrary library(kSoundLibraryFile, "sound library");
     SoundLibrary lib;
-    const std::string beside = desktop::folderOf(desktop::programFile()) + kSoundLibraryFile;
-    void* handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) handle = dlopen(kSoundLibraryFile, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        lib.problem = std::string("Cannot load the sound library: ") + (why ? why : kSoundLibraryFile);
-        return lib;
-    }
-    auto get = [&](auto& call, const char* name) {
-        call = reinterpret_cast<std::remove_reference_t<decltype(call)>>(dlsym(handle, name));
-        if (!call && lib.problem.empty())
-            lib.problem = std::string("The sound library ") + kSoundLibraryFile + " has no " + name;
-    };
-    get(lib.startup, "MIDASstartup");
-    get(lib.init, "MIDASinit");
-    get(lib.startBackgroundPlay, "MIDASstartBackgroundPlay");
-    get(lib.loadModule, "MIDASloadModule");
-    get(lib.getModuleInfo, "MIDASgetModuleInfo");
-    get(lib.playModule, "MIDASplayModule");
-    get(lib.stopModule, "MIDASstopModule");
-    get(lib.freeModule, "MIDASfreeModule");
-    get(lib.stopBackgroundPlay, "MIDASstopBackgroundPlay");
-    get(lib.close, "MIDASclose");
-    get(lib.getLastError, "MIDASgetLastError");
-    get(lib.getErrorMessage, "MIDASgetErrorMessage");
+    library.bind(lib.startup, "MIDASstartup");
+    library.bind(lib.init, "MIDASinit");
+    library.bind(lib.startBackgroundPlay, "MIDASstartBackgroundPlay");
+    library.bind(lib.loadModule, "MIDASloadModule");
+    library.bind(lib.getModuleInfo, "MIDASgetModuleInfo");
+    library.bind(lib.playModule, "MIDASplayModule");
+    library.bind(lib.stopModule, "MIDASstopModule");
+    library.bind(lib.freeModule, "MIDASfreeModule");
+    library.bind(lib.stopBackgroundPlay, "MIDASstopBackgroundPlay");
+    library.bind(lib.close, "MIDASclose");
+    library.bind(lib.getLastError, "MIDASgetLastError");
+    library.bind(lib.getErrorMessage, "MIDASgetErrorMessage");
+    lib.problem = library.problem();
     return lib;
 }
 
