@@ -1,9 +1,10 @@
 #pragma once
 // The installer's pictures: drawn by tools/artgen at build time, embedded as JPEG data and decoded
-// with libjpeg when a window is built.
+// with libjpeg when a window is built, or ahead of it (DecodeArtwork).
 #include <QImage>
 
 #include <cstddef>
+#include <initializer_list>
 
 enum class Art {
     Background, // main window background, 492 x 361
@@ -12,6 +13,7 @@ enum class Art {
     ExitLit,    // lit "exit" button, 68 x 31
     Banner,     // destination chooser banner, 316 x 58
 };
+inline constexpr std::size_t kArtCount = static_cast<std::size_t>(Art::Banner) + 1;
 
 struct ArtworkBlob {
     const unsigned char* data;
@@ -20,5 +22,7 @@ struct ArtworkBlob {
 
 // The JPEG bytes of a picture (generated source).
 ArtworkBlob ArtworkJpeg(Art art);
-// The decoded picture.
+// The decoded picture: the one DecodeArtwork made, else decoded now.
 QImage ArtworkImage(Art art);
+// Decodes `arts` now, on any thread, for ArtworkImage to hand out.
+void DecodeArtwork(std::initializer_list<Art> arts);

@@ -41,9 +41,17 @@ void TImage::setPicture(const QImage& picture) {
     update();
 }
 
-void TImage::paintEvent(QPaintEvent*) {
+void TImage::paintEvent(QPaintEvent* e) {
+    // One rectangle of the region to paint at a time. A widget above the picture (the scrolling
+    // line over the background) leaves a hole in that region; through a clip of that shape the
+    // paint engine blends the picture row by row on a pool of threads it first has to start, which
+    // made the background the slowest part of the main window's first frame. Through a rectangle
+    // it copies the rows.
     QPainter p(this);
-    p.drawImage(0, 0, picture_);
+    for (const QRect& r : e->region()) {
+        p.setClipRect(r);
+        p.drawImage(r.topLeft(), picture_, r);
+    }
 }
 
 void TLabel::setCaption(const QString& text) {

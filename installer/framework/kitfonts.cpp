@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <dirent.h>
-#include <future>
 #include <sys/stat.h>
 
 namespace {
@@ -31,7 +30,13 @@ int applicationFaces() {
     return set ? set->nfont : 0;
 }
 
-std::shared_future<void> gFonts;
+bool namesACacheFolder(FcConfig* config) {
+    FcStrList* folders = FcConfigGetCacheDirs(config);
+    if (!folders) return false;
+    const bool any = FcStrListNext(folders) != nullptr;
+    FcStrListDone(folders);
+    return any;
+}
 
 } // namespace
 
@@ -59,14 +64,11 @@ int AddKitFonts(const std::string& programFolder) {
     return added;
 }
 
-void PrepareFontsInBackground(const std::string& programFolder) {
-    const bool kitConfiguration = PrepareKitFonts(programFolder);
-    gFonts = std::async(std::launch::async, [kitConfiguration, programFolder] {
-                 FcInit();
-                 if (!kitConfiguration) AddKitFonts(programFolder);
-             }).share();
-}
-
-void WaitForFonts() {
-    if (gFonts.valid()) gFonts.wait();
+bool ReadFontConfiguration() {
+    FcConfig* config = FcConfigCreate();
+    if (!config) return FcInit();
+    const bool read = FcConfigParseAndLoad(config, nullptr, FcTrue) && namesACacheFolder(config) &&
+                      FcConfigBuildFonts(config) && FcConfigSetCurrent(config);
+    FcConfigDestroy(config); // the current configuration holds a reference of its own
+    return read || FcInit();
 }

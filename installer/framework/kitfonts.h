@@ -1,8 +1,8 @@
 #pragma once
 // The fonts: the ones a kit carries in runtime/fonts beside the installer, so its windows draw the
 // same on a system that has none of them, and the reading of the font configuration, which takes
-// milliseconds and so is done on a thread of its own while the program starts. Plain fontconfig,
-// without the toolkit: it starts before the application object exists.
+// milliseconds and so is start-up work the program shares with a helper thread (StartupWork). Plain
+// fontconfig, without the toolkit: it starts before the application object exists.
 #include <string>
 
 // Before anything reads the font configuration: points fontconfig at the kit's configuration (the
@@ -16,11 +16,10 @@ bool PrepareKitFonts(const std::string& programFolder);
 // number of files added (0 outside a kit).
 int AddKitFonts(const std::string& programFolder);
 
-// PrepareKitFonts on the calling thread, then on a thread of its own the reading of the
-// configuration and, where the configuration is not the kit's, AddKitFonts. Called once, before
-// anything asks for fonts.
-void PrepareFontsInBackground(const std::string& programFolder);
-
-// Waits until that is done (returns at once when it is, or when it was never started). Whatever asks
-// the toolkit for fonts first waits here, rather than reading the same configuration a second time.
-void WaitForFonts();
+// Reads the font configuration and makes it fontconfig's current one, as fontconfig's own first use
+// (FcInit) does, less the pass over the configuration templates (conf.avail), which only serves
+// tools that list them and is about a third of the reading on Debian 12. Where the outcome could
+// differ from FcInit's (a configuration that does not load or names no cache folder, fonts that
+// cannot be listed) FcInit does the work instead. Returns whether there is a configuration. For the
+// start of the program, before anything else uses fontconfig.
+bool ReadFontConfiguration();

@@ -5,6 +5,7 @@
 #include "framework/forms.h"
 #include "framework/globals.h"
 #include "framework/kitfonts.h"
+#include "framework/startupwork.h"
 #include "setup/silentinstall.h"
 #include "shell/hooks.h"
 #include "shell/mainform.h"
@@ -28,17 +29,25 @@ int main(int argc, char** argv) {
         break;
     }
 
-    // The font configuration (with the fonts a kit carries) is read on a thread of its own from the
-    // start: it takes milliseconds, and the application object and the main window are built
-    // meanwhile. Whatever needs fonts first waits for it.
+    // Reading the font configuration (with the fonts a kit carries) and decoding the main window's
+    // pictures take milliseconds and need no window: a helper thread starts on them now, and the
+    // application object is built meanwhile; then this thread does what the helper has not begun.
     const std::string programFolder = desktop::folderOf(desktop::programFile());
-    PrepareFontsInBackground(programFolder);
+    const bool kitConfiguration = PrepareKitFonts(programFolder);
+    StartupWork work({[&] {
+                          ReadFontConfiguration();
+                          if (!kitConfiguration) AddKitFonts(programFolder);
+                      },
+                      [] { TForm1::DecodePictures(); }});
 
     // 1. The application object; every failure of the sound library is shown in its box.
     desktop::Application app(argc, argv);
 
     // 2. The application's title.
     QApplication::setApplicationName(QStringLiteral("Halcyon Installer v1.0"));
+
+    // Fonts and pictures before the first window: what the helper has not begun is done here.
+    work.finish();
 
     // 3. The five windows, in order; the main window reads the settings while it is created. The
     // other four are built once the main window's first frame is on the screen.

@@ -40,6 +40,10 @@ TForm1::TForm1(QWidget* parent) : TForm(parent) {
     FormCreate();
 }
 
+void TForm1::DecodePictures() {
+    DecodeArtwork({Art::Background, Art::InstallLit, Art::InfoLit, Art::ExitLit});
+}
+
 void TForm1::setUpWindow() {
     setMainForm(true);
     setObjectName(QStringLiteral("Form1"));

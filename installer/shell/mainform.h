@@ -16,6 +16,8 @@ class TForm1 : public forms::TForm {
     Q_OBJECT
   public:
     explicit TForm1(QWidget* parent = nullptr);
+    // Decodes the pictures the window shows, on any thread, ahead of its construction.
+    static void DecodePictures();
 
     static constexpr int kClientWidth = 492;
     static constexpr int kClientHeight = 361;

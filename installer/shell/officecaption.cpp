@@ -1,7 +1,6 @@
 #include "shell/officecaption.h"
 
 #include "framework/forms.h"
-#include "framework/kitfonts.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -156,7 +155,6 @@ QColor CaptionSystem::inactiveCaptionText() {
     return QApplication::palette().color(QPalette::Active, QPalette::Light);
 }
 QFont CaptionSystem::captionFont() {
-    WaitForFonts();
     return QFontDatabase::systemFont(QFontDatabase::TitleFont);
 }
 

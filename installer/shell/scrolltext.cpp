@@ -1,7 +1,6 @@
 #include "shell/scrolltext.h"
 
 #include "framework/forms.h"
-#include "framework/kitfonts.h"
 
 #include <QEvent>
 #include <QFontInfo>
@@ -269,7 +268,6 @@ void TCustomScrollText::Tick() {
 
 const TCustomScrollText::Metrics& TCustomScrollText::metrics() const {
     if (!metrics_.valid || metrics_.font != font_ || metrics_.items != items_) {
-        WaitForFonts();
         const QFontMetrics fm(font_);
         metrics_.font = font_;
         metrics_.items = items_;

@@ -6,18 +6,125 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdlib>
 #include <fontconfig/fontconfig.h>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class KitFontsTest : public QObject {
     Q_OBJECT
   private slots:
+    // First: it needs a process in which nothing has used fontconfig yet.
+    void theConfigurationIsReadAsFontconfigWouldReadIt();
     void fontconfigIsPointedAtTheKitUnlessTheUserChoseAConfiguration();
     void fontFilesOfTheKitBecomeApplicationFonts();
 };
+
+namespace {
+
+// What `config` makes of a font request, as the toolkit asks for it: the chosen font with every
+// property, rendering settings included.
+QString matchOf(FcConfig* config, const char* request) {
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(request));
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!match) return QStringLiteral("no match");
+    FcChar8* text = FcNameUnparse(match);
+    const QString s = QString::fromUtf8(reinterpret_cast<const char*>(text));
+    FcStrFree(text);
+    FcPatternDestroy(match);
+    return s;
+}
+
+QStringList listOf(FcStrList* list) {
+    QStringList out;
+    while (FcChar8* s = FcStrListNext(list))
+        out << QString::fromUtf8(reinterpret_cast<const char*>(s));
+    FcStrListDone(list);
+    return out;
+}
+
+int systemFaces(FcConfig* config) {
+    const FcFontSet* set = FcConfigGetFonts(config, FcSetSystem);
+    return set ? set->nfont : 0;
+}
+
+// Runs `check` in a child process, where fontconfig starts afresh; whether it returned true.
+bool inFreshProcess(const std::function<bool()>& check) {
+    const pid_t child = fork();
+    if (child == 0) _exit(check() ? 0 : 1);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+void KitFontsTest::theConfigurationIsReadAsFontconfigWouldReadIt() {
+    if (!QFile::exists(QStringLiteral("/etc/fonts/fonts.conf"))) QSKIP("no system font configuration");
+    const QByteArray savedFile = qgetenv("FONTCONFIG_FILE");
+    const auto restore = qScopeGuard([&] {
+        if (savedFile.isEmpty())
+            qunsetenv("FONTCONFIG_FILE");
+        else
+            qputenv("FONTCONFIG_FILE", savedFile);
+    });
+
+    // A configuration file that cannot be read: fontconfig's own fallback, with the fonts of its
+    // default folders.
+    qputenv("FONTCONFIG_FILE", "/nowhere/fonts.conf");
+    QVERIFY(inFreshProcess([] { return ReadFontConfiguration() && systemFaces(nullptr) > 0; }));
+
+    // A kit's configuration (the system's with a folder of the kit's own), then the system's: the
+    // fonts, the folders and what every kind of request gets are those of fontconfig's own reading.
+    QTemporaryDir kit;
+    const QString liberation = QStringLiteral("/usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf");
+    if (QFile::exists(liberation)) QVERIFY(QFile::copy(liberation, kit.filePath("KitSans.ttf")));
+    QFile conf(kit.filePath("fonts.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write(
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n<fontconfig>\n"
+        "  <include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>\n  <dir>" +
+        kit.path().toUtf8() + "</dir>\n</fontconfig>\n");
+    conf.close();
+    const char* requests[] = {"Arial-15",
+                              "Arial-16:bold",
+                              "MS Sans Serif-11:bold:italic",
+                              "sans-serif",
+                              "serif",
+                              "monospace",
+                              "Helvetica:italic",
+                              ":lang=el",
+                              ":lang=tr",
+                              "Liberation Sans:bold"};
+    const auto sameAsFontconfig = [&] {
+        if (!ReadFontConfiguration()) return false;
+        FcConfig* own = FcInitLoadConfigAndFonts();
+        if (!own) return false;
+        const auto release = qScopeGuard([own] { FcConfigDestroy(own); });
+        bool same = systemFaces(nullptr) > 0 && systemFaces(nullptr) == systemFaces(own) &&
+                    listOf(FcConfigGetCacheDirs(nullptr)) == listOf(FcConfigGetCacheDirs(own)) &&
+                    listOf(FcConfigGetFontDirs(nullptr)) == listOf(FcConfigGetFontDirs(own));
+        for (const char* request : requests)
+            if (matchOf(nullptr, request) != matchOf(own, request)) {
+                qWarning("%s: %s against %s", request, qPrintable(matchOf(nullptr, request)),
+                         qPrintable(matchOf(own, request)));
+                same = false;
+            }
+        return same;
+    };
+    qputenv("FONTCONFIG_FILE", conf.fileName().toUtf8());
+    QVERIFY(inFreshProcess(sameAsFontconfig));
+    qunsetenv("FONTCONFIG_FILE");
+    QVERIFY(sameAsFontconfig());
+}
 
 void KitFontsTest::fontconfigIsPointedAtTheKitUnlessTheUserChoseAConfiguration() {
     QTemporaryDir kit;
