@@ -122,6 +122,27 @@ void KitFontsTest::theConfigurationIsReadAsFontconfigWouldReadIt() {
     };
     qputenv("FONTCONFIG_FILE", conf.fileName().toUtf8());
     QVERIFY(inFreshProcess(sameAsFontconfig));
+
+    // Configurations fontconfig mends on its own reading: one that names no cache folder (it adds
+    // its default ones) and one cut off in the middle of its XML (its fallback). The outcome is
+    // fontconfig's, not an empty or half-read configuration.
+    const auto writeConfiguration = [&](const QString& name, const QByteArray& text) {
+        QFile file(kit.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) return QString();
+        return file.fileName();
+    };
+    const QString noCache = writeConfiguration(
+        QStringLiteral("nocache.conf"),
+        "<?xml version=\"1.0\"?>\n<fontconfig>\n  <dir>/usr/share/fonts</dir>\n</fontconfig>\n");
+    const QString cutOff = writeConfiguration(
+        QStringLiteral("cutoff.conf"),
+        "<?xml version=\"1.0\"?>\n<fontconfig>\n  <include ignore_missing=\"yes\">/etc/fon");
+    QVERIFY(!noCache.isEmpty() && !cutOff.isEmpty());
+    for (const QString& file : {noCache, cutOff}) {
+        qputenv("FONTCONFIG_FILE", file.toUtf8());
+        QVERIFY2(inFreshProcess(sameAsFontconfig), qPrintable(file));
+    }
+
     qunsetenv("FONTCONFIG_FILE");
     QVERIFY(sameAsFontconfig());
 }
